@@ -1,0 +1,21 @@
+# Native build: engine tests, the platform contract suite against the POSIX implementation, benchmarks.
+find_package(GTest REQUIRED)
+find_package(Threads REQUIRED)
+include(GoogleTest)
+enable_testing()
+
+file(GLOB_RECURSE ZORVANT_NATIVE_TEST_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/tests/*_test.cpp ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
+list(FILTER ZORVANT_NATIVE_TEST_SOURCES EXCLUDE REGEX "/tests/win/")
+add_executable(zorvant_tests ${ZORVANT_NATIVE_TEST_SOURCES})
+target_link_libraries(zorvant_tests PRIVATE zorvant_engine GTest::gtest_main Threads::Threads)
+gtest_discover_tests(zorvant_tests DISCOVERY_TIMEOUT 60)
+
+find_package(benchmark QUIET)
+if(benchmark_FOUND)
+  file(GLOB ZORVANT_BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
+  if(ZORVANT_BENCH_SOURCES)
+    add_executable(zorvant_bench ${ZORVANT_BENCH_SOURCES})
+    target_link_libraries(zorvant_bench PRIVATE zorvant_engine benchmark::benchmark_main)
+  endif()
+endif()

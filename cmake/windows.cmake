@@ -1,0 +1,40 @@
+# Windows build (MinGW i686): Stats.dll, the host stand-in and the tests that run under Wine.
+enable_language(RC)
+# One self-contained DLL: the operator copies a single file into the host's Plugins folder.
+set(ZORVANT_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
+add_compile_definitions(NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
+
+add_library(Stats SHARED
+  plugin/exports.cpp
+  plugin/plugin.cpp
+  plugin/setup_thread.cpp
+  plugin/stats.def
+  resources/stats.rc
+)
+set_target_properties(Stats PROPERTIES PREFIX "" OUTPUT_NAME Stats)
+target_link_libraries(Stats PRIVATE zorvant_engine)
+target_link_options(Stats PRIVATE ${ZORVANT_STATIC_RUNTIME})
+target_link_libraries(Stats PRIVATE user32 gdi32 ole32 oleaut32)
+
+file(GLOB ZORVANT_HOST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/host/*.cpp)
+list(FILTER ZORVANT_HOST_SOURCES EXCLUDE REGEX "/cli")
+if(ZORVANT_HOST_SOURCES)
+  add_executable(zorvant_host ${ZORVANT_HOST_SOURCES})
+  target_include_directories(zorvant_host PRIVATE ${CMAKE_SOURCE_DIR})
+  target_link_options(zorvant_host PRIVATE ${ZORVANT_STATIC_RUNTIME})
+  target_link_libraries(zorvant_host PRIVATE user32 ole32 oleaut32)
+endif()
+
+# GoogleTest from Debian's source package, built with this toolchain.
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+file(GLOB ZORVANT_WIN_TEST_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/tests/win/*.cpp ${CMAKE_SOURCE_DIR}/tests/platform/*_test.cpp)
+add_executable(win_tests ${ZORVANT_WIN_TEST_SOURCES})
+target_include_directories(win_tests PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(win_tests PRIVATE zorvant_engine gtest user32 gdi32 ole32 oleaut32)
+target_link_options(win_tests PRIVATE ${ZORVANT_STATIC_RUNTIME})
+add_dependencies(win_tests Stats)

@@ -1,0 +1,27 @@
+// Private-profile (ini) reading and editing on the text of a file, matching the Windows private-profile
+// services, so the POSIX build reads and writes the plug-in's ini exactly as the DLL does.
+#ifndef ZORVANT_PLATFORM_INI_TEXT_H_
+#define ZORVANT_PLATFORM_INI_TEXT_H_
+
+#include <string>
+
+namespace zorvant {
+namespace ini {
+
+// Whether `key` exists in `section` of the ini text; when it does, its value (trimmed, one pair of matching
+// quotes removed) goes to *value.
+bool Find(const std::string& text, const std::string& section, const std::string& key, std::string* value);
+
+// The ini text with `key` in `section` set to `value`: an existing key line is replaced, a missing key is
+// added at the end of its section, a missing section at the end of the text. Other lines stay as they are.
+// New lines end in CR LF.
+std::string Set(const std::string& text, const std::string& section, const std::string& key,
+                const std::string& value);
+
+// The leading decimal integer of a profile value, as GetPrivateProfileInt reads it.
+int LeadingInt(const std::string& value, int def);
+
+}  // namespace ini
+}  // namespace zorvant
+
+#endif  // ZORVANT_PLATFORM_INI_TEXT_H_

@@ -1,0 +1,58 @@
+// The few operating-system services the engine needs. The engine talks only to this interface, so the same
+// code runs inside the DLL (Win32 implementation), in the native command-line tool and tests (POSIX), and
+// against failure-injecting fakes in tests.
+#ifndef ZORVANT_PLATFORM_PLATFORM_H_
+#define ZORVANT_PLATFORM_PLATFORM_H_
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+namespace zorvant {
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // --- Private-profile (ini) files. `file` is a path as the program names it ("Plugins\ZORVANT.ini"); each
+  // implementation resolves it against the current folder (FullPath) so every platform reads the same file.
+  // Semantics follow the Windows private-profile services: case-insensitive section and key names, trimmed
+  // names and values, one pair of matching quotes stripped, first duplicate wins, CR LF on write.
+
+  // The value of `key`, or `def` (trailing blanks stripped) when the file, section or key is missing.
+  virtual std::string ProfileString(const std::string& file, const std::string& section,
+                                    const std::string& key, const std::string& def) = 0;
+  // The leading decimal integer of the value ("12abc" is 12, "abc" is 0); `def` when missing or empty.
+  virtual int ProfileInt(const std::string& file, const std::string& section, const std::string& key,
+                         int def) = 0;
+  // Creates the file, the section or the key as needed. Fails (false) when the folder does not exist.
+  virtual bool WriteProfileString(const std::string& file, const std::string& section,
+                                  const std::string& key, const std::string& value) = 0;
+
+  // --- Files.
+  // A relative path (either separator) made absolute against the current folder.
+  virtual std::string FullPath(const std::string& path) = 0;
+  // fopen-style open that lets other processes read and write the file meanwhile; null on failure.
+  virtual std::FILE* OpenShared(const std::string& path, const char* mode) = 0;
+  virtual bool FileExists(const std::string& path) = 0;
+  // Puts `from` in place of `to` in one step (replacing `to`); false when that cannot be done.
+  virtual bool ReplaceFile(const std::string& from, const std::string& to) = 0;
+  virtual bool RemoveFile(const std::string& path) = 0;
+  // Visits the names (without folder) of the directory entries matching `pattern` ("folder\prefix*.ini",
+  // wildcards only in the last component), in the order the file system lists them, until `visit` returns
+  // true. Returns the accepted name, or "" when none was accepted.
+  virtual std::string FindFirstMatch(const std::string& pattern,
+                                     const std::function<bool(const std::string&)>& visit) = 0;
+
+  // --- Clock and operator.
+  virtual int UtcHour() = 0;  // 0..23
+  // Modal message box with one OK button; `caption` empty means the system's default caption.
+  virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
+};
+
+// The implementation for the platform this binary is built for.
+Platform& SystemPlatform();
+
+}  // namespace zorvant
+
+#endif  // ZORVANT_PLATFORM_PLATFORM_H_

@@ -1,0 +1,130 @@
+// POSIX implementation of the platform services, used by the command-line tool and the native tests.
+#include <dirent.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <ctime>
+#include <iostream>
+
+#include "platform/ini_text.h"
+#include "platform/platform.h"
+
+namespace zorvant {
+namespace {
+
+std::string Slashes(std::string path) {
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+  }
+  return path;
+}
+
+bool ReadFile(const std::string& path, std::string* out) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  char buf[8192];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out->append(buf, n);
+  const bool ok = !std::ferror(f);
+  std::fclose(f);
+  return ok;
+}
+
+class PosixPlatform : public Platform {
+ public:
+  std::string ProfileString(const std::string& file, const std::string& section, const std::string& key,
+                            const std::string& def) override {
+    std::string text, value;
+    if (ReadFile(FullPath(file), &text) && ini::Find(text, section, key, &value)) return value;
+    std::string d = def;
+    while (!d.empty() && (d.back() == ' ' || d.back() == '\t')) d.pop_back();
+    return d;
+  }
+
+  int ProfileInt(const std::string& file, const std::string& section, const std::string& key,
+                 int def) override {
+    std::string text, value;
+    if (!ReadFile(FullPath(file), &text) || !ini::Find(text, section, key, &value)) return def;
+    return ini::LeadingInt(value, def);
+  }
+
+  bool WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
+                          const std::string& value) override {
+    const std::string path = FullPath(file);
+    std::string text;
+    ReadFile(path, &text);
+    const std::string updated = ini::Set(text, section, key, value);
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    const bool written = std::fwrite(updated.data(), 1, updated.size(), f) == updated.size();
+    return std::fclose(f) == 0 && written;
+  }
+
+  std::string FullPath(const std::string& path) override {
+    std::string p = Slashes(path);
+    if (!p.empty() && p[0] == '/') return p;
+    char cwd[4096];
+    if (!getcwd(cwd, sizeof cwd)) return p;
+    return std::string(cwd) + "/" + p;
+  }
+
+  std::FILE* OpenShared(const std::string& path, const char* mode) override {
+    if (path.empty()) return nullptr;
+    return std::fopen(Slashes(path).c_str(), mode);
+  }
+
+  bool FileExists(const std::string& path) override {
+    struct stat st;
+    return !path.empty() && stat(Slashes(path).c_str(), &st) == 0;
+  }
+
+  bool ReplaceFile(const std::string& from, const std::string& to) override {
+    return std::rename(Slashes(from).c_str(), Slashes(to).c_str()) == 0;
+  }
+
+  bool RemoveFile(const std::string& path) override { return std::remove(Slashes(path).c_str()) == 0; }
+
+  std::string FindFirstMatch(const std::string& pattern,
+                             const std::function<bool(const std::string&)>& visit) override {
+    const std::string p = Slashes(pattern);
+    const std::size_t slash = p.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : p.substr(0, slash));
+    const std::string mask = slash == std::string::npos ? p : p.substr(slash + 1);
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return "";
+    std::string accepted;
+    while (dirent* e = readdir(dir)) {
+      const std::string name = e->d_name;
+      if (name == "." || name == "..") continue;
+      // Windows matches names without regard to case.
+      if (fnmatch(mask.c_str(), name.c_str(), FNM_CASEFOLD) == 0 && visit(name)) {
+        accepted = name;
+        break;
+      }
+    }
+    closedir(dir);
+    return accepted;
+  }
+
+  int UtcHour() override {
+    const std::time_t now = std::time(nullptr);
+    std::tm tm;
+    gmtime_r(&now, &tm);
+    return tm.tm_hour;
+  }
+
+  void ShowMessage(const std::string& text, const std::string& caption) override {
+    std::cerr << (caption.empty() ? "" : caption + ": ") << text << '\n';
+  }
+};
+
+}  // namespace
+
+Platform& SystemPlatform() {
+  static PosixPlatform platform;
+  return platform;
+}
+
+}  // namespace zorvant

@@ -1,0 +1,98 @@
+// Win32 implementation of the platform services, used inside Stats.dll and the Windows tests.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <share.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace zorvant {
+namespace {
+
+const DWORD kValueBuffer = 4096;
+
+class Win32Platform : public Platform {
+ public:
+  std::string ProfileString(const std::string& file, const std::string& section, const std::string& key,
+                            const std::string& def) override {
+    std::vector<char> buf(kValueBuffer);
+    const DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), def.c_str(), buf.data(),
+                                             static_cast<DWORD>(buf.size()), FullPath(file).c_str());
+    return std::string(buf.data(), n);
+  }
+
+  int ProfileInt(const std::string& file, const std::string& section, const std::string& key,
+                 int def) override {
+    return static_cast<int>(
+        GetPrivateProfileIntA(section.c_str(), key.c_str(), def, FullPath(file).c_str()));
+  }
+
+  bool WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
+                          const std::string& value) override {
+    return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), FullPath(file).c_str()) !=
+           FALSE;
+  }
+
+  // A relative ini path with a folder in it would otherwise be taken from the Windows folder.
+  std::string FullPath(const std::string& path) override {
+    char buf[MAX_PATH * 4];
+    const DWORD n = GetFullPathNameA(path.c_str(), static_cast<DWORD>(sizeof buf), buf, /*lpFilePart=*/nullptr);
+    if (n == 0 || n >= sizeof buf) return path;
+    return std::string(buf, n);
+  }
+
+  std::FILE* OpenShared(const std::string& path, const char* mode) override {
+    if (path.empty()) return nullptr;
+    return _fsopen(path.c_str(), mode, _SH_DENYNO);
+  }
+
+  bool FileExists(const std::string& path) override {
+    return !path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+
+  bool ReplaceFile(const std::string& from, const std::string& to) override {
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  }
+
+  bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != FALSE; }
+
+  std::string FindFirstMatch(const std::string& pattern,
+                             const std::function<bool(const std::string&)>& visit) override {
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return "";
+    std::string accepted;
+    do {
+      const std::string name = data.cFileName;
+      if (visit(name)) {
+        accepted = name;
+        break;
+      }
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+    return accepted;
+  }
+
+  int UtcHour() override {
+    SYSTEMTIME st;
+    GetSystemTime(&st);
+    return st.wHour;
+  }
+
+  void ShowMessage(const std::string& text, const std::string& caption) override {
+    MessageBoxA(/*hWnd=*/nullptr, text.c_str(), caption.empty() ? nullptr : caption.c_str(), MB_OK);
+  }
+};
+
+}  // namespace
+
+Platform& SystemPlatform() {
+  static Win32Platform platform;
+  return platform;
+}
+
+}  // namespace zorvant

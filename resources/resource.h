@@ -1,0 +1,16 @@
+// Resource identifiers shared by the .rc script and the code.
+#ifndef ZORVANT_RESOURCES_RESOURCE_H_
+#define ZORVANT_RESOURCES_RESOURCE_H_
+
+#define IDD_SETUP 104
+#define IDC_VIEW_LABEL 1025
+#define IDC_VIEW_PREFIX 1014
+#define IDC_VIEW_PREV_QSO 1015
+#define IDC_ON_TOP 1016
+#define IDC_MODE_LABEL 1026
+#define IDC_MODE_BPSK63 1003
+#define IDC_MODE_RTTY 1004
+#define IDC_TOUR1_LABEL 1027
+#define IDC_TOUR2_LABEL 1028
+
+#endif  // ZORVANT_RESOURCES_RESOURCE_H_

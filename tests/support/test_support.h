@@ -1,0 +1,118 @@
+// Helpers shared by the native tests: a private current folder per test, a platform that fails on request,
+// and a shell that records what the engine asked of the windows.
+#ifndef ZORVANT_TESTS_SUPPORT_TEST_SUPPORT_H_
+#define ZORVANT_TESTS_SUPPORT_TEST_SUPPORT_H_
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/contest.h"
+#include "engine/ole_date.h"
+#include "platform/platform.h"
+
+namespace zorvant {
+namespace testing {
+
+// Whole-file helpers working on raw bytes, so tests see CR LF exactly as written.
+std::string ReadFileBytes(const std::string& path);
+bool FileExistsAt(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+
+// Runs each test in a fresh empty folder made the current folder, with an empty "Plugins" subfolder so that
+// the plug-in's settings file can be written. The previous current folder comes back afterwards and the
+// temporary folder is removed with everything in it.
+class InTempDir : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  const std::string& dir() const { return dir_; }
+
+ private:
+  std::string saved_;
+  std::string dir_;
+};
+
+// The system platform with faults on demand. File names are compared with the path exactly as the engine
+// passes it to OpenShared / ReplaceFile.
+class FaultyPlatform : public Platform {
+ public:
+  enum Access { kRead, kWrite };
+
+  explicit FaultyPlatform(Platform& inner = SystemPlatform()) : inner_(inner) {}
+
+  // OpenShared of `path` for this kind of access returns null.
+  void FailOpen(const std::string& path, Access access) { failOpen_.insert({path, access}); }
+  // OpenShared of `path` for writing succeeds, but every write to the stream fails.
+  void BreakWrites(const std::string& path) { brokenWrites_.insert(path); }
+  // ReplaceFile refuses without touching either file.
+  void FailReplace() { failReplace_ = true; }
+  // FindFirstMatch sees no entries at all.
+  void HideDirectory() { hideDirectory_ = true; }
+
+  // Every OpenShared call, in order, as (path, mode).
+  const std::vector<std::pair<std::string, std::string>>& opens() const { return opens_; }
+  int OpensOf(const std::string& path) const;
+
+  std::string ProfileString(const std::string& file, const std::string& section, const std::string& key,
+                            const std::string& def) override;
+  int ProfileInt(const std::string& file, const std::string& section, const std::string& key,
+                 int def) override;
+  bool WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
+                          const std::string& value) override;
+  std::string FullPath(const std::string& path) override;
+  std::FILE* OpenShared(const std::string& path, const char* mode) override;
+  bool FileExists(const std::string& path) override;
+  bool ReplaceFile(const std::string& from, const std::string& to) override;
+  bool RemoveFile(const std::string& path) override;
+  std::string FindFirstMatch(const std::string& pattern,
+                             const std::function<bool(const std::string&)>& visit) override;
+  int UtcHour() override;
+  void ShowMessage(const std::string& text, const std::string& caption) override;
+
+ private:
+  Platform& inner_;
+  std::set<std::pair<std::string, Access>> failOpen_;
+  std::set<std::string> brokenWrites_;
+  bool failReplace_ = false;
+  bool hideDirectory_ = false;
+  std::vector<std::pair<std::string, std::string>> opens_;
+};
+
+// A Shell that answers SetupWindowOpen with `windowOpen` and counts what the engine asked for. Like the real
+// one, StartSetup leaves a Setup window open.
+class RecordingShell : public Shell {
+ public:
+  struct HeaderEdit {
+    std::string ownCall;
+    OleDate start;
+    OleDate end;
+  };
+
+  bool windowOpen = false;
+  int refreshes = 0;
+  int setupStarts = 0;
+  std::vector<HeaderEdit> headerEdits;
+
+  bool SetupWindowOpen() override { return windowOpen; }
+  void PostRefresh() override { ++refreshes; }
+  void StartSetup() override {
+    ++setupStarts;
+    windowOpen = true;
+  }
+  int EditCabrilloHeader(const std::string& ownCall, const OleDate& start, const OleDate& end) override {
+    headerEdits.push_back({ownCall, start, end});
+    return 1;
+  }
+};
+
+}  // namespace testing
+}  // namespace zorvant
+
+#endif  // ZORVANT_TESTS_SUPPORT_TEST_SUPPORT_H_
