@@ -47,11 +47,16 @@ bool ToCivil(const OleDate& d, CivilTime* out) {
       d.value >= kMaxValue) {
     return false;
   }
-  // Round to the nearest second, so 14:32 stored as 14:31:59.9999 still reads 14:32.
-  const double half = 0.5 / 86400.0;
-  const double v = d.value + (d.value >= 0 ? half : -half);
-  const long days = static_cast<long>(v);  // towards zero: the date part
-  const long secs = static_cast<long>(std::fabs(v - days) * 86400.0);
+  // Before the epoch the date part counts down while the time of day counts up: make it one forward count
+  // first, so that rounding to the nearest second (14:31:59.9999 reads 14:32) can carry into the next day.
+  const double datePart = std::trunc(d.value);
+  const long long total = std::llround((datePart + std::fabs(d.value - datePart)) * 86400.0);
+  long days = static_cast<long>(total / 86400);
+  long secs = static_cast<long>(total % 86400);
+  if (secs < 0) {
+    secs += 86400;
+    --days;
+  }
   CivilFromDays(days + kOleEpoch, &out->year, &out->month, &out->day);
   if (out->year < 100 || out->year > 9999) return false;
   out->hour = static_cast<int>(secs / 3600 % 24);

@@ -38,8 +38,11 @@ class PosixPlatform : public Platform {
                             const std::string& def) override {
     std::string text, value;
     if (ReadFile(FullPath(file), &text) && ini::Find(text, section, key, &value)) return value;
+    // As GetPrivateProfileString treats the default: trailing spaces (not tabs) go, though never its first
+    // character, then one pair of matching quotes, as from a value.
     std::string d = def;
-    while (!d.empty() && (d.back() == ' ' || d.back() == '\t')) d.pop_back();
+    while (d.size() > 1 && d.back() == ' ') d.pop_back();
+    if (d.size() >= 2 && (d[0] == '"' || d[0] == '\'') && d.back() == d[0]) d = d.substr(1, d.size() - 2);
     return d;
   }
 

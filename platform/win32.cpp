@@ -68,6 +68,7 @@ class Win32Platform : public Platform {
     std::string accepted;
     do {
       const std::string name = data.cFileName;
+      if (name == "." || name == "..") continue;  // "folder\*" lists them; the POSIX side never does
       if (visit(name)) {
         accepted = name;
         break;

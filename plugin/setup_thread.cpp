@@ -11,8 +11,10 @@ namespace zorvant {
 namespace {
 
 constexpr UINT kRefreshMessage = 1524;
-// How long an unload waits for the Setup thread to finish on its own before ending it.
-constexpr DWORD kUnloadWaitMs = 3000;
+// How long an unload waits for the Setup thread to finish on its own before ending it. Closing takes a few
+// milliseconds on a desktop; an X server without a window manager makes Wine wait up to 2 s for the hidden
+// window to be withdrawn.
+constexpr DWORD kUnloadWaitMs = 10000;
 
 // Guarded by the engine lock.
 struct SetupThread {
@@ -26,11 +28,11 @@ struct SetupThread {
 
 // Ends the calling thread by returning from SetEvent straight into ExitThread: once `done` is signalled no
 // instruction of this module runs on this thread any more, so an unload waiting for `done` may unmap the
-// module at once. (A thread that returned normally would still be executing its epilogue here.)
+// module at once. (A thread that returned normally would still be executing its epilogue here.) The two
+// addresses come from the import table: looking them up now would take the loader lock that the unload holds.
 [[noreturn]] void SignalAndExitThread(HANDLE done, DWORD exitCode) {
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  void* setEvent = reinterpret_cast<void*>(GetProcAddress(kernel, "SetEvent"));
-  void* exitThread = reinterpret_cast<void*>(GetProcAddress(kernel, "ExitThread"));
+  void* setEvent = reinterpret_cast<void*>(&SetEvent);
+  void* exitThread = reinterpret_cast<void*>(&ExitThread);
   __asm__ volatile(
       "pushl %1\n\t"  // ExitThread's argument
       "pushl $0\n\t"  // ExitThread's return address: it never returns

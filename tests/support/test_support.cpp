@@ -2,12 +2,11 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 
 namespace zorvant {
 namespace testing {
@@ -28,6 +27,24 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;
   ASSERT_TRUE(out.good()) << "cannot write " << path;
+}
+
+QsoArgs Contact::Args() const {
+  QsoArgs q;
+  q.ownCall = ownCall.c_str();
+  q.call = call.c_str();
+  q.time = &time;
+  q.freqHz = freqHz;
+  q.mode = mode.c_str();
+  q.rstSent = rstSent.c_str();
+  q.rstRcvd = rstRcvd.c_str();
+  q.exchSent = exchSent.c_str();
+  q.exchRcvd = exchRcvd.c_str();
+  q.prefix = prefix.c_str();
+  q.countryPrefix = countryPrefix.c_str();
+  q.hostText = hostText.c_str();
+  q.band = band.c_str();
+  return q;
 }
 
 void InTempDir::SetUp() {
@@ -82,9 +99,14 @@ std::FILE* FaultyPlatform::OpenShared(const std::string& path, const char* mode)
   opens_.emplace_back(path, mode);
   const Access access = Writes(mode) ? kWrite : kRead;
   if (failOpen_.count({path, access})) return nullptr;
-  // A stream opened for reading only: the caller's fwrite fails on it, as on a full disk.
-  if (access == kWrite && brokenWrites_.count(path)) return std::fopen("/dev/null", "rb");
-  return inner_.OpenShared(path, mode);
+  std::FILE* f = inner_.OpenShared(path, mode);
+  if (f && access == kWrite && breakWrites_) {
+    // The file is created or truncated as asked, but the caller gets it for reading only, so its writes
+    // fail as on a full disk.
+    std::fclose(f);
+    f = inner_.OpenShared(path, "rb");
+  }
+  return f;
 }
 
 bool FaultyPlatform::FileExists(const std::string& path) { return inner_.FileExists(path); }
@@ -97,7 +119,7 @@ bool FaultyPlatform::RemoveFile(const std::string& path) { return inner_.RemoveF
 
 std::string FaultyPlatform::FindFirstMatch(const std::string& pattern,
                                            const std::function<bool(const std::string&)>& visit) {
-  return hideDirectory_ ? "" : inner_.FindFirstMatch(pattern, visit);
+  return inner_.FindFirstMatch(pattern, visit);
 }
 
 int FaultyPlatform::UtcHour() { return inner_.UtcHour(); }

@@ -49,12 +49,10 @@ class FaultyPlatform : public Platform {
 
   // OpenShared of `path` for this kind of access returns null.
   void FailOpen(const std::string& path, Access access) { failOpen_.insert({path, access}); }
-  // OpenShared of `path` for writing succeeds, but every write to the stream fails.
-  void BreakWrites(const std::string& path) { brokenWrites_.insert(path); }
+  // Every stream opened for writing accepts the open but fails every write, as on a full disk.
+  void BreakWrites() { breakWrites_ = true; }
   // ReplaceFile refuses without touching either file.
   void FailReplace() { failReplace_ = true; }
-  // FindFirstMatch sees no entries at all.
-  void HideDirectory() { hideDirectory_ = true; }
 
   // Every OpenShared call, in order, as (path, mode).
   const std::vector<std::pair<std::string, std::string>>& opens() const { return opens_; }
@@ -79,10 +77,29 @@ class FaultyPlatform : public Platform {
  private:
   Platform& inner_;
   std::set<std::pair<std::string, Access>> failOpen_;
-  std::set<std::string> brokenWrites_;
+  bool breakWrites_ = false;
   bool failReplace_ = false;
-  bool hideDirectory_ = false;
   std::vector<std::pair<std::string, std::string>> opens_;
+};
+
+// One contact as the host passes it to AddData0 / RemoveData0, with ordinary values to change per test.
+struct Contact {
+  std::string ownCall = "MYCALL";
+  std::string call = "HISCALL";
+  OleDate time = OleDate::FromParts(2017, 3, 5, 14, 32);
+  unsigned int freqHz = 3585000;
+  std::string mode = "RTTY";
+  std::string rstSent = "599";
+  std::string rstRcvd = "599";
+  std::string exchSent = "001";
+  std::string exchRcvd = "017";
+  std::string prefix = "HI1";
+  std::string countryPrefix = "HI";
+  std::string hostText = "host text";
+  std::string band = "80m";
+
+  // Points into this object: keep it alive while the arguments are used.
+  QsoArgs Args() const;
 };
 
 // A Shell that answers SetupWindowOpen with `windowOpen` and counts what the engine asked for. Like the real

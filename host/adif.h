@@ -1,0 +1,58 @@
+// Reading ADIF logs (the amateur-radio exchange format) into the few fields the host feeds the plug-in. Shared
+// by the host stand-in and the native command-line tool, so it must stay free of Windows headers.
+#ifndef ZORVANT_HOST_ADIF_H_
+#define ZORVANT_HOST_ADIF_H_
+
+#include <string>
+#include <vector>
+
+namespace host {
+
+// One QSO. Texts are the field values with surrounding blanks removed; a field the record lacks is empty.
+struct AdifRecord {
+  std::string call;
+  std::string qso_date;  // YYYYMMDD
+  std::string time_on;   // HHMM or HHMMSS
+  std::string band;      // as written; filled from the frequency when the record has no BAND
+  std::string freq;      // MHz, as written
+  unsigned freq_hz = 0;  // 0 when the frequency is missing, unreadable or above 4294 MHz
+  std::string mode;
+  std::string submode;
+  std::string rst_sent;
+  std::string rst_rcvd;
+  std::string stx;  // serial sent: STX_STRING when present, else STX
+  std::string srx;  // serial received, likewise
+  std::string station_callsign;
+  std::string operator_call;
+};
+
+// Parses a whole file's text. Field names may be in any letter case and need no blanks between them; a value
+// is taken by its declared length, so it may hold '<' or blanks. Tolerated: a missing header, a preamble
+// without <EOH>, a last record without <EOR>, a declared length that runs past the end of the text. Header
+// fields are dropped, and so are records without any field listed in AdifRecord.
+std::vector<AdifRecord> ParseAdif(const std::string& text);
+
+// False when the file cannot be read.
+bool ReadAdifFile(const std::string& path, std::vector<AdifRecord>* records);
+
+// "14.0745" -> 14074500. Digits past the Hz are cut off, a comma counts as the decimal point; 0 for anything
+// unreadable or too large for 32 bits.
+unsigned MhzToHz(const std::string& mhz);
+
+// The amateur band holding the frequency, in the host's spelling ("80m", "70cm"); "" outside every band.
+std::string BandOfHz(unsigned hz);
+
+// The mode text the host shows for the record: PSK with a PSK63 submode, and the older spellings of it, are
+// "BPSK63"; any other mode is MODE as written.
+std::string HostMode(const AdifRecord& record);
+
+struct QsoTime {
+  int year, month, day, hour, minute, second;
+};
+
+// From QSO_DATE and TIME_ON; false when either is not a real date or time of day.
+bool ParseQsoTime(const std::string& qso_date, const std::string& time_on, QsoTime* out);
+
+}  // namespace host
+
+#endif  // ZORVANT_HOST_ADIF_H_

@@ -1,0 +1,196 @@
+#include "tests/win/child.h"
+
+#include <oleauto.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+const char* const kJunk[] = {"j0", "j1", "j2", "j3", "j4", "j5", "j6", "j7", "j8", "j9", "j10", "j11"};
+const int kJunkInt = static_cast<int>(0xdeadbeef);
+const double kJunkDouble = -1.25e300;
+host::COleDateTime g_junkDate{-99999.0, 1};
+
+template <typename T>
+bool Resolve(HMODULE dll, const char* name, T* out) {
+  *out = reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
+  return *out != nullptr;
+}
+
+}  // namespace
+
+std::string PluginPath() {
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string p = path;
+  return p.substr(0, p.find_last_of("\\/") + 1) + "Stats.dll";
+}
+
+bool LoadedPlugin::Load() {
+  dll = LoadLibraryA(PluginPath().c_str());
+  if (!dll) return false;
+  return Resolve(dll, "setVersion", &setVersion) && Resolve(dll, "GetNumberOfSets", &getNumberOfSets) &&
+         Resolve(dll, "GetSetName", &getSetName) && Resolve(dll, "GetExchgCount0", &getExchgCount) &&
+         Resolve(dll, "IsValidExchg0", &isValidExchg) && Resolve(dll, "SetupSet0", &setupSet) &&
+         Resolve(dll, "CheckCall0", &checkCall) && Resolve(dll, "AddData0", &addData) &&
+         Resolve(dll, "RemoveData0", &removeData) && Resolve(dll, "ResetStats0", &resetStats) &&
+         Resolve(dll, "GetResult0", &getResult);
+}
+
+void LoadedPlugin::Unload() {
+  if (dll) FreeLibrary(dll);
+  dll = nullptr;
+}
+
+host::COleDateTime MakeDate(int year, int month, int day, int hour, int minute) {
+  SYSTEMTIME st = {};
+  st.wYear = static_cast<WORD>(year);
+  st.wMonth = static_cast<WORD>(month);
+  st.wDay = static_cast<WORD>(day);
+  st.wHour = static_cast<WORD>(hour);
+  st.wMinute = static_cast<WORD>(minute);
+  double value = 0;
+  SystemTimeToVariantTime(&st, &value);
+  return host::COleDateTime{value, 0};
+}
+
+namespace {
+
+template <typename Fn>
+int CallQso(Fn fn, const Qso& q) {
+  host::COleDateTime time = q.time;
+  const char* const* j = kJunk;
+  return fn(q.own.c_str(), q.call.c_str(), &time, &g_junkDate, &g_junkDate, &g_junkDate, 0xdeadbeefu, q.freqHz,
+            q.mode.c_str(), q.rstSent.c_str(), q.rstRcvd.c_str(), q.exchSent.c_str(), q.exchRcvd.c_str(), j[0],
+            j[1], j[2], j[3], j[4], j[5], j[6], j[7], q.prefix.c_str(), q.country.c_str(), kJunkInt, kJunkInt,
+            kJunkInt, kJunkDouble, kJunkDouble, j[8], q.hostText.c_str(), j[9], q.band.c_str(), j[10]);
+}
+
+}  // namespace
+
+int CallAdd(const LoadedPlugin& p, const Qso& q) { return CallQso(p.addData, q); }
+int CallRemove(const LoadedPlugin& p, const Qso& q) { return CallQso(p.removeData, q); }
+
+int CallReset(const LoadedPlugin& p, host::COleDateTime start, const char* ownCountry, const char* iniFolder,
+              int exportFlag) {
+  host::COleDateTime end{start.m_dt + 4.0 / 24, 0};
+  const char* const* j = kJunk;
+  return p.resetStats(iniFolder, exportFlag, "MYCALL", &start, &end, j[0], j[1], j[2], j[3], j[4], j[5], j[6],
+                      j[7], j[8], ownCountry, kJunkInt, kJunkInt, kJunkInt, kJunkDouble, kJunkDouble, j[9], j[10],
+                      j[11]);
+}
+
+int CallCheck(const LoadedPlugin& p, const char* call, const char* mode, const char* prefix, const char* country,
+              const char* band, const char* band2) {
+  char out1[64] = "sentinel1", out2[64] = "sentinel2";
+  const char* const* j = kJunk;
+  const int result = p.checkCall(call, 0xdeadbeefu, 0xdeadbeefu, mode, j[0], j[1], j[2], j[3], j[4], j[5], j[6],
+                                 j[7], prefix, country, kJunkInt, kJunkInt, kJunkInt, kJunkDouble, kJunkDouble,
+                                 j[8], j[9], j[10], j[11], j[0], band, band2, out1, out2);
+  // The output buffers are the host's and are never written.
+  if (std::strcmp(out1, "sentinel1") != 0 || std::strcmp(out2, "sentinel2") != 0) return -1;
+  return result;
+}
+
+HWND WaitForSetupWindow(const char* year, DWORD ms) {
+  const std::string title = std::string("Setup ZORVANT ") + year;
+  for (DWORD waited = 0;; waited += 20) {
+    HWND w = FindWindowA(nullptr, title.c_str());
+    if (w || waited >= ms) return w;
+    Sleep(20);
+  }
+}
+
+bool WaitForWindowGone(const char* title, DWORD ms) {
+  for (DWORD waited = 0;; waited += 20) {
+    if (!FindWindowA(nullptr, title)) return true;
+    if (waited >= ms) return false;
+    Sleep(20);
+  }
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::string out;
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return out;
+  char buf[4096];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+  std::fclose(f);
+  return out;
+}
+
+TempFolder::TempFolder() {
+  char base[MAX_PATH], name[MAX_PATH];
+  GetTempPathA(MAX_PATH, base);
+  GetTempFileNameA(base, "zv", 0, name);  // creates a file; a folder takes its unique name
+  DeleteFileA(name);
+  CreateDirectoryA(name, nullptr);
+  path_ = name;
+  char cwd[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, cwd);
+  previous_ = cwd;
+  SetCurrentDirectoryA(path_.c_str());
+}
+
+TempFolder::~TempFolder() {
+  SetCurrentDirectoryA(previous_.c_str());
+  // Best effort: the few files a test leaves, then the folder.
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((path_ + "\\*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = data.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string full = path_ + "\\" + name;
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        DeleteFileA((full + "\\ZORVANT.ini").c_str());
+        RemoveDirectoryA(full.c_str());
+      } else {
+        DeleteFileA(full.c_str());
+      }
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+  }
+  RemoveDirectoryA(path_.c_str());
+}
+
+// --- Scripted host sessions that end their own process.
+
+int RunChild(const char* mode) {
+  TempFolder folder;
+  LoadedPlugin p;
+  if (!p.Load()) return 10;
+  CallReset(p, MakeDate(2017, 3, 5, 14, 0));
+  const bool immediate = std::strcmp(mode, "free-at-once") == 0;
+  if (!immediate && !WaitForSetupWindow("2017", 10000)) return 11;
+  if (std::strcmp(mode, "exit-with-window") == 0) {
+    ExitProcess(0);  // the host quits with the Setup window open
+  }
+  if (std::strcmp(mode, "return-with-window") == 0) {
+    return 0;  // leaves through the C runtime's exit
+  }
+  if (std::strcmp(mode, "free-with-window") == 0 || immediate) {
+    HANDLE setupThread = nullptr;
+    if (!immediate) {
+      DWORD id = GetWindowThreadProcessId(FindWindowA(nullptr, "Setup ZORVANT 2017"), nullptr);
+      setupThread = OpenThread(SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, id);
+    }
+    p.Unload();
+    if (setupThread) {
+      // It ended on its own (exit code 0), not through the unload's last resort.
+      DWORD code = 99;
+      if (WaitForSingleObject(setupThread, 10000) != WAIT_OBJECT_0) return 14;
+      if (!GetExitCodeThread(setupThread, &code) || code != 0) return 15;
+    }
+    if (!WaitForWindowGone("Setup ZORVANT 2017", immediate ? 2000 : 0)) return 12;
+    // Still alive and able to load it again: nothing of the old module is left running.
+    if (!p.Load()) return 13;
+    p.Unload();
+    Sleep(200);
+    return 0;
+  }
+  return 20;
+}

@@ -1,0 +1,94 @@
+// The Setup thread's start and the library's unload, with and without the Setup window open.
+#include <windows.h>
+
+#include <string>
+
+#include "gtest/gtest.h"
+#include "tests/win/child.h"
+
+namespace {
+
+const char kSetupTitle[] = "Setup ZORVANT 2017";
+
+// Runs this executable as a scripted host session; returns its exit code, or -1 if it hung.
+DWORD RunChildProcess(const char* mode) {
+  char exe[MAX_PATH];
+  GetModuleFileNameA(nullptr, exe, MAX_PATH);
+  std::string command = std::string("\"") + exe + "\" " + kChildFlag + mode;
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessA(exe, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 9999;
+  DWORD code = static_cast<DWORD>(-1);
+  // A generous bound that only a hang exceeds.
+  if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) {
+    GetExitCodeProcess(pi.hProcess, &code);
+  } else {
+    TerminateProcess(pi.hProcess, 99);
+  }
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return code;
+}
+
+TEST(Unload, EndsPromptlyAndCleanlyWhateverTheSetupWindowIsDoing) {
+  for (const char* mode : {"free-with-window", "free-at-once", "exit-with-window", "return-with-window"}) {
+    EXPECT_EQ(RunChildProcess(mode), 0u) << mode;
+  }
+}
+
+class SetupWindowTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    CreateDirectoryA("Plugins", nullptr);
+    ini_ = folder_.path() + "\\Plugins\\ZORVANT.ini";
+    ASSERT_TRUE(plugin_.Load());
+  }
+  void TearDown() override {
+    plugin_.Unload();
+    EXPECT_TRUE(WaitForWindowGone(kSetupTitle, 0)) << "unload left the Setup window open";
+  }
+  std::string Toggle() {
+    char buf[16] = {};
+    GetPrivateProfileStringA("Settings", "Start", "", buf, sizeof buf, ini_.c_str());
+    return buf;
+  }
+
+  TempFolder folder_;
+  std::string ini_;
+  LoadedPlugin plugin_;
+};
+
+TEST_F(SetupWindowTest, TwoResetsInARowOpenTheWindowOnTheFirstOnly) {
+  CallReset(plugin_, MakeDate(2017, 3, 5, 14, 0));
+  HWND first = WaitForSetupWindow("2017", 10000);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(Toggle(), "1");
+  CallReset(plugin_, MakeDate(2017, 3, 5, 14, 0));
+  EXPECT_EQ(Toggle(), "0");
+  EXPECT_EQ(FindWindowA(nullptr, kSetupTitle), first);
+  // The toggle is 0 and a window is open: a third reset changes nothing.
+  CallReset(plugin_, MakeDate(2017, 3, 5, 14, 0));
+  EXPECT_EQ(Toggle(), "0");
+  EXPECT_EQ(FindWindowA(nullptr, kSetupTitle), first);
+}
+
+TEST_F(SetupWindowTest, EscapeEndsTheWindowAndTheNextResetOpensAFreshOne) {
+  CallReset(plugin_, MakeDate(2017, 3, 5, 14, 0));
+  HWND first = WaitForSetupWindow("2017", 10000);
+  ASSERT_NE(first, nullptr);
+  PostMessageA(first, WM_COMMAND, IDCANCEL, 0);  // what Escape sends
+  ASSERT_TRUE(WaitForWindowGone(kSetupTitle, 10000));
+  WritePrivateProfileStringA("Settings", "Start", "0", ini_.c_str());
+  CallReset(plugin_, MakeDate(2017, 3, 5, 14, 0));
+  EXPECT_NE(WaitForSetupWindow("2017", 10000), nullptr);
+}
+
+TEST_F(SetupWindowTest, AnExportPassNeverOpensTheWindow) {
+  CallReset(plugin_, MakeDate(2017, 3, 5, 14, 0), "DL", "", /*exportFlag=*/1);
+  EXPECT_EQ(Toggle(), "0");
+  Sleep(200);
+  EXPECT_EQ(FindWindowA(nullptr, kSetupTitle), nullptr);
+}
+
+}  // namespace
