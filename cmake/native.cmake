@@ -7,8 +7,12 @@ enable_testing()
 file(GLOB_RECURSE ZORVANT_NATIVE_TEST_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/tests/*_test.cpp ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
 list(FILTER ZORVANT_NATIVE_TEST_SOURCES EXCLUDE REGEX "/tests/win/")
+# The host's portable pieces (log reading, callsign prefixes), shared by the stand-in and the CLI.
+add_library(zorvant_hostlog STATIC host/adif.cpp host/callsign.cpp)
+target_include_directories(zorvant_hostlog PUBLIC ${CMAKE_SOURCE_DIR})
+
 add_executable(zorvant_tests ${ZORVANT_NATIVE_TEST_SOURCES})
-target_link_libraries(zorvant_tests PRIVATE zorvant_engine GTest::gtest_main Threads::Threads)
+target_link_libraries(zorvant_tests PRIVATE zorvant_engine zorvant_hostlog GTest::gtest_main Threads::Threads)
 gtest_discover_tests(zorvant_tests DISCOVERY_TIMEOUT 60)
 
 find_package(benchmark QUIET)

@@ -1,5 +1,5 @@
-// Reading ADIF logs (the amateur-radio exchange format) into the few fields the host feeds the plug-in. Shared
-// by the host stand-in and the native command-line tool, so it must stay free of Windows headers.
+// Reading ADIF logs (the amateur-radio exchange format) into the few fields the host feeds the plug-in.
+// Shared by the host stand-in and the native command-line tool, so it must stay free of Windows headers.
 #ifndef ZORVANT_HOST_ADIF_H_
 #define ZORVANT_HOST_ADIF_H_
 

@@ -1,5 +1,5 @@
-// What the host derives from a callsign before it hands a QSO to the plug-in: the prefix (the multiplier unit)
-// and the country (entity) prefix. Portable: the native command-line tool uses it too.
+// What the host derives from a callsign before it hands a QSO to the plug-in: the prefix (the multiplier
+// unit) and the country (entity) prefix. Portable: the native command-line tool uses it too.
 #ifndef ZORVANT_HOST_CALLSIGN_H_
 #define ZORVANT_HOST_CALLSIGN_H_
 

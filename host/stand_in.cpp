@@ -3,8 +3,9 @@
 // current folder.
 #include <windows.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -20,7 +21,6 @@ namespace {
 
 const char kHostId[] = "stand-in 1.0";
 
-// Exit codes.
 const int kBadUsage = 2;
 const int kNoPlugin = 3;
 
@@ -71,16 +71,32 @@ std::string Format(const QsoTime& t) {
   return text;
 }
 
+// The host shows and passes callsigns in capitals; the plug-in compares them case-sensitively.
+std::string Upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+template <size_t N>
+bool Untouched(const char (&buffer)[N]) {
+  return std::all_of(buffer, buffer + N, [](char c) { return c == 0; });
+}
+
 // The plug-in may hand back null for any text.
 std::string Shown(const char* text) { return text ? "\"" + std::string(text) + "\"" : "(null)"; }
 
 const char* Verdict(int check) {
   switch (check) {
-    case 0: return "dupe";
-    case 1: return "ordinary";
-    case 2: return "new prefix";
-    case 4: return "not contest";
-    default: return "unexpected";
+    case 0:
+      return "dupe";
+    case 1:
+      return "ordinary";
+    case 2:
+      return "new prefix";
+    case 4:
+      return "not contest";
+    default:
+      return "unexpected";
   }
 }
 
@@ -114,15 +130,15 @@ struct Qso {
 Qso FromRecord(const AdifRecord& record, int number) {
   Qso q;
   q.number = number;
-  q.call = record.call;
+  q.call = Upper(record.call);
   q.band = record.band;
   q.mode = HostMode(record);
   q.rst_sent = record.rst_sent;
   q.rst_rcvd = record.rst_rcvd;
   q.stx = record.stx;
   q.srx = record.srx;
-  q.prefix = CallPrefix(record.call);
-  q.country = CountryPrefix(record.call);
+  q.prefix = CallPrefix(q.call);
+  q.country = CountryPrefix(q.call);
   q.freq_hz = record.freq_hz;
   QsoTime t;
   if (ParseQsoTime(record.qso_date, record.time_on, &t)) {
@@ -137,10 +153,10 @@ Qso FromRecord(const AdifRecord& record, int number) {
 // AddData0 and RemoveData0 share the host's argument list.
 int SendQso(QsoFn fn, const std::string& own_call, Qso& q) {
   COleDateTime unused_dates[3] = {{0.0, 2}, {0.0, 2}, {0.0, 2}};
-  return fn(own_call.c_str(), q.call.c_str(), &q.time, &unused_dates[0], &unused_dates[1], &unused_dates[2], 0,
-            q.freq_hz, q.mode.c_str(), q.rst_sent.c_str(), q.rst_rcvd.c_str(), q.stx.c_str(), q.srx.c_str(), "",
-            "", "", "", "", "", "", "", q.prefix.c_str(), q.country.c_str(), 0, 0, 0, 0.0, 0.0, "", "", "",
-            q.band.c_str(), "");
+  return fn(own_call.c_str(), q.call.c_str(), &q.time, &unused_dates[0], &unused_dates[1], &unused_dates[2],
+            0, q.freq_hz, q.mode.c_str(), q.rst_sent.c_str(), q.rst_rcvd.c_str(), q.stx.c_str(),
+            q.srx.c_str(), "", "", "", "", "", "", "", "", q.prefix.c_str(), q.country.c_str(), 0, 0, 0, 0.0,
+            0.0, "", "", "", q.band.c_str(), "");
 }
 
 struct Options {
@@ -207,7 +223,9 @@ int Run(const Options& options) {
     return kBadUsage;
   }
   std::vector<Qso> qsos;
-  for (const AdifRecord& record : records) qsos.push_back(FromRecord(record, static_cast<int>(qsos.size()) + 1));
+  for (const AdifRecord& record : records) {
+    qsos.push_back(FromRecord(record, static_cast<int>(qsos.size()) + 1));
+  }
   std::printf("log        %s: %zu QSOs\n", options.log.c_str(), qsos.size());
 
   QsoTime start;
@@ -226,9 +244,9 @@ int Run(const Options& options) {
       return kBadUsage;
     }
     start = FromOle(earliest->time.m_dt);
+    start.minute = 0;
+    start.second = 0;
   }
-  start.minute = 0;
-  start.second = 0;
   COleDateTime start_date = ToOle(start);
   COleDateTime end_date = {start_date.m_dt + 4.0 / 24.0, 0};
 
@@ -237,6 +255,7 @@ int Run(const Options& options) {
     if (!own_call.empty()) break;
     own_call = record.station_callsign.empty() ? record.operator_call : record.station_callsign;
   }
+  own_call = Upper(own_call);
   const std::string own_country = CountryPrefix(own_call);
 
   const std::string folder = CurrentFolder();
@@ -263,27 +282,33 @@ int Run(const Options& options) {
   std::printf("GetSetName(0) = %s\n", Shown(plugin.GetSetName(0)).c_str());
   std::printf("GetSetName(1) = %s\n", Shown(plugin.GetSetName(1)).c_str());
   std::printf("GetExchgCount0() = %d\n", plugin.GetExchgCount0("", "", ""));
-  for (const char* exchange : {"001", "0599", "9999", "599", "1", "12345", "12a", static_cast<const char*>(nullptr)}) {
+  for (const char* exchange :
+       {"001", "0599", "9999", "599", "1", "12345", "12a", static_cast<const char*>(nullptr)}) {
     std::printf("IsValidExchg0(%s) = %d\n", Shown(exchange).c_str(),
                 plugin.IsValidExchg0(exchange, "", "", "", 0, 0, 0));
   }
 
-  const int reset = plugin.ResetStats0(folder.c_str(), 0, own_call.c_str(), &start_date, &end_date, "", "", "",
-                                       "", "", "", "", "", "", own_country.c_str(), 0, 0, 0, 0.0, 0.0, "", "", "");
-  std::printf("ResetStats0(own \"%s\" [%s], start %s, end %s) = %d\n\n", own_call.c_str(), own_country.c_str(),
-              Format(start).c_str(), Format(FromOle(end_date.m_dt)).c_str(), reset);
+  const int reset =
+      plugin.ResetStats0(folder.c_str(), 0, own_call.c_str(), &start_date, &end_date, "", "", "", "", "", "",
+                         "", "", "", own_country.c_str(), 0, 0, 0, 0.0, 0.0, "", "", "");
+  std::printf("ResetStats0(own \"%s\" [%s], start %s, end %s) = %d\n\n", own_call.c_str(),
+              own_country.c_str(), Format(start).c_str(), Format(FromOle(end_date.m_dt)).c_str(), reset);
 
-  std::printf("%4s  %-16s  %-11s %-5s %-7s %-6s %-7s %-5s %-14s %s\n", "#", "time (UTC)", "call", "band", "mode",
-              "prefix", "country", "exch", "check", "add");
+  std::printf("check: CheckCall0 before the QSO is logged; it judges by the tour of the present hour\n");
+  std::printf("%4s  %-16s  %-11s %-5s %-7s %-6s %-7s %-5s %-14s %s\n", "#", "time (UTC)", "call", "band",
+              "mode", "prefix", "country", "exch", "check", "add");
   int stored = 0, rejected = 0, buffers_written = 0;
   int verdicts[5] = {};
   Qso* last_stored = nullptr;
   for (Qso& q : qsos) {
     char out1[256] = {}, out2[256] = {};
     const int check = plugin.CheckCall0(q.call.c_str(), 0, 0, q.mode.c_str(), "", "", "", "", "", "", "", "",
-                                        q.prefix.c_str(), q.country.c_str(), 0, 0, 0, 0.0, 0.0, "", "", "", "",
-                                        "", q.band.c_str(), q.band.c_str(), out1, out2);
-    if (std::memchr(out1, 0, sizeof out1) != out1 || std::memchr(out2, 0, sizeof out2) != out2) ++buffers_written;
+                                        q.prefix.c_str(), q.country.c_str(), 0, 0, 0, 0.0, 0.0, "", "", "",
+                                        "", "", q.band.c_str(), q.band.c_str(), out1, out2);
+    // The host's buffers are its own; the plug-in has no business writing them.
+    if (!Untouched(out1) || !Untouched(out2)) {
+      ++buffers_written;
+    }
     const int valid = plugin.IsValidExchg0(q.srx.c_str(), "", "", "", 0, 0, 0);
     const int added = SendQso(plugin.AddData0, own_call, q);
     if (check >= 0 && check <= 4) ++verdicts[check];
@@ -295,15 +320,16 @@ int Run(const Options& options) {
     }
     char check_text[24];
     std::snprintf(check_text, sizeof check_text, "%d %s", check, Verdict(check));
-    std::printf("%4d  %-16s  %-11s %-5s %-7s %-6s %-7s %-5d %-14s %d\n", q.number, q.when.c_str(), q.call.c_str(),
-                q.band.c_str(), q.mode.c_str(), q.prefix.c_str(), q.country.c_str(), valid, check_text, added);
+    std::printf("%4d  %-16s  %-11s %-5s %-7s %-6s %-7s %-5d %-14s %d\n", q.number, q.when.c_str(),
+                q.call.c_str(), q.band.c_str(), q.mode.c_str(), q.prefix.c_str(), q.country.c_str(), valid,
+                check_text, added);
   }
   if (buffers_written) std::printf("CheckCall0 wrote into its output buffers %d times\n", buffers_written);
 
   if (last_stored) {
     Qso& q = *last_stored;
-    std::printf("\nRemoveData0(#%d %s %s %s %s) = %d\n", q.number, q.call.c_str(), q.band.c_str(), q.mode.c_str(),
-                q.when.c_str(), SendQso(plugin.RemoveData0, own_call, q));
+    std::printf("\nRemoveData0(#%d %s %s %s %s) = %d\n", q.number, q.call.c_str(), q.band.c_str(),
+                q.mode.c_str(), q.when.c_str(), SendQso(plugin.RemoveData0, own_call, q));
     std::printf("AddData0(#%d again) = %d\n", q.number, SendQso(plugin.AddData0, own_call, q));
   }
 
@@ -319,9 +345,10 @@ int Run(const Options& options) {
   const DWORD unload_start = GetTickCount();
   plugin.Unload();
   std::printf("\nFreeLibrary done in %lu ms\n", static_cast<unsigned long>(GetTickCount() - unload_start));
-  std::printf("summary: %zu QSOs replayed, %d stored, %d rejected; checks: %d dupe, %d ordinary, %d new prefix, "
-              "%d not contest\n",
-              qsos.size(), stored, rejected, verdicts[0], verdicts[1], verdicts[2], verdicts[4]);
+  std::printf(
+      "summary: %zu QSOs replayed, %d stored, %d rejected; checks: %d dupe, %d ordinary, %d new prefix, "
+      "%d not contest\n",
+      qsos.size(), stored, rejected, verdicts[0], verdicts[1], verdicts[2], verdicts[4]);
   return 0;
 }
 

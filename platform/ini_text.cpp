@@ -1,8 +1,11 @@
-// The Windows private-profile rules, as Wine 8 carries them out (checked byte for byte against its
-// GetPrivateProfileStringA / GetPrivateProfileIntA / WritePrivateProfileStringA). Like Wine, a write does not
-// edit the text in place: the file is read into sections and keys and written out again whole, so a write that
-// changes something also drops blank lines, trims names and values and ends every line in CR LF; a write that
-// changes nothing leaves the file as it was.
+// The Windows private-profile rules as Wine 8 carries them out, checked byte for byte against its
+// GetPrivateProfileStringA, GetPrivateProfileIntA and WritePrivateProfileStringA. Like Wine, a write does
+// not edit the text in place: the text is read into sections and keys and written out again whole, so a
+// write that changes something also drops blank lines, trims names and values and ends every line in CR LF;
+// a write that changes nothing leaves the text as it was.
+// Not modelled: Wine reads a file that starts with a UTF-8 byte-order mark as UTF-8 and converts names and
+// values to and from the ANSI code page; here the mark is kept and the bytes after it are taken as they are,
+// which agrees as long as they are ASCII.
 #include "platform/ini_text.h"
 
 #include <cstdint>
@@ -96,7 +99,7 @@ Profile Parse(const std::string& text) {
       e.hasValue = true;
       e.value = TrimLeft(line.substr(eq + 1));
     }
-    // Wine's loader drops an entry with an empty name ("=x") that follows another one.
+    // Wine's loader drops a nameless entry ("=x") that comes right after another nameless one.
     if (!e.name.empty() || previous == nullptr || !previous->name.empty()) {
       std::vector<Entry>& entries = p.sections.back().entries;
       entries.push_back(e);

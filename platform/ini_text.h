@@ -13,8 +13,8 @@ namespace ini {
 bool Find(const std::string& text, const std::string& section, const std::string& key, std::string* value);
 
 // The ini text with `key` in `section` set to `value`: an existing key line is replaced, a missing key is
-// added at the end of its section, a missing section at the end of the text. Other lines stay as they are.
-// New lines end in CR LF.
+// added after the last entry of its section, a missing section at the end of the text. Unless nothing
+// changes, the text is written out again whole, trimmed and with CR LF line ends, as Windows does.
 std::string Set(const std::string& text, const std::string& section, const std::string& key,
                 const std::string& value);
 

@@ -30,21 +30,14 @@ int PluginShell::EditCabrilloHeader(const std::string&, const OleDate&, const Ol
 
 }  // namespace zorvant
 
-// The framework-style application object's start and exit hooks live here: nothing to do at start, and at
-// exit the Setup thread must be gone before the module is unmapped.
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+// Nothing to do at load beyond the static state, and nothing to close at unload: a running Setup thread holds
+// a reference to this module, so the library is only ever unloaded with no Setup thread left, or at process
+// exit, when the system has already ended every other thread.
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
   switch (reason) {
     case DLL_PROCESS_ATTACH:
       zorvant::g_instance = instance;
       DisableThreadLibraryCalls(instance);
-      break;
-    case DLL_PROCESS_DETACH:
-      // A non-null `reserved` means the process is exiting: its other threads, the Setup thread among them,
-      // are already gone, and waiting for them would never end.
-      if (reserved == nullptr) {
-        zorvant::CloseForUnload();
-        Sleep(20);
-      }
       break;
     default:
       break;

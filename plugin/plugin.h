@@ -42,9 +42,6 @@ void PostSetupRefresh();
 void StartRoutine();
 // Closes the Setup window and waits until its thread has ended. REQUIRES: EngineLock() NOT held.
 void CloseRoutine();
-// The library is being unloaded by FreeLibrary: end the Setup thread before this module's code goes away.
-// Runs inside DllMain, so it waits only for a bounded time.
-void CloseForUnload();
 
 }  // namespace zorvant
 

@@ -11,39 +11,14 @@ namespace zorvant {
 namespace {
 
 constexpr UINT kRefreshMessage = 1524;
-// How long an unload waits for the Setup thread to finish on its own before ending it. Closing takes a few
-// milliseconds on a desktop; an X server without a window manager makes Wine wait up to 2 s for the hidden
-// window to be withdrawn.
-constexpr DWORD kUnloadWaitMs = 10000;
 
 // Guarded by the engine lock.
 struct SetupThread {
   bool running = false;         // from the start routine until the thread's last act
-  bool entered = false;         // the thread has begun running this module's code
   bool closeRequested = false;  // a window that has not opened yet must end at once
   HWND window = nullptr;        // the Setup window, while its dialog loop runs
   HANDLE thread = nullptr;
-  HANDLE done = nullptr;  // signalled by the thread's very last act
 } g_setup;
-
-// Ends the calling thread by returning from SetEvent straight into ExitThread: once `done` is signalled no
-// instruction of this module runs on this thread any more, so an unload waiting for `done` may unmap the
-// module at once. (A thread that returned normally would still be executing its epilogue here.) The two
-// addresses come from the import table: looking them up now would take the loader lock that the unload holds.
-[[noreturn]] void SignalAndExitThread(HANDLE done, DWORD exitCode) {
-  void* setEvent = reinterpret_cast<void*>(&SetEvent);
-  void* exitThread = reinterpret_cast<void*>(&ExitThread);
-  __asm__ volatile(
-      "pushl %1\n\t"  // ExitThread's argument
-      "pushl $0\n\t"  // ExitThread's return address: it never returns
-      "pushl %0\n\t"  // SetEvent's argument
-      "pushl %2\n\t"  // SetEvent's return address
-      "jmp *%3\n\t"
-      :
-      : "r"(done), "r"(exitCode), "r"(exitThread), "r"(setEvent)
-      : "memory");
-  __builtin_unreachable();
-}
 
 void DrawPlainButton(const DRAWITEMSTRUCT& item) {
   RECT r = item.rcItem;
@@ -88,13 +63,17 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
   return FALSE;
 }
 
+// The thread holds its own reference to this module, taken by the start routine and given back by
+// FreeLibraryAndExitThread, whose last step is outside the module. So a host that frees the library while the
+// window is open never unmaps code this thread is running: the library stays loaded until the window ends,
+// then unloads itself. (Ending the thread from the unload instead would mean waiting for it inside the
+// loader lock, which the window's own painting and closing may need.)
 DWORD WINAPI SetupThreadMain(LPVOID param) {
-  HANDLE done = static_cast<HANDLE>(param);
+  HMODULE self = static_cast<HMODULE>(param);
   DWORD exitCode = 0;
   bool another = false;
   {
     std::lock_guard<std::mutex> lock(EngineLock());
-    g_setup.entered = true;
     another = g_setup.window != nullptr;
   }
   if (another) {
@@ -108,26 +87,7 @@ DWORD WINAPI SetupThreadMain(LPVOID param) {
     g_setup.window = nullptr;
     g_setup.running = false;
   }
-  SignalAndExitThread(done, exitCode);
-}
-
-// Ask the Setup thread to end. Returns the event its last act signals, or null when none runs.
-// REQUIRES: EngineLock() NOT held.
-HANDLE RequestClose(HANDLE* thread, bool* entered) {
-  HWND window;
-  HANDLE done;
-  {
-    std::lock_guard<std::mutex> lock(EngineLock());
-    if (!g_setup.running) return nullptr;
-    g_setup.closeRequested = true;
-    window = g_setup.window;
-    done = g_setup.done;
-    if (thread) *thread = g_setup.thread;
-    if (entered) *entered = g_setup.entered;
-  }
-  // Posted, not sent: the Setup thread may itself be waiting on this thread, and the wait below covers it.
-  if (window) PostMessageA(window, WM_CLOSE, 0, 0);
-  return done;
+  FreeLibraryAndExitThread(self, exitCode);
 }
 
 }  // namespace
@@ -139,8 +99,21 @@ void PostSetupRefresh() {
 }
 
 void CloseRoutine() {
-  HANDLE done = RequestClose(nullptr, nullptr);
-  if (done) WaitForSingleObject(done, INFINITE);
+  HWND window;
+  HANDLE thread = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(EngineLock());
+    if (!g_setup.running) return;
+    g_setup.closeRequested = true;
+    window = g_setup.window;
+    if (!DuplicateHandle(GetCurrentProcess(), g_setup.thread, GetCurrentProcess(), &thread, SYNCHRONIZE, FALSE, 0)) {
+      return;
+    }
+  }
+  // Posted, not sent: the wait below covers it, and the Setup thread may be busy calling this thread.
+  if (window) PostMessageA(window, WM_CLOSE, 0, 0);
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
 }
 
 void StartRoutine() {
@@ -148,30 +121,17 @@ void StartRoutine() {
   std::lock_guard<std::mutex> lock(EngineLock());
   if (g_setup.running) return;  // another caller started one meanwhile
   if (g_setup.thread) CloseHandle(g_setup.thread);
-  if (g_setup.done) CloseHandle(g_setup.done);
   g_setup.thread = nullptr;
-  g_setup.done = CreateEventA(/*lpEventAttributes=*/nullptr, /*bManualReset=*/TRUE, /*bInitialState=*/FALSE,
-                              /*lpName=*/nullptr);
-  if (!g_setup.done) return;
+  HMODULE self = nullptr;
+  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&SetupThreadMain),
+                          &self)) {
+    return;
+  }
   g_setup.closeRequested = false;
-  g_setup.entered = false;
-  g_setup.thread = CreateThread(/*lpThreadAttributes=*/nullptr, /*dwStackSize=*/0, SetupThreadMain, g_setup.done,
+  g_setup.thread = CreateThread(/*lpThreadAttributes=*/nullptr, /*dwStackSize=*/0, SetupThreadMain, self,
                                 /*dwCreationFlags=*/0, /*lpThreadId=*/nullptr);
   g_setup.running = g_setup.thread != nullptr;
-}
-
-void CloseForUnload() {
-  HANDLE thread = nullptr;
-  bool entered = false;
-  HANDLE done = RequestClose(&thread, &entered);
-  if (!done) return;
-  // The loader lock is held here, so a thread created moments ago cannot start running until this returns;
-  // one that never entered this module holds nothing and can be ended at once. Otherwise give the window
-  // time to close; a thread still busy after that must not be left running code that is about to vanish.
-  if (!entered || WaitForSingleObject(done, kUnloadWaitMs) != WAIT_OBJECT_0) {
-    TerminateThread(thread, 2);
-    WaitForSingleObject(thread, kUnloadWaitMs);
-  }
+  if (!g_setup.running) FreeLibrary(self);
 }
 
 }  // namespace zorvant

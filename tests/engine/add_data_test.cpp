@@ -54,17 +54,36 @@ Contact With(void (*change)(Contact&)) {
 
 TEST_F(AddDataTest, RejectionsWriteTheirLineAndStoreNothing) {
   const Rejection cases[] = {
-      {"band outside the table", With([](Contact& c) { c.band = "30m"; }),
-       "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  HISCALL  599  017   WRONG BAND !!!\r\n", {}},
-      {"mode outside the table", With([](Contact& c) { c.band = "40m"; c.mode = "PSK31"; }),
+      {"band outside the table",
+       With([](Contact& c) { c.band = "30m"; }),
+       "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  HISCALL  599  017   WRONG BAND !!!\r\n",
+       {}},
+      {"mode outside the table",
+       With([](Contact& c) {
+         c.band = "40m";
+         c.mode = "PSK31";
+       }),
        "QSO:  3585  PSK31  2017-03-05 1432  MYCALL  599  001  HISCALL  599  017   WRONG MODE !!!\r\n",
        {"40m"}},
-      {"no exchange sent", With([](Contact& c) { c.exchSent = ""; }),
-       "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599    HISCALL  599  017   NO RX NUMBER !!!\r\n", {"80m"}},
-      {"no exchange received", With([](Contact& c) { c.exchRcvd = ""; c.freqHz = 7035999; }),
-       "QSO:  7035  RTTY  2017-03-05 1432  MYCALL  599  001  HISCALL  599     NO RX NUMBER !!!\r\n", {"80m"}},
-      {"empty band", With([](Contact& c) { c.band = ""; c.exchSent = ""; c.mode = "x"; }),
-       "QSO:  3585  x  2017-03-05 1432  MYCALL  599    HISCALL  599  017   WRONG BAND !!!\r\n", {}},
+      {"no exchange sent",
+       With([](Contact& c) { c.exchSent = ""; }),
+       "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599    HISCALL  599  017   NO RX NUMBER !!!\r\n",
+       {"80m"}},
+      {"no exchange received",
+       With([](Contact& c) {
+         c.exchRcvd = "";
+         c.freqHz = 7035999;
+       }),
+       "QSO:  7035  RTTY  2017-03-05 1432  MYCALL  599  001  HISCALL  599     NO RX NUMBER !!!\r\n",
+       {"80m"}},
+      {"empty band",
+       With([](Contact& c) {
+         c.band = "";
+         c.exchSent = "";
+         c.mode = "x";
+       }),
+       "QSO:  3585  x  2017-03-05 1432  MYCALL  599    HISCALL  599  017   WRONG BAND !!!\r\n",
+       {}},
   };
   for (const Rejection& c : cases) {
     SCOPED_TRACE(c.what);
@@ -129,7 +148,8 @@ TEST_F(AddDataTest, StoresAnAcceptedContactWithoutTouchingTheFile) {
 TEST_F(AddDataTest, DupesAreStoredFlaggedAndWrittenEachTime) {
   Contact first;
   Contact second = first;
-  second.time = OleDate::FromParts(2017, 3, 5, 15, 59);  // same tour; time, frequency and numbers play no part
+  second.time =
+      OleDate::FromParts(2017, 3, 5, 15, 59);  // same tour; time, frequency and numbers play no part
   second.freqHz = 3590999;
   second.exchRcvd = "099";
   Contact third = first;
@@ -209,7 +229,8 @@ TEST_F(AddDataBeforeResetTest, WritesNothingAnywhere) {
   EXPECT_EQ(contest.qsoLog[1].dupe, 1);
   EXPECT_TRUE(platform.opens().empty());
   std::vector<std::string> entries;
-  for (const auto& e : std::filesystem::directory_iterator(".")) entries.push_back(e.path().filename().string());
+  for (const auto& e : std::filesystem::directory_iterator("."))
+    entries.push_back(e.path().filename().string());
   EXPECT_EQ(entries, std::vector<std::string>{"Plugins"});
 }
 

@@ -46,15 +46,16 @@ TEST_F(CheckCallTest, EmptyLog) {
       {"band outside", 0, "HISCALL", "30m", "RTTY", "HI1", "HI", nullptr, 4},
   };
   for (const Check& c : cases) {
-    EXPECT_EQ(contest_.CheckCall({c.call, c.mode, c.prefix, c.countryPrefix, c.band, c.band2}, shell_), c.result)
+    EXPECT_EQ(contest_.CheckCall({c.call, c.mode, c.prefix, c.countryPrefix, c.band, c.band2}, shell_),
+              c.result)
         << c.what;
   }
 }
 
 TEST_F(CheckCallTest, AnswersFromTheLog) {
-  Add("HISCALL", "80m", "RTTY", "HI1", 14);   // tour 0
-  Add("THIRD", "80m", "BPSK63", "TH3", 16);   // tour 1
-  Add("EMPTY", "40m", "RTTY", "", 14);        // tour 0, no prefix
+  Add("HISCALL", "80m", "RTTY", "HI1", 14);  // tour 0
+  Add("THIRD", "80m", "BPSK63", "TH3", 16);  // tour 1
+  Add("EMPTY", "40m", "RTTY", "", 14);       // tour 0, no prefix
   const Check cases[] = {
       {"dupe", 0, "HISCALL", "80m", "RTTY", "HI1", "HI", nullptr, 0},
       {"other mode, prefix worked on the band", 0, "HISCALL", "80m", "BPSK63", "HI1", "HI", nullptr, 1},
@@ -82,7 +83,8 @@ TEST_F(CheckCallTest, AnswersFromTheLog) {
   };
   for (const Check& c : cases) {
     contest_.currentTour = static_cast<std::int16_t>(c.tour);
-    EXPECT_EQ(contest_.CheckCall({c.call, c.mode, c.prefix, c.countryPrefix, c.band, c.band2}, shell_), c.result)
+    EXPECT_EQ(contest_.CheckCall({c.call, c.mode, c.prefix, c.countryPrefix, c.band, c.band2}, shell_),
+              c.result)
         << c.what;
   }
   EXPECT_EQ(contest_.qsoLog.size(), 3u);
@@ -104,7 +106,8 @@ TEST_F(CheckCallTest, PendingRefreshIsPostedOnce) {
   EXPECT_EQ(contest_.refreshPending, 1);
 
   shell_.windowOpen = true;
-  contest_.CheckCall({"HISCALL", "RTTY", "HI1", "HI", "30m", nullptr}, shell_);  // answered 4, posted all the same
+  contest_.CheckCall({"HISCALL", "RTTY", "HI1", "HI", "30m", nullptr},
+                     shell_);  // answered 4, posted all the same
   EXPECT_EQ(shell_.refreshes, 1);
   EXPECT_EQ(contest_.refreshPending, 0);
   contest_.CheckCall(probe, shell_);

@@ -79,7 +79,8 @@ TEST(LogIndexPropertyTest, EveryAnswerEqualsThePlainScan) {
     c.band = Pick(rng, bands);
     c.mode = Pick(rng, modes);
     c.prefix = Pick(rng, prefixes);
-    c.time = OleDate::FromParts(2017, 3, 5 + static_cast<int>(rng() % 2), Pick(rng, hours), Pick(rng, minutes));
+    c.time =
+        OleDate::FromParts(2017, 3, 5 + static_cast<int>(rng() % 2), Pick(rng, hours), Pick(rng, minutes));
     return c;
   };
 

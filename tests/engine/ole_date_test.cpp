@@ -61,9 +61,13 @@ TEST(OleDateTest, InvalidNullAndOutOfRangeDates) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
   const OleDate invalid[] = {
-      {kMarch5, OleDate::kInvalid}, {-657435.0, OleDate::kValid}, {2958466.0, OleDate::kValid},
+      {kMarch5, OleDate::kInvalid},
+      {-657435.0, OleDate::kValid},
+      {2958466.0, OleDate::kValid},
       {2958465.0 + 86399.9 * kSecond, OleDate::kValid},  // rounds into the year 10000
-      {1e300, OleDate::kValid},     {nan, OleDate::kValid},       {inf, OleDate::kValid},
+      {1e300, OleDate::kValid},
+      {nan, OleDate::kValid},
+      {inf, OleDate::kValid},
       {-inf, OleDate::kValid},
   };
   for (const OleDate& d : invalid) {

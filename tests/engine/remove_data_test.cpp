@@ -46,7 +46,8 @@ class RemoveDataTest : public testing::InTempDir {
 
   std::vector<std::string> DirectoryEntries() const {
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(".")) names.push_back(e.path().filename().string());
+    for (const auto& e : std::filesystem::directory_iterator("."))
+      names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -103,8 +104,9 @@ TEST_F(RemoveDataTest, LinesWithOddFieldsAreMatchedByFieldNotByText) {
   const std::string nullDateLine =
       "QSO:  3585  RTTY    MYCALL  599  001  HISCALL  599  017   WRONG BAND !!!\r\n";
   ASSERT_EQ(ReadFileBytes(kFileName),
-            kHeaderLine + std::string("QSO:  3585  RTTY  2017-03-05 1432  MYCALL    001  HISCALL       NO RX "
-                                      "NUMBER !!!\r\n") +
+            kHeaderLine +
+                std::string("QSO:  3585  RTTY  2017-03-05 1432  MYCALL    001  HISCALL       NO RX "
+                            "NUMBER !!!\r\n") +
                 nullDateLine);
 
   Remove(noReports);
@@ -171,7 +173,8 @@ TEST_F(RemoveDataTest, PrefixListsAreEmptiedOnlyWithTheLog) {
   const Contact b = At("TWO", 5, 14, 33);
   ASSERT_EQ(Add(a), 1);
   ASSERT_EQ(Add(b), 1);
-  for (std::size_t i = 0; i < contest_.tourPrefixes.size(); ++i) contest_.tourPrefixes[i] = {"P" + std::to_string(i)};
+  for (std::size_t i = 0; i < contest_.tourPrefixes.size(); ++i)
+    contest_.tourPrefixes[i] = {"P" + std::to_string(i)};
 
   Remove(a);
   for (const auto& list : contest_.tourPrefixes) EXPECT_EQ(list.size(), 1u);
@@ -233,15 +236,17 @@ TEST_F(RemoveDataTest, RefusedSwapFallsBackToRewritingInPlace) {
 
 TEST_F(RemoveDataTest, ForeignLinesAndLineEndsSurvive) {
   // Lines the engine did not write, a LF-only line end and a last line without one are kept as lines.
-  WriteFileBytes(kFileName, std::string(kHeaderLine) +
-                                "operator note\n"
-                                "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  HISCALL  599  017   DUPE "
-                                "!!!\r\n"
-                                "\r\n"
-                                "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  OTHER  599  017");
+  WriteFileBytes(kFileName,
+                 std::string(kHeaderLine) +
+                     "operator note\n"
+                     "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  HISCALL  599  017   DUPE "
+                     "!!!\r\n"
+                     "\r\n"
+                     "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  OTHER  599  017");
   Remove(At("HISCALL", 5, 14, 32));
-  EXPECT_EQ(ReadFileBytes(kFileName), std::string(kHeaderLine) + "operator note\r\n\r\n" +
-                                          "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  OTHER  599  017\r\n");
+  EXPECT_EQ(ReadFileBytes(kFileName),
+            std::string(kHeaderLine) + "operator note\r\n\r\n" +
+                "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  OTHER  599  017\r\n");
 }
 
 class RemoveDataBeforeResetTest : public testing::InTempDir {};

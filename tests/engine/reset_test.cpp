@@ -28,7 +28,9 @@ class ResetTest : public testing::InTempDir {
   }
 
   int Reset() { return contest_.Reset(args_, shell_); }
-  std::string Toggle() { return platform_.ProfileString(kSettingsFile, kSettingsSection, "Start", "(missing)"); }
+  std::string Toggle() {
+    return platform_.ProfileString(kSettingsFile, kSettingsSection, "Start", "(missing)");
+  }
 
   OleDate start_ = OleDate::FromParts(2017, 3, 5, 14, 0);
   OleDate end_ = OleDate::FromParts(2017, 3, 6, 14, 0);
@@ -122,8 +124,8 @@ TEST_F(ResetTest, HomeAreaIsAnExactPrefixAndNeverCleared) {
     const char* prefix;
     int homeArea;
   };
-  const Case cases[] = {{"DL", 0}, {nullptr, 0}, {"", 0}, {"ua9", 0}, {"UA9 ", 0}, {"UA90", 0},
-                        {"U", 0},  {"UA9", 1},   {"DL", 1}, {nullptr, 1}};
+  const Case cases[] = {{"DL", 0},   {nullptr, 0}, {"", 0},    {"ua9", 0}, {"UA9 ", 0},
+                        {"UA90", 0}, {"U", 0},     {"UA9", 1}, {"DL", 1},  {nullptr, 1}};
   for (const Case& c : cases) {
     args_.ownCountryPrefix = c.prefix;
     Reset();
@@ -169,8 +171,8 @@ TEST_F(ResetTest, StartToggleReadsLikeAnInteger) {
     int starts;
     const char* after;
   };
-  const Case cases[] = {{"1", 0, "0"},   {"  7x", 0, "0"}, {"-1", 0, "0"}, {"0", 1, "1"},
-                        {"x1", 1, "1"},  {"", 1, "1"},     {"+0", 1, "1"}};
+  const Case cases[] = {{"1", 0, "0"},  {"  7x", 0, "0"}, {"-1", 0, "0"}, {"0", 1, "1"},
+                        {"x1", 1, "1"}, {"", 1, "1"},     {"+0", 1, "1"}};
   for (const Case& c : cases) {
     ASSERT_TRUE(platform_.WriteProfileString(kSettingsFile, kSettingsSection, "Start", c.stored));
     shell_ = RecordingShell();
@@ -241,7 +243,8 @@ TEST_F(ResetTest, HostIdComesFromTheCurrentFoldersHostIni) {
     SCOPED_TRACE(c.what);
     for (const auto& e : std::filesystem::directory_iterator("hostdir")) std::filesystem::remove(e.path());
     // The folder's own host ini is never read: only the search finds it.
-    for (const std::string& name : c.folderFiles) WriteFileBytes("hostdir/" + name, "Tarq=from the folder\r\n");
+    for (const std::string& name : c.folderFiles)
+      WriteFileBytes("hostdir/" + name, "Tarq=from the folder\r\n");
     std::filesystem::remove("Tarq2.ini");
     if (c.currentIni) WriteFileBytes("Tarq2.ini", c.currentIni);
     contest_.hostId = "(before)";

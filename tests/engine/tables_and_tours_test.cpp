@@ -12,7 +12,8 @@ TEST(ContestTablesTest, MembershipIgnoresCaseOnly) {
   for (const char* mode : {"RTTY", "rtty", "RtTy", "BPSK63", "bpsk63"}) {
     EXPECT_TRUE(contest.modeTable.Contains(mode)) << mode;
   }
-  for (const char* mode : {"PSK31", "BPSK", "RTTY ", " RTTY", "RTTY\t", "", static_cast<const char*>(nullptr)}) {
+  for (const char* mode :
+       {"PSK31", "BPSK", "RTTY ", " RTTY", "RTTY\t", "", static_cast<const char*>(nullptr)}) {
     EXPECT_FALSE(contest.modeTable.Contains(mode)) << (mode ? mode : "(null)");
   }
   for (const char* band : {"160m", "80m", "80M", "40m", "20M", "15m", "10m"}) {

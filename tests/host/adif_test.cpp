@@ -21,7 +21,8 @@ TEST(AdifTest, ReadsEveryFieldTheHostPasses) {
       "<STATION_CALLSIGN:6>UA3XYZ <OPERATOR:5>UA3XY <CALL:6>UA9QXA <QSO_DATE:8>20170305 <TIME_ON:6>143205 "
       "<BAND:3>80M <FREQ:7>3.58512 <MODE:3>PSK <SUBMODE:5>PSK63 <RST_SENT:3>599 <RST_RCVD:3>579 "
       "<STX:1>7 <STX_STRING:3>007 <SRX:2>12 <SRX_STRING:3>012 <QSLMSG:3>tnx <EOR>\r\n"
-      "<call:5>K1XQP<qso_date:8>20170305<time_on:4>1433<freq:5>7.040<mode:4>RTTY<stx:3>008<srx:3>045<eor>\r\n";
+      "<call:5>K1XQP<qso_date:8>20170305<time_on:4>1433<freq:5>7.040<mode:4>RTTY<stx:3>008<srx:3>045<eor>"
+      "\r\n";
   const std::vector<AdifRecord> records = ParseAdif(text);
   ASSERT_EQ(records.size(), 2u);  // the CALL in the header is not a QSO
 
@@ -54,7 +55,7 @@ TEST(AdifTest, ReadsEveryFieldTheHostPasses) {
 
 TEST(AdifTest, ValuesAreTakenByTheirDeclaredLength) {
   const std::vector<AdifRecord> records = ParseAdif(
-      "<COMMENT:16>a <EOR> and <b> <CALL:5>K1XQP<SRX:4>771 <FREQ:5:N>7.040<NOTES:0><SRX_STRING:0><EOR>");
+      "<CALL:5>K1XQP<COMMENT:16>a <EOR> and <b> <SRX:4>771 <FREQ:5:N>7.040<NOTES:0><SRX_STRING:0><EOR>");
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].call, "K1XQP");
   EXPECT_EQ(records[0].srx, "771");  // the blank the length counted is dropped; the empty _STRING is ignored
@@ -73,6 +74,7 @@ TEST(AdifTest, ToleratesLooseFraming) {
       {"length past the end", "<EOH><CALL:4>K1AB<EOR><CALL:40>K2AB\r\n", {"K1AB", "K2AB"}},
       {"broken tags skipped", "<EOH><CALL:>x <:3>abc <CALL:4>K1AB <CALL:4x>y<EOR>", {"K1AB"}},
       {"empty and foreign records dropped", "<EOH><EOR> <QSLMSG:3>tnx<EOR><CALL:4>K1AB<EOR>", {"K1AB"}},
+      {"header fields stay out of records", "x<CALL:4>HDR1<EOH><TIME_ON:4>1200<EOR>", {""}},
       {"header only", "x<PROGRAMID:4>test<EOH>\r\n", {}},
       {"empty text", "", {}},
   };
@@ -84,11 +86,23 @@ TEST(AdifTest, MhzToHz) {
     const char* mhz;
     unsigned hz;
   } kCases[] = {
-      {"3.585", 3585000u},    {"14.0745", 14074500u}, {"7", 7000000u},   {" 1.8385 ", 1838500u},
+      {"3.585", 3585000u},
+      {"14.0745", 14074500u},
+      {"7", 7000000u},
+      {" 1.8385 ", 1838500u},
       {"1.8385999", 1838599u},  // past the Hz is cut, not rounded
-      {"7,040", 7040000u},    {".5", 500000u},         {"4294.967295", 4294967295u},
-      {"4294.967296", 0u},    {"10368.1", 0u},         {"", 0u},         {".", 0u},
-      {"abc", 0u},            {"-7.04", 0u},           {"7.04.1", 0u},   {"7.0 4", 0u},
+      {"7,040", 7040000u},
+      {".5", 500000u},
+      {"4294.967295", 4294967295u},
+      {"4294.967296", 0u},
+      {"10368.1", 0u},
+      {"123456789012345678901234.5", 0u},
+      {"", 0u},
+      {".", 0u},
+      {"abc", 0u},
+      {"-7.04", 0u},
+      {"7.04.1", 0u},
+      {"7.0 4", 0u},
   };
   for (const auto& c : kCases) EXPECT_EQ(MhzToHz(c.mhz), c.hz) << c.mhz;
 }
@@ -108,10 +122,11 @@ TEST(AdifTest, HostMode) {
     const char* submode;
     const char* host;
   } kCases[] = {
-      {"RTTY", "", "RTTY"},     {"rtty", "", "RTTY"},        {"PSK", "PSK63", "BPSK63"},
-      {"psk", "bpsk63", "BPSK63"}, {"PSK63", "", "BPSK63"}, {"PSK", "PSK31", "PSK"},
-      {"PSK", "QPSK63", "PSK"}, {"FT8", "", "FT8"},          {"MFSK", "FT4", "MFSK"},
-      {"", "", ""},
+      {"RTTY", "", "RTTY"},       {"rtty", "", "RTTY"},
+      {"PSK", "PSK63", "BPSK63"}, {"psk", "bpsk63", "BPSK63"},
+      {"PSK63", "", "BPSK63"},    {"PSK", "PSK31", "PSK"},
+      {"PSK", "QPSK63", "PSK"},   {"FT8", "", "FT8"},
+      {"MFSK", "FT4", "MFSK"},    {"", "", ""},
   };
   for (const auto& c : kCases) {
     AdifRecord record;
@@ -138,10 +153,10 @@ TEST(AdifTest, ParseQsoTime) {
     const char* time;
     bool ok;
   } kCases[] = {
-      {"20160229", "1200", true},  {"20000229", "1200", true},  {"20170229", "1200", false},
-      {"19000229", "1200", false}, {"20171305", "1200", false}, {"20170300", "1200", false},
-      {"20170431", "1200", false}, {"2017035", "1200", false},  {"2017-03-05", "1200", false},
-      {"20170305", "2400", false}, {"20170305", "1260", false}, {"20170305", "143", false},
+      {"20160229", "1200", true},   {"20000229", "1200", true},    {"20170229", "1200", false},
+      {"19000229", "1200", false},  {"20171305", "1200", false},   {"20170300", "1200", false},
+      {"20170431", "1200", false},  {"2017035", "1200", false},    {"2017-03-05", "1200", false},
+      {"20170305", "2400", false},  {"20170305", "1260", false},   {"20170305", "143", false},
       {"20170305", "14:32", false}, {"20170305", "143260", false}, {"", "", false},
   };
   for (const auto& c : kCases) EXPECT_EQ(ParseQsoTime(c.date, c.time, &t), c.ok) << c.date << " " << c.time;

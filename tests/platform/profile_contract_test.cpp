@@ -1,7 +1,7 @@
 // The platform contract, run against whichever implementation this binary links: natively against
-// platform/posix.cpp, under Wine against platform/win32.cpp (the real Windows API). The same golden bytes must
-// come out of both, so an ini file written on one platform is byte-identical to, and reads the same as, one
-// written on the other. Where the two disagree, the Windows behaviour is the one to match.
+// platform/posix.cpp, under Wine against platform/win32.cpp (the real Windows API). The same golden bytes
+// must come out of both, so an ini file written on one platform is byte-identical to, and reads the same as,
+// one written on the other. Where the two disagree, the Windows behaviour is the one to match.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -127,14 +127,25 @@ struct IntCase {
 
 TEST_F(PlatformContractTest, ProfileIntReadsALeadingInteger) {
   const IntCase cases[] = {
-      {"42", 42},     {"12abc", 12}, {"abc", 0},  {"", 7},          {"<missing>", 7}, {"-5", -5},
-      {"+3", 3},      {"\" 12\"", 12}, {"- 5", 0}, {"1.5", 1},      {"''", 7},
-      {"0x1f", 31},  // Windows reads a value as a C literal would say it: 0x hex, 0o octal, 0b binary
-      {"4294967295", -1},  // 32 bits wrap
+      {"42", 42},
+      {"12abc", 12},
+      {"abc", 0},
+      {"", 7},
+      {"<missing>", 7},
+      {"-5", -5},
+      {"+3", 3},
+      {"\" 12\"", 12},
+      {"- 5", 0},
+      {"1.5", 1},
+      {"''", 7},
+      // Windows reads the number as a C literal would say it (0x hex, 0o octal, 0b binary), in 32 bits.
+      {"0x1f", 31},
+      {"4294967295", -1},
   };
   std::string text = "[N]\r\n";
   for (std::size_t i = 0; i < std::size(cases); ++i) {
-    if (std::string(cases[i].value) != "<missing>") text += "k" + std::to_string(i) + "=" + cases[i].value + "\r\n";
+    if (std::string(cases[i].value) != "<missing>")
+      text += "k" + std::to_string(i) + "=" + cases[i].value + "\r\n";
   }
   WriteBytes(kIni, text);
   for (std::size_t i = 0; i < std::size(cases); ++i) {
@@ -155,10 +166,11 @@ TEST_F(PlatformContractTest, WritesBuildTheFileFromNothing) {
   const Step steps[] = {
       {"Settings", "Mode", "RTTY", "[Settings]\r\nMode=RTTY\r\n"},
       {"Cabrillo", "CALL", "N0CALL", "[Settings]\r\nMode=RTTY\r\n[Cabrillo]\r\nCALL=N0CALL\r\n"},
-      {"Settings", "setup_x", "10",
-       "[Settings]\r\nMode=RTTY\r\nsetup_x=10\r\n[Cabrillo]\r\nCALL=N0CALL\r\n"},
-      {"settings", "MODE", "BPSK63", "[Settings]\r\nMode=BPSK63\r\nsetup_x=10\r\n[Cabrillo]\r\nCALL=N0CALL\r\n"},
-      {"Cabrillo", "SOAPBOX", "", "[Settings]\r\nMode=BPSK63\r\nsetup_x=10\r\n[Cabrillo]\r\nCALL=N0CALL\r\nSOAPBOX=\r\n"},
+      {"Settings", "setup_x", "10", "[Settings]\r\nMode=RTTY\r\nsetup_x=10\r\n[Cabrillo]\r\nCALL=N0CALL\r\n"},
+      {"settings", "MODE", "BPSK63",
+       "[Settings]\r\nMode=BPSK63\r\nsetup_x=10\r\n[Cabrillo]\r\nCALL=N0CALL\r\n"},
+      {"Cabrillo", "SOAPBOX", "",
+       "[Settings]\r\nMode=BPSK63\r\nsetup_x=10\r\n[Cabrillo]\r\nCALL=N0CALL\r\nSOAPBOX=\r\n"},
   };
   for (const Step& s : steps) {
     ASSERT_TRUE(platform_.WriteProfileString(kIni, s.section, s.key, s.value)) << s.key;
@@ -181,11 +193,14 @@ struct EditCase {
 TEST_F(PlatformContractTest, WritesEditAGivenFile) {
   const char kTidy[] = "top=1\r\n[A]\r\nx=1\r\nk=old\r\n[B]\r\nk=b\r\n";
   const EditCase cases[] = {
-      {"replace keeps the other lines", kTidy, "a", "K", "new", "top=1\r\n[A]\r\nx=1\r\nk=new\r\n[B]\r\nk=b\r\n"},
+      {"replace keeps the other lines", kTidy, "a", "K", "new",
+       "top=1\r\n[A]\r\nx=1\r\nk=new\r\n[B]\r\nk=b\r\n"},
       {"new key at the end of its section", kTidy, "A", "y", "2",
        "top=1\r\n[A]\r\nx=1\r\nk=old\r\ny=2\r\n[B]\r\nk=b\r\n"},
-      {"new section at the end", kTidy, "C", "k", "v", "top=1\r\n[A]\r\nx=1\r\nk=old\r\n[B]\r\nk=b\r\n[C]\r\nk=v\r\n"},
-      {"leading blanks of a value go", kTidy, "B", "k", " \t b2", "top=1\r\n[A]\r\nx=1\r\nk=old\r\n[B]\r\nk=b2\r\n"},
+      {"new section at the end", kTidy, "C", "k", "v",
+       "top=1\r\n[A]\r\nx=1\r\nk=old\r\n[B]\r\nk=b\r\n[C]\r\nk=v\r\n"},
+      {"leading blanks of a value go", kTidy, "B", "k", " \t b2",
+       "top=1\r\n[A]\r\nx=1\r\nk=old\r\n[B]\r\nk=b2\r\n"},
       {"the first duplicate takes the write", "[A]\r\nk=1\r\nk=2\r\n[a]\r\nk=3\r\n", "A", "k", "9",
        "[A]\r\nk=9\r\nk=2\r\n[a]\r\nk=3\r\n"},
       {"empty file", "", "A", "k", "v", "[A]\r\nk=v\r\n"},
@@ -195,7 +210,8 @@ TEST_F(PlatformContractTest, WritesEditAGivenFile) {
       // stay, and a line without '=' that names the key becomes its line.
       {"an untidy file is rewritten tidy", "; note\n\n  [ A ]  \n x = 1 \n\nk\n[B]\nk=b", "A", "k", "v",
        "; note\r\n[A]\r\nx=1\r\nk=v\r\n[B]\r\nk=b\r\n"},
-      {"a write that changes nothing leaves the bytes", "[A]\n  k = v \n\n", "A", "k", "v", "[A]\n  k = v \n\n"},
+      {"a write that changes nothing leaves the bytes", "[A]\n  k = v \n\n", "A", "k", "v",
+       "[A]\n  k = v \n\n"},
   };
   int n = 0;
   for (const EditCase& c : cases) {
@@ -269,10 +285,11 @@ TEST_F(PlatformContractTest, FindFirstMatchVisitsTheMatchingNames) {
   };
   const FindCase cases[] = {
       {"sub\\*.ini", {"a.ini", "b.ini"}},
-      {"sub\\B*.INI", {"b.ini"}},  // names match without regard to case, as on Windows
       {"sub\\*", {"a.ini", "b.ini", "c.txt"}},
       {"sub\\*.dat", {}},
       {"nosuch\\*.ini", {}},
+      // Names match without regard to case, as on Windows.
+      {"sub\\B*.INI", {"b.ini"}},
   };
   for (const FindCase& c : cases) {
     std::set<std::string> seen;

