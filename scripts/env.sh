@@ -1,0 +1,15 @@
+# Sourced by the other scripts: where things are built and how Wine runs.
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$root/build"
+export WINEPREFIX="$build/wineprefix"
+export WINEDEBUG=-all
+# Wine's .NET and HTML add-ons cannot be downloaded here, and nothing of ours needs them.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+wine_ready() {
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "setup: creating the Wine prefix"
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w || true
+  fi
+}
