@@ -6,7 +6,7 @@
 namespace zorvant {
 namespace {
 
-// Days from 1 March of year 0 arithmetic (proleptic Gregorian), after H. Hinnant's civil calendar algorithms.
+// Day counts of the proleptic Gregorian calendar, counted from 1 January 1970.
 long DaysFromCivil(long y, unsigned m, unsigned d) {
   y -= m <= 2;
   const long era = (y >= 0 ? y : y - 399) / 400;

@@ -24,7 +24,7 @@ const char kHostId[] = "stand-in 1.0";
 const int kBadUsage = 2;
 const int kNoPlugin = 3;
 
-// Days since 1 January 1970 of a proleptic Gregorian date, after H. Hinnant's civil calendar algorithms.
+// Days since 1 January 1970 of a proleptic Gregorian date.
 long DaysFromCivil(long y, unsigned m, unsigned d) {
   y -= m <= 2;
   const long era = (y >= 0 ? y : y - 399) / 400;

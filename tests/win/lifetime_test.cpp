@@ -95,3 +95,42 @@ TEST_F(SetupWindowTest, AnExportPassNeverOpensTheWindow) {
 }
 
 }  // namespace
+
+namespace {
+
+// Counts the refresh messages the Setup thread takes from its queue.
+volatile LONG g_refreshes = 0;
+LRESULT CALLBACK CountRefreshes(int code, WPARAM wParam, LPARAM lParam) {
+  const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+  if (code == HC_ACTION && wParam == PM_REMOVE && msg->message == 1524 && msg->wParam == 0 && msg->lParam == 0) {
+    InterlockedIncrement(&g_refreshes);
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LONG RefreshesAfterAWhile() {
+  Sleep(300);  // posted messages are taken within a few milliseconds; this only lets a stray one show up
+  return InterlockedCompareExchange(&g_refreshes, 0, 0);
+}
+
+TEST_F(SetupWindowTest, CallCheckHandsOnOnePendingRefreshAndRemovalAlwaysPostsOne) {
+  CallReset(plugin_, MakeDate(2017, 3, 5, 14, 0));
+  HWND window = WaitForSetupWindow("2017", 10000);
+  ASSERT_NE(window, nullptr);
+  g_refreshes = 0;
+  HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, CountRefreshes, nullptr, GetWindowThreadProcessId(window, nullptr));
+  ASSERT_NE(hook, nullptr);
+
+  EXPECT_EQ(CallCheck(plugin_, "HISCALL", "RTTY", "UA3", "UA", "80m", "80m"), 2);
+  EXPECT_EQ(RefreshesAfterAWhile(), 1);
+  // Nothing has set the refresh pending again, so further checks post nothing, whatever they answer.
+  EXPECT_EQ(CallCheck(plugin_, "HISCALL", "RTTY", "UA3", "UA", "30m", "30m"), 4);
+  EXPECT_EQ(CallCheck(plugin_, "HISCALL", "RTTY", "UA3", "", "80m", "80m"), 1);
+  EXPECT_EQ(RefreshesAfterAWhile(), 1);
+  Qso q;
+  CallRemove(plugin_, q);
+  EXPECT_EQ(RefreshesAfterAWhile(), 2);
+  UnhookWindowsHookEx(hook);
+}
+
+}  // namespace
