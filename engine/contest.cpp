@@ -222,8 +222,8 @@ void Contest::ReadHostId(const std::string& pattern) {
   }
 }
 
-// The toggle makes every second ordinary reset leave the Setup window alone: the host resets twice when it
-// starts a contest, and an export pass (which sets it to 1 first) never opens the window.
+// The toggle alternates across ordinary resets, so only every other one opens the Setup window; an export
+// pass sets it to 1 first and so never opens the window.
 void Contest::UpdateStartToggle(Shell& shell) {
   const std::string file = kSettingsFile;
   std::string toggle = platform_.ProfileString(file, kSettingsSection, "Start", "");

@@ -37,7 +37,6 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
   switch (reason) {
     case DLL_PROCESS_ATTACH:
       zorvant::g_instance = instance;
-      DisableThreadLibraryCalls(instance);
       break;
     default:
       break;
