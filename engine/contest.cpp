@@ -74,16 +74,14 @@ bool IsLineOf(const std::string& line, const std::string& call, const std::strin
 
 // A decimal integer as the C library's atoi reads it: leading blanks, optional sign, digits up to the first
 // other character; no digits gives 0.
-int LeadingInt(const std::string& text) {
-  return static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
-}
+int LeadingInt(const std::string& text) { return static_cast<int>(std::strtol(text.c_str(), nullptr, 10)); }
 
 }  // namespace
 
 std::string BadQsoLine(const QsoArgs& q, const char* reason) {
   std::string line = "QSO:  ";
   line += std::to_string(q.freqHz / 1000);
-  for (const char* field : {q.mode}) line.append(kFieldGap).append(S(field));
+  line.append(kFieldGap).append(S(q.mode));
   line.append(kFieldGap).append(Format(OleDate::From(q.time), kDateTimeFormat));
   for (const char* field : {q.ownCall, q.rstSent, q.exchSent, q.call, q.rstRcvd, q.exchRcvd}) {
     line.append(kFieldGap).append(S(field));
@@ -187,8 +185,8 @@ bool Contest::RewriteFile(const std::string& name, const std::string& content) {
   const std::string temp = name + ".tmp";
   std::FILE* out = platform_.OpenShared(temp, "wb");
   if (out) {
-    const bool written = std::fwrite(content.data(), 1, content.size(), out) == content.size() &&
-                         std::fflush(out) == 0;
+    const bool written =
+        std::fwrite(content.data(), 1, content.size(), out) == content.size() && std::fflush(out) == 0;
     const bool closed = std::fclose(out) == 0;
     if (written && closed && platform_.ReplaceFile(temp, name)) return true;
     platform_.RemoveFile(temp);

@@ -82,14 +82,30 @@ std::string Format(const OleDate& d, const char* format) {
       continue;
     }
     switch (*++p) {
-      case 'Y': std::snprintf(buf, sizeof buf, "%04d", t.year); break;
-      case 'm': std::snprintf(buf, sizeof buf, "%02d", t.month); break;
-      case 'd': std::snprintf(buf, sizeof buf, "%02d", t.day); break;
-      case 'H': std::snprintf(buf, sizeof buf, "%02d", t.hour); break;
-      case 'M': std::snprintf(buf, sizeof buf, "%02d", t.minute); break;
-      case 'S': std::snprintf(buf, sizeof buf, "%02d", t.second); break;
-      case '%': std::snprintf(buf, sizeof buf, "%%"); break;
-      default: std::snprintf(buf, sizeof buf, "%%%c", *p); break;
+      case 'Y':
+        std::snprintf(buf, sizeof buf, "%04d", t.year);
+        break;
+      case 'm':
+        std::snprintf(buf, sizeof buf, "%02d", t.month);
+        break;
+      case 'd':
+        std::snprintf(buf, sizeof buf, "%02d", t.day);
+        break;
+      case 'H':
+        std::snprintf(buf, sizeof buf, "%02d", t.hour);
+        break;
+      case 'M':
+        std::snprintf(buf, sizeof buf, "%02d", t.minute);
+        break;
+      case 'S':
+        std::snprintf(buf, sizeof buf, "%02d", t.second);
+        break;
+      case '%':
+        std::snprintf(buf, sizeof buf, "%%");
+        break;
+      default:
+        std::snprintf(buf, sizeof buf, "%%%c", *p);
+        break;
     }
     out += buf;
   }

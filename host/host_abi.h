@@ -27,21 +27,21 @@ typedef int(__cdecl* IsValidExchgFn)(Str exchange, Str, Str, Str, int, int, int)
 typedef void(__cdecl* SetupSetFn)();
 // 1 call, 2-3 unsigned, 4 mode, 5-14 call-information block (13 prefix, 14 country prefix), 15-17 int,
 // 18-19 double, 20-24 texts, 25 band, 26 second band, 27-28 output buffers.
-typedef int(__cdecl* CheckCallFn)(Str call, unsigned, unsigned, Str mode, Str, Str, Str, Str, Str, Str, Str, Str,
-                                  Str prefix, Str countryPrefix, int, int, int, double, double, Str, Str, Str, Str,
-                                  Str, Str band, Str band2, char* out1, char* out2);
+typedef int(__cdecl* CheckCallFn)(Str call, unsigned, unsigned, Str mode, Str, Str, Str, Str, Str, Str, Str,
+                                  Str, Str prefix, Str countryPrefix, int, int, int, double, double, Str, Str,
+                                  Str, Str, Str, Str band, Str band2, char* out1, char* out2);
 // 1 own call, 2 call, 3 time, 4-6 dates, 7 unsigned, 8 frequency (Hz), 9 mode, 10 rst sent, 11 rst received,
 // 12 exchange sent, 13 exchange received, 14-23 call-information block (22 prefix, 23 country prefix),
 // 24-26 int, 27-28 double, 29-31 texts (30 host text), 32 band, 33 text.
-typedef int(__cdecl* QsoFn)(Str ownCall, Str call, Date time, Date, Date, Date, unsigned, unsigned freqHz, Str mode,
-                            Str rstSent, Str rstRcvd, Str exchSent, Str exchRcvd, Str, Str, Str, Str, Str, Str, Str,
-                            Str, Str prefix, Str countryPrefix, int, int, int, double, double, Str, Str hostText,
-                            Str, Str band, Str);
+typedef int(__cdecl* QsoFn)(Str ownCall, Str call, Date time, Date, Date, Date, unsigned, unsigned freqHz,
+                            Str mode, Str rstSent, Str rstRcvd, Str exchSent, Str exchRcvd, Str, Str, Str,
+                            Str, Str, Str, Str, Str, Str prefix, Str countryPrefix, int, int, int, double,
+                            double, Str, Str hostText, Str, Str band, Str);
 // 1 ini folder prefix, 2 export flag, 3 own call, 4 start, 5 end, 6-15 own call-information block
 // (15 country prefix), 16-18 int, 19-20 double, 21-23 texts.
 typedef int(__cdecl* ResetStatsFn)(Str iniFolder, int exportFlag, Str ownCall, Date start, Date end, Str, Str,
-                                   Str, Str, Str, Str, Str, Str, Str, Str ownCountryPrefix, int, int, int, double,
-                                   double, Str, Str, Str);
+                                   Str, Str, Str, Str, Str, Str, Str, Str ownCountryPrefix, int, int, int,
+                                   double, double, Str, Str, Str);
 typedef Str(__cdecl* GetResultFn)(int* status);
 
 // Every name the plug-in must export, with the plain name it stands for.

@@ -26,8 +26,8 @@ class Platform {
   virtual int ProfileInt(const std::string& file, const std::string& section, const std::string& key,
                          int def) = 0;
   // Creates the file, the section or the key as needed. Fails (false) when the folder does not exist.
-  virtual bool WriteProfileString(const std::string& file, const std::string& section,
-                                  const std::string& key, const std::string& value) = 0;
+  virtual bool WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
+                                  const std::string& value) = 0;
 
   // --- Files.
   // A relative path (either separator) made absolute against the current folder.

@@ -2,8 +2,8 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <windows.h>
 #include <share.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <vector>
@@ -27,8 +27,7 @@ class Win32Platform : public Platform {
 
   int ProfileInt(const std::string& file, const std::string& section, const std::string& key,
                  int def) override {
-    return static_cast<int>(
-        GetPrivateProfileIntA(section.c_str(), key.c_str(), def, FullPath(file).c_str()));
+    return static_cast<int>(GetPrivateProfileIntA(section.c_str(), key.c_str(), def, FullPath(file).c_str()));
   }
 
   bool WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
@@ -40,7 +39,8 @@ class Win32Platform : public Platform {
   // A relative ini path with a folder in it would otherwise be taken from the Windows folder.
   std::string FullPath(const std::string& path) override {
     char buf[MAX_PATH * 4];
-    const DWORD n = GetFullPathNameA(path.c_str(), static_cast<DWORD>(sizeof buf), buf, /*lpFilePart=*/nullptr);
+    const DWORD n =
+        GetFullPathNameA(path.c_str(), static_cast<DWORD>(sizeof buf), buf, /*lpFilePart=*/nullptr);
     if (n == 0 || n >= sizeof buf) return path;
     return std::string(buf, n);
   }

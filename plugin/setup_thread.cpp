@@ -22,7 +22,8 @@ struct SetupThread {
 
 void DrawPlainButton(const DRAWITEMSTRUCT& item) {
   RECT r = item.rcItem;
-  DrawFrameControl(item.hDC, &r, DFC_BUTTON, DFCS_BUTTONPUSH | ((item.itemState & ODS_SELECTED) ? DFCS_PUSHED : 0));
+  DrawFrameControl(item.hDC, &r, DFC_BUTTON,
+                   DFCS_BUTTONPUSH | ((item.itemState & ODS_SELECTED) ? DFCS_PUSHED : 0));
   char text[64] = {};
   GetWindowTextA(item.hwndItem, text, sizeof text);
   SetBkMode(item.hDC, TRANSPARENT);
@@ -106,7 +107,8 @@ void CloseRoutine() {
     if (!g_setup.running) return;
     g_setup.closeRequested = true;
     window = g_setup.window;
-    if (!DuplicateHandle(GetCurrentProcess(), g_setup.thread, GetCurrentProcess(), &thread, SYNCHRONIZE, FALSE, 0)) {
+    if (!DuplicateHandle(GetCurrentProcess(), g_setup.thread, GetCurrentProcess(), &thread, SYNCHRONIZE,
+                         FALSE, 0)) {
       return;
     }
   }

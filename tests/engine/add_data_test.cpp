@@ -14,8 +14,8 @@ using testing::Contact;
 using testing::FaultyPlatform;
 using testing::ReadFileBytes;
 
-const char kHeaderLine[] = "ZORVANT CONTEST UBN file UBN file \r\n";
-const char kFileName[] = "BadQSO_StatsZORVANT_05_03_2017.txt";
+using testing::kFileName;
+using testing::kHeaderLine;
 
 class AddDataTest : public testing::InTempDir {
  protected:

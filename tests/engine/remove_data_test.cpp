@@ -18,8 +18,8 @@ using testing::ReadFileBytes;
 using testing::RecordingShell;
 using testing::WriteFileBytes;
 
-const char kHeaderLine[] = "ZORVANT CONTEST UBN file UBN file \r\n";
-const char kFileName[] = "BadQSO_StatsZORVANT_05_03_2017.txt";
+using testing::kFileName;
+using testing::kHeaderLine;
 
 class RemoveDataTest : public testing::InTempDir {
  protected:

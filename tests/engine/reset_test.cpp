@@ -17,7 +17,7 @@ using testing::ReadFileBytes;
 using testing::RecordingShell;
 using testing::WriteFileBytes;
 
-const char kHeaderLine[] = "ZORVANT CONTEST UBN file UBN file \r\n";
+using testing::kHeaderLine;
 
 class ResetTest : public testing::InTempDir {
  protected:

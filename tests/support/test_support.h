@@ -19,6 +19,10 @@
 namespace zorvant {
 namespace testing {
 
+// The bad-QSO file's first line, and the file's name for a contest that starts on 5 March 2017.
+inline constexpr char kHeaderLine[] = "ZORVANT CONTEST UBN file UBN file \r\n";
+inline constexpr char kFileName[] = "BadQSO_StatsZORVANT_05_03_2017.txt";
+
 // Whole-file helpers working on raw bytes, so tests see CR LF exactly as written.
 std::string ReadFileBytes(const std::string& path);
 bool FileExistsAt(const std::string& path);

@@ -62,10 +62,11 @@ template <typename Fn>
 int CallQso(Fn fn, const Qso& q) {
   host::COleDateTime time = q.time;
   const char* const* j = kJunk;
-  return fn(q.own.c_str(), q.call.c_str(), &time, &g_junkDate, &g_junkDate, &g_junkDate, 0xdeadbeefu, q.freqHz,
-            q.mode.c_str(), q.rstSent.c_str(), q.rstRcvd.c_str(), q.exchSent.c_str(), q.exchRcvd.c_str(), j[0],
-            j[1], j[2], j[3], j[4], j[5], j[6], j[7], q.prefix.c_str(), q.country.c_str(), kJunkInt, kJunkInt,
-            kJunkInt, kJunkDouble, kJunkDouble, j[8], q.hostText.c_str(), j[9], q.band.c_str(), j[10]);
+  return fn(q.own.c_str(), q.call.c_str(), &time, &g_junkDate, &g_junkDate, &g_junkDate, 0xdeadbeefu,
+            q.freqHz, q.mode.c_str(), q.rstSent.c_str(), q.rstRcvd.c_str(), q.exchSent.c_str(),
+            q.exchRcvd.c_str(), j[0], j[1], j[2], j[3], j[4], j[5], j[6], j[7], q.prefix.c_str(),
+            q.country.c_str(), kJunkInt, kJunkInt, kJunkInt, kJunkDouble, kJunkDouble, j[8],
+            q.hostText.c_str(), j[9], q.band.c_str(), j[10]);
 }
 
 }  // namespace
@@ -78,17 +79,17 @@ int CallReset(const LoadedPlugin& p, host::COleDateTime start, const char* ownCo
   host::COleDateTime end{start.m_dt + 4.0 / 24, 0};
   const char* const* j = kJunk;
   return p.resetStats(iniFolder, exportFlag, "MYCALL", &start, &end, j[0], j[1], j[2], j[3], j[4], j[5], j[6],
-                      j[7], j[8], ownCountry, kJunkInt, kJunkInt, kJunkInt, kJunkDouble, kJunkDouble, j[9], j[10],
-                      j[11]);
+                      j[7], j[8], ownCountry, kJunkInt, kJunkInt, kJunkInt, kJunkDouble, kJunkDouble, j[9],
+                      j[10], j[11]);
 }
 
-int CallCheck(const LoadedPlugin& p, const char* call, const char* mode, const char* prefix, const char* country,
-              const char* band, const char* band2) {
+int CallCheck(const LoadedPlugin& p, const char* call, const char* mode, const char* prefix,
+              const char* country, const char* band, const char* band2) {
   char out1[64] = "sentinel1", out2[64] = "sentinel2";
   const char* const* j = kJunk;
-  const int result = p.checkCall(call, 0xdeadbeefu, 0xdeadbeefu, mode, j[0], j[1], j[2], j[3], j[4], j[5], j[6],
-                                 j[7], prefix, country, kJunkInt, kJunkInt, kJunkInt, kJunkDouble, kJunkDouble,
-                                 j[8], j[9], j[10], j[11], j[0], band, band2, out1, out2);
+  const int result = p.checkCall(call, 0xdeadbeefu, 0xdeadbeefu, mode, j[0], j[1], j[2], j[3], j[4], j[5],
+                                 j[6], j[7], prefix, country, kJunkInt, kJunkInt, kJunkInt, kJunkDouble,
+                                 kJunkDouble, j[8], j[9], j[10], j[11], j[0], band, band2, out1, out2);
   // The output buffers are the host's and are never written.
   if (std::strcmp(out1, "sentinel1") != 0 || std::strcmp(out2, "sentinel2") != 0) return -1;
   return result;
@@ -179,11 +180,12 @@ int RunChild(const char* mode) {
     if (!window) return 12;
     // The library stays loaded for the window, which still works, until the window ends ...
     if (!GetModuleHandleA("Stats.dll")) return 13;
-    HANDLE thread = OpenThread(SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE,
-                               GetWindowThreadProcessId(window, nullptr));
+    HANDLE thread =
+        OpenThread(SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, GetWindowThreadProcessId(window, nullptr));
     PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
     DWORD code = 99;
-    if (WaitForSingleObject(thread, 10000) != WAIT_OBJECT_0 || !GetExitCodeThread(thread, &code) || code != 0) {
+    if (WaitForSingleObject(thread, 10000) != WAIT_OBJECT_0 || !GetExitCodeThread(thread, &code) ||
+        code != 0) {
       return 14;
     }
     // ... and then unloads itself.

@@ -53,8 +53,8 @@ int CallAdd(const LoadedPlugin& p, const Qso& q);
 int CallRemove(const LoadedPlugin& p, const Qso& q);
 int CallReset(const LoadedPlugin& p, host::COleDateTime start, const char* ownCountry = "DL",
               const char* iniFolder = "", int exportFlag = 0);
-int CallCheck(const LoadedPlugin& p, const char* call, const char* mode, const char* prefix, const char* country,
-              const char* band, const char* band2);
+int CallCheck(const LoadedPlugin& p, const char* call, const char* mode, const char* prefix,
+              const char* country, const char* band, const char* band2);
 
 // The Setup window of the contest year, waiting up to `ms` for it to appear; null if it does not.
 HWND WaitForSetupWindow(const char* year, DWORD ms);

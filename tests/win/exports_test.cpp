@@ -54,10 +54,11 @@ TEST_F(ExportsTest, ExchangeValidation) {
   const struct {
     const char* exchange;
     int valid;
-  } cases[] = {{"05", 1},   {"001", 1}, {"0599", 1}, {"9999", 1},    {"599", 0}, {"1", 0},  {"12345", 0},
-               {"12a", 0},  {"", 0},    {" 12", 0},  {"1\xb2", 0},   {nullptr, 0}};
+  } cases[] = {{"05", 1},    {"001", 1}, {"0599", 1}, {"9999", 1}, {"599", 0},   {"1", 0},
+               {"12345", 0}, {"12a", 0}, {"", 0},     {" 12", 0},  {"1\xb2", 0}, {nullptr, 0}};
   for (const auto& c : cases) {
-    EXPECT_EQ(plugin_.isValidExchg(c.exchange, "j", "j", "j", 1, 2, 3), c.valid) << (c.exchange ? c.exchange : "null");
+    EXPECT_EQ(plugin_.isValidExchg(c.exchange, "j", "j", "j", 1, 2, 3), c.valid)
+        << (c.exchange ? c.exchange : "null");
   }
 }
 
@@ -85,15 +86,17 @@ TEST_F(ExportsTest, AddAndRemoveWriteTheBadQsoFileByteForByte) {
   longer.mode = "PSK31";
   EXPECT_EQ(CallAdd(plugin_, longer), 0);
 
-  const std::string dupe = "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  HISCALL  599  017   DUPE !!!\r\n";
+  const std::string dupe =
+      "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  HISCALL  599  017   DUPE !!!\r\n";
   const std::string longerLine =
       "QSO:  3585  PSK31  2017-03-05 1432  MYCALL  599  001  HISCALLX  599  017   WRONG MODE !!!\r\n";
   const std::string all = ReadFileBytes(kBadQsoFile);
-  EXPECT_EQ(all, std::string(kHeader) + dupe +
-                     "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  HISCALL  599  017   WRONG BAND !!!\r\n"
-                     "QSO:  3585  FT8  2017-03-05 1432  MYCALL  599  001  HISCALL  599  017   WRONG MODE !!!\r\n"
-                     "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  HISCALL  599     NO RX NUMBER !!!\r\n" +
-                     longerLine);
+  EXPECT_EQ(all,
+            std::string(kHeader) + dupe +
+                "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  HISCALL  599  017   WRONG BAND !!!\r\n"
+                "QSO:  3585  FT8  2017-03-05 1432  MYCALL  599  001  HISCALL  599  017   WRONG MODE !!!\r\n"
+                "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  HISCALL  599     NO RX NUMBER !!!\r\n" +
+                longerLine);
 
   // Removing HISCALL at 14:32 takes every line of that contact and keeps the other station's.
   EXPECT_EQ(CallRemove(plugin_, q), 1);
@@ -117,16 +120,17 @@ TEST_F(ExportsTest, CallCheckReadsItsArgumentsInPlace) {
 
 TEST_F(ExportsTest, NullPointersFromTheHostAreEmptyTextsAndNullDates) {
   const char* const n = nullptr;
-  EXPECT_EQ(plugin_.resetStats(n, 0, n, nullptr, nullptr, n, n, n, n, n, n, n, n, n, n, 0, 0, 0, 0.0, 0.0, n, n, n),
-            1);
+  EXPECT_EQ(
+      plugin_.resetStats(n, 0, n, nullptr, nullptr, n, n, n, n, n, n, n, n, n, n, 0, 0, 0, 0.0, 0.0, n, n, n),
+      1);
   // A null start names the file from an empty date text.
   EXPECT_EQ(ReadFileBytes("BadQSO_StatsZORVANT_.txt"), kHeader);
   for (host::QsoFn fn : {plugin_.addData, plugin_.removeData}) {
-    fn(n, n, nullptr, nullptr, nullptr, nullptr, 0, 0, n, n, n, n, n, n, n, n, n, n, n, n, n, n, n, 0, 0, 0, 0.0,
-       0.0, n, n, n, n, n);
+    fn(n, n, nullptr, nullptr, nullptr, nullptr, 0, 0, n, n, n, n, n, n, n, n, n, n, n, n, n, n, n, 0, 0, 0,
+       0.0, 0.0, n, n, n, n, n);
   }
-  EXPECT_EQ(plugin_.checkCall(n, 0, 0, n, n, n, n, n, n, n, n, n, n, n, 0, 0, 0, 0.0, 0.0, n, n, n, n, n, n, n,
-                              nullptr, nullptr),
+  EXPECT_EQ(plugin_.checkCall(n, 0, 0, n, n, n, n, n, n, n, n, n, n, n, 0, 0, 0, 0.0, 0.0, n, n, n, n, n, n,
+                              n, nullptr, nullptr),
             4);
   // The rejected contact's line was written with empty fields, then removed again as the same contact.
   EXPECT_EQ(ReadFileBytes("BadQSO_StatsZORVANT_.txt"), kHeader);

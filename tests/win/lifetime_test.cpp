@@ -102,7 +102,8 @@ namespace {
 volatile LONG g_refreshes = 0;
 LRESULT CALLBACK CountRefreshes(int code, WPARAM wParam, LPARAM lParam) {
   const MSG* msg = reinterpret_cast<const MSG*>(lParam);
-  if (code == HC_ACTION && wParam == PM_REMOVE && msg->message == 1524 && msg->wParam == 0 && msg->lParam == 0) {
+  if (code == HC_ACTION && wParam == PM_REMOVE && msg->message == 1524 && msg->wParam == 0 &&
+      msg->lParam == 0) {
     InterlockedIncrement(&g_refreshes);
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -118,7 +119,8 @@ TEST_F(SetupWindowTest, CallCheckHandsOnOnePendingRefreshAndRemovalAlwaysPostsOn
   HWND window = WaitForSetupWindow("2017", 10000);
   ASSERT_NE(window, nullptr);
   g_refreshes = 0;
-  HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, CountRefreshes, nullptr, GetWindowThreadProcessId(window, nullptr));
+  HHOOK hook =
+      SetWindowsHookExA(WH_GETMESSAGE, CountRefreshes, nullptr, GetWindowThreadProcessId(window, nullptr));
   ASSERT_NE(hook, nullptr);
 
   EXPECT_EQ(CallCheck(plugin_, "HISCALL", "RTTY", "UA3", "UA", "80m", "80m"), 2);
