@@ -93,12 +93,8 @@ std::vector<Probe> MakeProbes(LoggedContest& log, std::mt19937& rng) {
     const Qso& q = log.qsos()[rng() % log.qsos().size()];
     const int tour = log.contest().TourOf(q.time);
     switch (i % 3) {
-      case 0:
-        probes.push_back({q.call, q.band, q.mode, q.prefix, tour});
-        break;
-      case 1:
-        probes.push_back({q.prefix + "ZZZ", q.band, q.mode, q.prefix, tour});
-        break;
+      case 0: probes.push_back({q.call, q.band, q.mode, q.prefix, tour}); break;
+      case 1: probes.push_back({q.prefix + "ZZZ", q.band, q.mode, q.prefix, tour}); break;
       default:
         probes.push_back({"QQ" + std::to_string(i) + "Q", q.band, q.mode, "QQ" + std::to_string(i), tour});
     }

@@ -99,8 +99,8 @@ class Contest {
   int AddData(const QsoArgs& q);                   // 1 stored (new or dupe), 0 rejected
   int RemoveData(const QsoArgs& q, Shell& shell);  // always 1
   int Reset(const ResetArgs& r, Shell& shell);     // always 1
-  int CheckCall(const CallCheckArgs& c,
-                Shell& shell);  // 0 dupe, 1 ordinary, 2 new prefix, 4 not a contest QSO
+  // 0 dupe, 1 ordinary, 2 new prefix, 4 not a contest QSO.
+  int CheckCall(const CallCheckArgs& c, Shell& shell);
 
   // Tour of a time: 1 when its hour is at least two past the start hour, else 0. The date plays no part.
   int TourOf(const OleDate& t) const;

@@ -81,32 +81,21 @@ std::string Format(const OleDate& d, const char* format) {
       out += *p;
       continue;
     }
+    int value = 0;
+    const char* digits = "%02d";
     switch (*++p) {
-      case 'Y':
-        std::snprintf(buf, sizeof buf, "%04d", t.year);
-        break;
-      case 'm':
-        std::snprintf(buf, sizeof buf, "%02d", t.month);
-        break;
-      case 'd':
-        std::snprintf(buf, sizeof buf, "%02d", t.day);
-        break;
-      case 'H':
-        std::snprintf(buf, sizeof buf, "%02d", t.hour);
-        break;
-      case 'M':
-        std::snprintf(buf, sizeof buf, "%02d", t.minute);
-        break;
-      case 'S':
-        std::snprintf(buf, sizeof buf, "%02d", t.second);
-        break;
-      case '%':
-        std::snprintf(buf, sizeof buf, "%%");
-        break;
-      default:
-        std::snprintf(buf, sizeof buf, "%%%c", *p);
-        break;
+      case 'Y': value = t.year, digits = "%04d"; break;
+      case 'm': value = t.month; break;
+      case 'd': value = t.day; break;
+      case 'H': value = t.hour; break;
+      case 'M': value = t.minute; break;
+      case 'S': value = t.second; break;
+      default:  // "%%" and codes this program never uses are copied as they stand
+        out += '%';
+        if (*p != '%') out += *p;
+        continue;
     }
+    std::snprintf(buf, sizeof buf, digits, value);
     out += buf;
   }
   return out;

@@ -87,16 +87,11 @@ std::string Shown(const char* text) { return text ? "\"" + std::string(text) + "
 
 const char* Verdict(int check) {
   switch (check) {
-    case 0:
-      return "dupe";
-    case 1:
-      return "ordinary";
-    case 2:
-      return "new prefix";
-    case 4:
-      return "not contest";
-    default:
-      return "unexpected";
+    case 0: return "dupe";
+    case 1: return "ordinary";
+    case 2: return "new prefix";
+    case 4: return "not contest";
+    default: return "unexpected";
   }
 }
 

@@ -23,7 +23,7 @@ Result Guarded(Result fallback, Body body) {
   }
 }
 
-const OleDate *AsDate(const void *hostDate) { return static_cast<const OleDate *>(hostDate); }
+const OleDate* AsDate(const void* hostDate) { return static_cast<const OleDate*>(hostDate); }
 
 }  // namespace
 
@@ -32,7 +32,7 @@ class COleDateTime;
 
 extern "C" {
 
-unsigned long __cdecl setVersion(const char * /*version*/) {
+unsigned long __cdecl setVersion(const char* /*version*/) {
   std::lock_guard<std::mutex> lock(zorvant::EngineLock());
   zorvant::TheContest().htmlReport = 1;
   return 0;
@@ -40,12 +40,11 @@ unsigned long __cdecl setVersion(const char * /*version*/) {
 
 int __cdecl GetNumberOfSets() { return 1; }
 
-const char *__cdecl GetSetName(int index) { return index == 0 ? kSetName : ""; }
+const char* __cdecl GetSetName(int index) { return index == 0 ? kSetName : ""; }
 
-int __cdecl StatsGetExchgCount0(const char *, const char *, const char *) { return 1; }
+int __cdecl StatsGetExchgCount0(const char*, const char*, const char*) { return 1; }
 
-int __cdecl StatsIsValidExchg0(const char *exchange, const char *, const char *, const char *, int, int,
-                               int) {
+int __cdecl StatsIsValidExchg0(const char* exchange, const char*, const char*, const char*, int, int, int) {
   return zorvant::IsValidExchange(exchange) ? 1 : 0;
 }
 
@@ -56,11 +55,11 @@ void __cdecl SetupSet0() {
   });
 }
 
-int __cdecl CheckCallFunc0(const char *call, unsigned int, unsigned int, const char *mode, const char *,
-                           const char *, const char *, const char *, const char *, const char *, const char *,
-                           const char *, const char *prefix, const char *countryPrefix, int, int, int, double,
-                           double, const char *, const char *, const char *, const char *, const char *,
-                           const char *band, const char *band2, char * /*out1*/, char * /*out2*/) {
+int __cdecl CheckCallFunc0(const char* call, unsigned int, unsigned int, const char* mode, const char*,
+                           const char*, const char*, const char*, const char*, const char*, const char*,
+                           const char*, const char* prefix, const char* countryPrefix, int, int, int, double,
+                           double, const char*, const char*, const char*, const char*, const char*,
+                           const char* band, const char* band2, char* /*out1*/, char* /*out2*/) {
   return Guarded(4, [&] {
     zorvant::CallCheckArgs c;
     c.call = call;
@@ -75,13 +74,15 @@ int __cdecl CheckCallFunc0(const char *call, unsigned int, unsigned int, const c
   });
 }
 
-#define ZORVANT_QSO_PARAMS                                                                                   \
-  const char *ownCall, const char *call, COleDateTime *time, COleDateTime *, COleDateTime *, COleDateTime *, \
-      unsigned int, unsigned int freqHz, const char *mode, const char *rstSent, const char *rstRcvd,         \
-      const char *exchSent, const char *exchRcvd, const char *, const char *, const char *, const char *,    \
-      const char *, const char *, const char *, const char *, const char *prefix, const char *countryPrefix, \
-      int, int, int, double, double, const char *, const char *hostText, const char *, const char *band,     \
-      const char *
+// clang-format off
+#define ZORVANT_QSO_PARAMS                                                                                  \
+  const char* ownCall, const char* call, COleDateTime* time, COleDateTime*, COleDateTime*, COleDateTime*,   \
+  unsigned int, unsigned int freqHz, const char* mode, const char* rstSent, const char* rstRcvd,            \
+  const char* exchSent, const char* exchRcvd, const char*, const char*, const char*, const char*,           \
+  const char*, const char*, const char*, const char*, const char* prefix, const char* countryPrefix,        \
+  int, int, int, double, double, const char*, const char* hostText, const char*, const char* band,          \
+  const char*
+// clang-format on
 
 #define ZORVANT_QSO_ARGS(q)        \
   zorvant::QsoArgs q;              \
@@ -116,11 +117,10 @@ int __cdecl RemoveData0(ZORVANT_QSO_PARAMS) {
   });
 }
 
-int __cdecl ResetStats0(const char *iniFolder, int exportFlag, const char *ownCall, COleDateTime *start,
-                        COleDateTime *end, const char *, const char *, const char *, const char *,
-                        const char *, const char *, const char *, const char *, const char *,
-                        const char *ownCountryPrefix, int, int, int, double, double, const char *,
-                        const char *, const char *) {
+int __cdecl ResetStats0(const char* iniFolder, int exportFlag, const char* ownCall, COleDateTime* start,
+                        COleDateTime* end, const char*, const char*, const char*, const char*, const char*,
+                        const char*, const char*, const char*, const char*, const char* ownCountryPrefix, int,
+                        int, int, double, double, const char*, const char*, const char*) {
   return Guarded(1, [&] {
     zorvant::ResetArgs r;
     r.iniFolder = iniFolder;
@@ -136,6 +136,6 @@ int __cdecl ResetStats0(const char *iniFolder, int exportFlag, const char *ownCa
 }
 
 // The statistics report is not built yet: an empty report, and the status is left as the host set it.
-const char *__cdecl GetResult0(int * /*status*/) { return ""; }
+const char* __cdecl GetResult0(int* /*status*/) { return ""; }
 
 }  // extern "C"

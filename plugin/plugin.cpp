@@ -35,11 +35,8 @@ int PluginShell::EditCabrilloHeader(const std::string&, const OleDate&, const Ol
 // exit, when the system has already ended every other thread.
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
   switch (reason) {
-    case DLL_PROCESS_ATTACH:
-      zorvant::g_instance = instance;
-      break;
-    default:
-      break;
+    case DLL_PROCESS_ATTACH: zorvant::g_instance = instance; break;
+    default: break;
   }
   return TRUE;
 }

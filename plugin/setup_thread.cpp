@@ -46,9 +46,7 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
       SetWindowTextA(dialog, ("Setup ZORVANT " + year).c_str());
       return TRUE;
     }
-    case WM_DRAWITEM:
-      DrawPlainButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-      return TRUE;
+    case WM_DRAWITEM: DrawPlainButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)); return TRUE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDOK:  // Enter never closes the window
@@ -58,8 +56,7 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
           return TRUE;
       }
       return FALSE;
-    case kRefreshMessage:
-      return TRUE;
+    case kRefreshMessage: return TRUE;
   }
   return FALSE;
 }
@@ -71,24 +68,15 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 // loader lock, which the window's own painting and closing may need.)
 DWORD WINAPI SetupThreadMain(LPVOID param) {
   HMODULE self = static_cast<HMODULE>(param);
-  DWORD exitCode = 0;
-  bool another = false;
-  {
-    std::lock_guard<std::mutex> lock(EngineLock());
-    another = g_setup.window != nullptr;
-  }
-  if (another) {
-    exitCode = 1;
-  } else {
-    DialogBoxParamA(ModuleInstance(), MAKEINTRESOURCEA(IDD_SETUP), /*hWndParent=*/nullptr, SetupDialogProc,
-                    /*dwInitParam=*/0);
-  }
+  // The start routine runs one Setup thread at a time, so no other Setup window can be open here.
+  DialogBoxParamA(ModuleInstance(), MAKEINTRESOURCEA(IDD_SETUP), /*hWndParent=*/nullptr, SetupDialogProc,
+                  /*dwInitParam=*/0);
   {
     std::lock_guard<std::mutex> lock(EngineLock());
     g_setup.window = nullptr;
     g_setup.running = false;
   }
-  FreeLibraryAndExitThread(self, exitCode);
+  FreeLibraryAndExitThread(self, 0);
 }
 
 }  // namespace
