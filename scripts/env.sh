@@ -10,6 +10,8 @@ wine_ready() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "setup: creating the Wine prefix"
     wineboot -i >/dev/null 2>&1 || true
-    wineserver -w || true
   fi
+  # A server left from an earlier run lingers for a few seconds; a program that connects just as it quits
+  # dies with "wine client error". Let it finish first.
+  wineserver -w || true
 }
