@@ -210,6 +210,33 @@ void PrepareFolder() {
   }
 }
 
+BOOL CALLBACK FindSetupWindow(HWND w, LPARAM found) {
+  char title[64] = {};
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  GetWindowTextA(w, title, sizeof title);
+  if (pid != GetCurrentProcessId() || std::strncmp(title, "Setup ZORVANT", 13) != 0) return TRUE;
+  *reinterpret_cast<HWND*>(found) = w;
+  return FALSE;
+}
+
+// The plug-in stays loaded while its Setup window is open. Close the window as the operator would (Escape)
+// and wait until the library has unloaded itself, so this process never ends under a window still busy
+// with the display.
+void CloseSetupWindow() {
+  HWND window = nullptr;
+  for (int waited = 0; waited < 10000 && !window; waited += 50) {
+    EnumWindows(FindSetupWindow, reinterpret_cast<LPARAM>(&window));
+    if (!window && !GetModuleHandleA("Stats.dll")) return;  // no window and already unloaded
+    if (!window) Sleep(50);
+  }
+  if (!window) return;
+  PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+  for (int waited = 0; waited < 10000 && GetModuleHandleA("Stats.dll"); waited += 50) Sleep(50);
+  std::printf("Setup window closed; the plug-in %s\n",
+              GetModuleHandleA("Stats.dll") ? "is still loaded" : "has unloaded itself");
+}
+
 int Run(const Options& options) {
   std::printf("Tarq %s\n", kHostId);
   std::vector<AdifRecord> records;
@@ -340,6 +367,7 @@ int Run(const Options& options) {
   const DWORD unload_start = GetTickCount();
   plugin.Unload();
   std::printf("\nFreeLibrary done in %lu ms\n", static_cast<unsigned long>(GetTickCount() - unload_start));
+  CloseSetupWindow();
   std::printf(
       "summary: %zu QSOs replayed, %d stored, %d rejected; checks: %d dupe, %d ordinary, %d new prefix, "
       "%d not contest\n",
