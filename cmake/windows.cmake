@@ -4,13 +4,10 @@ enable_language(RC)
 set(ZORVANT_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 add_compile_definitions(NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
 
-add_library(Stats SHARED
-  plugin/exports.cpp
-  plugin/plugin.cpp
-  plugin/setup_thread.cpp
-  plugin/stats.def
-  resources/stats.rc
-)
+file(GLOB ZORVANT_PLUGIN_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/plugin/*.cpp ${CMAKE_SOURCE_DIR}/cabrillo/*_win32.cpp ${CMAKE_SOURCE_DIR}/report/*_win32.cpp
+  ${CMAKE_SOURCE_DIR}/ui/*.cpp)
+add_library(Stats SHARED ${ZORVANT_PLUGIN_SOURCES} plugin/stats.def resources/stats.rc)
 set_target_properties(Stats PROPERTIES PREFIX "" OUTPUT_NAME Stats)
 target_link_libraries(Stats PRIVATE zorvant_engine)
 target_link_options(Stats PRIVATE ${ZORVANT_STATIC_RUNTIME})

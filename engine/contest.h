@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "cabrillo/cabrillo_export.h"
 #include "engine/contest_rules.h"
 #include "engine/ole_date.h"
 #include "engine/qso.h"
@@ -125,6 +126,11 @@ class Contest {
   std::string startDate;
   std::string badQsoFileName;
   std::string hostId;
+  // The export state and what the last report left for it.
+  CabrilloExport cabrillo;
+  int claimedScore = 0;
+  int badQsoCount = 0;
+  std::string reportText;  // what GetResult0 returned last; valid until its next call
 
  private:
   void ReadHostId(const std::string& folderPrefix);
