@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/file_text.h"
+
 namespace zorvant {
 
 const char kSettingsFile[] = "Plugins\\ZORVANT.ini";
@@ -177,26 +179,7 @@ void Contest::RemoveBadQsoLines(const std::string& call, const std::string& date
   } else if (platform_.FileExists(badQsoFileName)) {
     return;  // there but unreadable: leave the operator's lines alone
   }
-  RewriteFile(badQsoFileName, kept);
-}
-
-bool Contest::RewriteFile(const std::string& name, const std::string& content) {
-  // Write a sibling first and swap it in, so that a failed write leaves the old file whole.
-  const std::string temp = name + ".tmp";
-  std::FILE* out = platform_.OpenShared(temp, "wb");
-  if (out) {
-    const bool written =
-        std::fwrite(content.data(), 1, content.size(), out) == content.size() && std::fflush(out) == 0;
-    const bool closed = std::fclose(out) == 0;
-    if (written && closed && platform_.ReplaceFile(temp, name)) return true;
-    platform_.RemoveFile(temp);
-    if (!(written && closed)) return false;
-  }
-  // The swap can be refused while another program holds the file open; rewrite it in place then.
-  out = platform_.OpenShared(name, "wb");
-  if (!out) return false;
-  const bool written = std::fwrite(content.data(), 1, content.size(), out) == content.size();
-  return std::fclose(out) == 0 && written;
+  RewriteFile(platform_, badQsoFileName, kept);
 }
 
 void Contest::ReadHostId(const std::string& pattern) {

@@ -138,7 +138,6 @@ class Contest {
   // Appends one line to the bad-QSO file, opening it on first use within a call.
   void AppendBadQso(std::FILE*& file, const QsoArgs& q, const char* reason);
   void RemoveBadQsoLines(const std::string& call, const std::string& dateTime);
-  bool RewriteFile(const std::string& name, const std::string& content);
 
   Platform& platform_;
 };

@@ -10,6 +10,8 @@
 
 namespace zorvant {
 
+enum class MessageIcon { kNone, kInformation };
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -47,7 +49,7 @@ class Platform {
   // --- Clock and operator.
   virtual int UtcHour() = 0;  // 0..23
   // Modal message box with one OK button; `caption` empty means the system's default caption.
-  virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
+  virtual void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) = 0;
 };
 
 // The implementation for the platform this binary is built for.

@@ -118,7 +118,7 @@ class PosixPlatform : public Platform {
     return tm.tm_hour;
   }
 
-  void ShowMessage(const std::string& text, const std::string& caption) override {
+  void ShowMessage(const std::string& text, const std::string& caption, MessageIcon) override {
     std::cerr << (caption.empty() ? "" : caption + ": ") << text << '\n';
   }
 };

@@ -84,8 +84,9 @@ class Win32Platform : public Platform {
     return st.wHour;
   }
 
-  void ShowMessage(const std::string& text, const std::string& caption) override {
-    MessageBoxA(/*hWnd=*/nullptr, text.c_str(), caption.empty() ? nullptr : caption.c_str(), MB_OK);
+  void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
+    const UINT type = MB_OK | (icon == MessageIcon::kInformation ? MB_ICONINFORMATION : 0);
+    MessageBoxA(/*hWnd=*/nullptr, text.c_str(), caption.empty() ? nullptr : caption.c_str(), type);
   }
 };
 

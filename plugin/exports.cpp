@@ -50,7 +50,7 @@ int __cdecl StatsIsValidExchg0(const char* exchange, const char*, const char*, c
 
 void __cdecl SetupSet0() {
   Guarded(0, [] {
-    zorvant::SystemPlatform().ShowMessage("No additional setup for this plugin", "");
+    zorvant::SystemPlatform().ShowMessage("No additional setup for this plugin", "", zorvant::MessageIcon::kNone);
     return 0;
   });
 }

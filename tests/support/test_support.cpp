@@ -122,10 +122,10 @@ std::string FaultyPlatform::FindFirstMatch(const std::string& pattern,
   return inner_.FindFirstMatch(pattern, visit);
 }
 
-int FaultyPlatform::UtcHour() { return inner_.UtcHour(); }
+int FaultyPlatform::UtcHour() { return utcHour_ >= 0 ? utcHour_ : inner_.UtcHour(); }
 
-void FaultyPlatform::ShowMessage(const std::string& text, const std::string& caption) {
-  inner_.ShowMessage(text, caption);
+void FaultyPlatform::ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) {
+  messages_.push_back({text, caption, icon});
 }
 
 }  // namespace testing

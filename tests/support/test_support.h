@@ -55,8 +55,18 @@ class FaultyPlatform : public Platform {
   void FailOpen(const std::string& path, Access access) { failOpen_.insert({path, access}); }
   // Every stream OpenShared opens for writing accepts the open but fails every write, as on a full disk.
   void BreakWrites() { breakWrites_ = true; }
+  // The clock reads this UTC hour from now on.
+  void SetUtcHour(int hour) { utcHour_ = hour; }
   // ReplaceFile refuses without touching either file.
   void FailReplace() { failReplace_ = true; }
+
+  // Message boxes are recorded instead of shown, so tests run unattended.
+  struct Message {
+    std::string text;
+    std::string caption;
+    MessageIcon icon;
+  };
+  const std::vector<Message>& messages() const { return messages_; }
 
   // Every OpenShared call, in order, as (path, mode).
   const std::vector<std::pair<std::string, std::string>>& opens() const { return opens_; }
@@ -76,14 +86,16 @@ class FaultyPlatform : public Platform {
   std::string FindFirstMatch(const std::string& pattern,
                              const std::function<bool(const std::string&)>& visit) override;
   int UtcHour() override;
-  void ShowMessage(const std::string& text, const std::string& caption) override;
+  void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
 
  private:
   Platform& inner_;
   std::set<std::pair<std::string, Access>> failOpen_;
   bool breakWrites_ = false;
   bool failReplace_ = false;
+  int utcHour_ = -1;
   std::vector<std::pair<std::string, std::string>> opens_;
+  std::vector<Message> messages_;
 };
 
 // One contact as the host passes it to AddData0 / RemoveData0, with ordinary values to change per test.
