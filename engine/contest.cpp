@@ -40,21 +40,6 @@ bool ReadAll(std::FILE* f, std::string* out) {
   return !std::ferror(f);
 }
 
-// Splits text into lines at LF, dropping a CR before it; a last line without a line end still counts.
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t end = text.find('\n', pos);
-    const std::size_t next = end == std::string::npos ? text.size() : end + 1;
-    if (end == std::string::npos) end = text.size();
-    if (end > pos && text[end - 1] == '\r') --end;
-    lines.push_back(text.substr(pos, end - pos));
-    pos = next;
-  }
-  return lines;
-}
-
 // Whether a bad-QSO line was written for the contact with this worked callsign and date-and-time text. The
 // line's fields are joined by two blanks (an empty field leaves four), so splitting at each pair of blanks
 // in turn recovers them; a field that itself holds two blanks shifts the rest and the line is kept.

@@ -21,4 +21,29 @@ bool RewriteFile(Platform& platform, const std::string& name, const std::string&
   return std::fclose(out) == 0 && written;
 }
 
+bool ReadWholeFile(Platform& platform, const std::string& name, std::string* out) {
+  std::FILE* in = platform.OpenShared(name, "rb");
+  if (!in) return false;
+  char buf[8192];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) out->append(buf, n);
+  const bool ok = !std::ferror(in);
+  std::fclose(in);
+  return ok;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find('\n', pos);
+    const std::size_t next = end == std::string::npos ? text.size() : end + 1;
+    if (end == std::string::npos) end = text.size();
+    if (end > pos && text[end - 1] == '\r') --end;
+    lines.push_back(text.substr(pos, end - pos));
+    pos = next;
+  }
+  return lines;
+}
+
 }  // namespace zorvant

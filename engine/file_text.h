@@ -4,6 +4,7 @@
 #define ZORVANT_ENGINE_FILE_TEXT_H_
 
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -13,6 +14,13 @@ namespace zorvant {
 // swapped in, so a failed write keeps the old file whole. Where the swap is refused (another program holds
 // the file open) the file is rewritten in place. False when the content could not be written.
 bool RewriteFile(Platform& platform, const std::string& name, const std::string& content);
+
+// The bytes of a whole file; false when it cannot be opened or read to its end.
+bool ReadWholeFile(Platform& platform, const std::string& name, std::string* out);
+
+// Lines split at LF with a CR before it dropped; a last line without a line end still counts, and an empty
+// text has no lines.
+std::vector<std::string> SplitLines(const std::string& text);
 
 }  // namespace zorvant
 

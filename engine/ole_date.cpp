@@ -7,7 +7,7 @@ namespace zorvant {
 namespace {
 
 // Day counts of the proleptic Gregorian calendar, counted from 1 January 1970.
-long DaysFromCivil(long y, unsigned m, unsigned d) {
+constexpr long DaysFromCivil(long y, unsigned m, unsigned d) {
   y -= m <= 2;
   const long era = (y >= 0 ? y : y - 399) / 400;
   const unsigned yoe = static_cast<unsigned>(y - era * 400);
@@ -28,7 +28,8 @@ void CivilFromDays(long z, int* y, int* m, int* d) {
   *y = static_cast<int>(static_cast<long>(yoe) + era * 400 + (*m <= 2));
 }
 
-const long kOleEpoch = DaysFromCivil(1899, 12, 30);
+// Constant-initialised, so dates made during other files' static initialisation are right too.
+constexpr long kOleEpoch = DaysFromCivil(1899, 12, 30);
 // The range the host's date class accepts: 1 January 100 to 31 December 9999.
 const double kMinValue = -657434.0;
 const double kMaxValue = 2958466.0;

@@ -6,6 +6,7 @@
 
 #include "engine/contest.h"
 #include "plugin/plugin.h"
+#include "report/report.h"
 
 using zorvant::OleDate;
 
@@ -135,7 +136,19 @@ int __cdecl ResetStats0(const char* iniFolder, int exportFlag, const char* ownCa
   });
 }
 
-// The statistics report is not built yet: an empty report, and the status is left as the host set it.
-const char* __cdecl GetResult0(int* /*status*/) { return ""; }
+const char* __cdecl GetResult0(int* status) {
+  return Guarded("", [&] {
+    std::unique_lock<std::mutex> lock(zorvant::EngineLock());
+    zorvant::Contest& contest = zorvant::TheContest();
+    const zorvant::ReportOutcome outcome = zorvant::MakeReport(contest);
+    const char* report = contest.reportText.c_str();
+    lock.unlock();  // the operator may take any time over the box
+    if (outcome.exported) {
+      zorvant::SystemPlatform().ShowMessage(outcome.exportMessage, "Output", zorvant::MessageIcon::kInformation);
+      if (status) *status = -1;
+    }
+    return report;
+  });
+}
 
 }  // extern "C"

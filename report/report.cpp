@@ -1,0 +1,207 @@
+#include "report/report.h"
+
+#include <cstdint>
+#include <unordered_set>
+#include <utility>
+
+#include "cabrillo/writer.h"
+#include "engine/file_text.h"
+#include "engine/string_printf.h"
+
+namespace zorvant {
+namespace {
+
+// The three bands that own a slot of the prefix lists the windows show.
+const char* const kPrefixBandNames[kPrefixBands] = {"160m", "80m", "40m"};
+
+struct Counts {
+  int qsos = 0;
+  int points = 0;
+  int newPrefixes = 0;
+  int dupes = 0;
+};
+
+// The markup of the HTML form; the host shows it as one document. Values put into it are escaped.
+const char kHtmlHead[] =
+    "<html><head><style>table{ width:100%; }table, th, td{ border: 1px solid black; border-collapse: collapse; "
+    "}th, td{ padding: 1px; text-align: middle; }th,td{ background-color: #fffac6; color: black; "
+    "}</style></head><body>";
+const char kHtmlTitleText[] = "   ZORVANT Contest %s";
+const char kHtmlTitleBlock[] = "<center><b>%s</b></center><center>Contestant:  <b>%s</center></b><table>";
+const char kHtmlColumnHeads[] = "<tr><th>%s</th><th>%s</th><th>%s</th><th>%s</th></tr>";
+const char kHtmlFourValueRow[] =
+    "<tr><th><center>%s</center></th><td><center>%i</center></td><td><center>%i</center></td><td><center>%i"
+    "</center></td></tr>";
+const char kHtmlOneValueRow[] = "<tr><th><center>%s</center></th><td><center>%i</center></td><td colspan=7> "
+                                "</td></tr>";
+const char kHtmlScoreRow[] = "<tr><th>%s</th><td colspan=8><center>%i * %i  = %i</center></td></tr>";
+const char kHtmlEnd[] = "</table></body></html>";
+
+std::string HtmlEscape(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+class ReportWriter {
+ public:
+  ReportWriter(std::string& out, bool html) : out_(out), html_(html) {}
+
+  void Title(const std::string& startDate, const std::string& myCall) {
+    if (!html_) {
+      out_ += StringPrintf("  ZORVANT Contest %s \r\n     Contestant: %s\r\nBand\tQSOs\tPoints\tNew Prefix\r\n",
+                           startDate.c_str(), myCall.c_str());
+      return;
+    }
+    out_ += kHtmlHead;
+    const std::string title = StringPrintf(kHtmlTitleText, HtmlEscape(startDate).c_str());
+    out_ += StringPrintf(kHtmlTitleBlock, title.c_str(), HtmlEscape(myCall).c_str());
+    out_ += StringPrintf(kHtmlColumnHeads, "Band", "QSOs", "Points", "New Prefix");
+  }
+
+  void Band(const std::string& band, const Counts& c) {
+    if (html_) {
+      out_ += StringPrintf(kHtmlFourValueRow, HtmlEscape(band).c_str(), c.qsos, c.points, c.newPrefixes);
+    } else {
+      out_ += StringPrintf("%s\t %i\t  %i\t    %i\r\n", band.c_str(), c.qsos, c.points, c.newPrefixes);
+    }
+  }
+
+  void Totals(const Counts& t, int badQsoCount, int score) {
+    if (!html_) {
+      out_ += StringPrintf(
+          "Total\t %i\t  %i\t    %i\r\nDupe\t %i\r\nBad QSO\t %i\r\nScore = %i * %i  = %i \r\n", t.qsos,
+          t.points, t.newPrefixes, t.dupes, badQsoCount, t.points, t.newPrefixes, score);
+      return;
+    }
+    out_ += StringPrintf(kHtmlFourValueRow, "Total", t.qsos, t.points, t.newPrefixes);
+    out_ += StringPrintf(kHtmlOneValueRow, "Dupe", t.dupes);
+    out_ += StringPrintf(kHtmlOneValueRow, "Bad QSO", badQsoCount);
+    out_ += StringPrintf(kHtmlScoreRow, "Score:", t.points, t.newPrefixes, score);
+    out_ += kHtmlEnd;
+  }
+
+ private:
+  std::string& out_;
+  const bool html_;
+};
+
+int PrefixBandIndex(const std::string& band) {
+  for (int i = 0; i < kPrefixBands; ++i) {
+    if (band == kPrefixBandNames[i]) return i;
+  }
+  return -1;
+}
+
+// Scores one band text from its own contacts. A prefix is new the first time a scoring contact brings it
+// within its tour on this band. The three prefix bands also refill the current tour's list the windows show.
+Counts ScoreBand(Contest& contest, const std::string& band) {
+  const int tour = contest.currentTour;
+  std::vector<std::string>* shown = nullptr;
+  const int index = PrefixBandIndex(band);
+  if (index >= 0) {
+    shown = &contest.tourPrefixes[static_cast<std::size_t>(tour * kPrefixBands + index)];
+    shown->clear();
+  }
+  std::unordered_set<std::string> seen[2];
+  Counts c;
+  for (const CInfo& r : contest.qsoLog.records()) {
+    if (r.band != band || r.call.empty()) continue;
+    c.dupes += r.dupe;
+    if (r.excluded != 0) continue;
+    ++c.qsos;
+    if (seen[r.tour == 1 ? 1 : 0].insert(r.prefix).second) {
+      if (shown && r.tour == tour) shown->push_back(r.prefix);
+      ++c.newPrefixes;
+    }
+  }
+  c.points = 2 * c.qsos;
+  return c;
+}
+
+int CountBadQsos(Contest& contest) {
+  std::string text;
+  if (contest.badQsoFileName.empty() || !ReadWholeFile(contest.platform(), contest.badQsoFileName, &text)) {
+    return 0;
+  }
+  return CountBadQsoLines(text);
+}
+
+std::string ExportCabrillo(Contest& contest) {
+  CabrilloExport& log = contest.cabrillo;
+  // Each export starts afresh, so the file holds one line per contact of the log as it stands.
+  log.qsoLines.clear();
+  for (const CInfo& r : contest.qsoLog.records()) {
+    AddCabrilloQso(log, r.call, static_cast<int>(r.freqKHz), CabrilloModeCode(r.mode), r.time, r.rstSent,
+                   r.exchSent, r.rstRcvd, r.exchRcvd);
+  }
+  return WriteCabrilloFile(contest.platform(), log, contest.claimedScore, contest.hostId);
+}
+
+}  // namespace
+
+void SortBands(std::vector<std::string>& bands) {
+  auto padded = [](const std::string& band) {
+    return band.size() >= 20 ? band : std::string(20 - band.size(), '0') + band;
+  };
+  for (std::size_t i = 0; i + 1 < bands.size(); ++i) {
+    for (std::size_t j = i + 1; j < bands.size(); ++j) {
+      if (padded(bands[i]) < padded(bands[j])) std::swap(bands[i], bands[j]);
+    }
+  }
+}
+
+int CountBadQsoLines(const std::string& text) {
+  int count = 0;
+  for (const std::string& line : SplitLines(text)) {
+    const std::size_t dupe = line.find("DUPE");
+    const std::size_t header = line.find("UBN");
+    const bool skipped = (dupe != std::string::npos && dupe > 0) || (header != std::string::npos && header > 0);
+    if (!skipped) ++count;
+  }
+  return count;
+}
+
+ReportOutcome MakeReport(Contest& contest) {
+  contest.reportText.clear();
+  ReportWriter report(contest.reportText, contest.htmlReport != 0);
+
+  contest.currentTour = contest.platform().UtcHour() - contest.startHour < 2 ? 0 : 1;
+  report.Title(contest.startDate, contest.myCall);
+  SortBands(contest.bandsWorked);
+  contest.badQsoCount = CountBadQsos(contest);
+
+  Counts total;
+  for (const std::string& band : contest.bandsWorked) {
+    const Counts c = ScoreBand(contest, band);
+    report.Band(band, c);
+    total.qsos += c.qsos;
+    total.points += c.points;
+    total.newPrefixes += c.newPrefixes;
+    total.dupes += c.dupes;
+  }
+  // 32-bit arithmetic as the host expects it, wrapping rather than overflowing on an absurdly large log.
+  const int score = static_cast<std::int32_t>(static_cast<std::uint32_t>(total.points) *
+                                              static_cast<std::uint32_t>(total.newPrefixes));
+  report.Totals(total, contest.badQsoCount, score);
+
+  contest.platform().WriteProfileString(kSettingsFile, kSettingsSection, "Claimed", std::to_string(score));
+  contest.claimedScore = score;
+
+  ReportOutcome outcome;
+  if (contest.exportRun != 0) {
+    outcome.exported = true;
+    outcome.exportMessage = ExportCabrillo(contest);
+  }
+  return outcome;
+}
+
+}  // namespace zorvant

@@ -1,0 +1,34 @@
+// The statistics report the host asks for with GetResult0: per-band QSOs, points and new prefixes, the
+// totals and the score, as tab-separated text or, once the host has announced itself, as one HTML document.
+#ifndef ZORVANT_REPORT_REPORT_H_
+#define ZORVANT_REPORT_REPORT_H_
+
+#include <string>
+#include <vector>
+
+#include "engine/contest.h"
+
+namespace zorvant {
+
+// What a report call leaves for its caller to do without the engine lock: on an export pass, tell the
+// operator `exportMessage` in the "Output" box, then store -1 behind GetResult0's argument.
+struct ReportOutcome {
+  bool exported = false;
+  std::string exportMessage;
+};
+
+// One GetResult0 call: sets the current tour from the UTC clock, sorts the worked bands, counts the bad-QSO
+// lines, scores every band while rebuilding the current tour's prefix lists, stores the claimed score, leaves
+// the report in `contest.reportText` and, on an export pass, writes the Cabrillo file.
+ReportOutcome MakeReport(Contest& contest);
+
+// The worked bands in report order: descending by their text left-padded with '0' to 20 characters, which
+// puts "160m" before "80m" before "40m" before "20m".
+void SortBands(std::vector<std::string>& bands);
+
+// Lines of the bad-QSO file that stand for rejected contacts: every line but the header and the dupes.
+int CountBadQsoLines(const std::string& text);
+
+}  // namespace zorvant
+
+#endif  // ZORVANT_REPORT_REPORT_H_
