@@ -14,11 +14,12 @@ const char* CabrilloModeCode(const std::string& mode) {
 }
 
 std::string CabrilloQsoLine(int freqKHz, const std::string& modeCode, const OleDate& time,
-                            const std::string& ownCall, const std::string& rstSent, const std::string& exchSent,
-                            const std::string& call, const std::string& rstRcvd, const std::string& exchRcvd) {
+                            const std::string& ownCall, const std::string& rstSent,
+                            const std::string& exchSent, const std::string& call, const std::string& rstRcvd,
+                            const std::string& exchRcvd) {
   return StringPrintf("QSO: %5i %2s %s %-13s %-3s %-6s %-13s %-3s %s\r\n", freqKHz, modeCode.c_str(),
-                      Format(time, "%Y-%m-%d %H%M").c_str(), ownCall.c_str(), rstSent.c_str(), exchSent.c_str(),
-                      call.c_str(), rstRcvd.c_str(), exchRcvd.c_str());
+                      Format(time, "%Y-%m-%d %H%M").c_str(), ownCall.c_str(), rstSent.c_str(),
+                      exchSent.c_str(), call.c_str(), rstRcvd.c_str(), exchRcvd.c_str());
 }
 
 void AddCabrilloQso(CabrilloExport& out, const std::string& call, int freqKHz, const std::string& modeCode,

@@ -16,8 +16,9 @@ const char* CabrilloModeCode(const std::string& mode);
 // One QSO line with its CR LF. Values that fit keep the fixed columns; a longer value is written whole and
 // moves the rest of the line to the right.
 std::string CabrilloQsoLine(int freqKHz, const std::string& modeCode, const OleDate& time,
-                            const std::string& ownCall, const std::string& rstSent, const std::string& exchSent,
-                            const std::string& call, const std::string& rstRcvd, const std::string& exchRcvd);
+                            const std::string& ownCall, const std::string& rstSent,
+                            const std::string& exchSent, const std::string& call, const std::string& rstRcvd,
+                            const std::string& exchRcvd);
 
 // Appends the QSO line of a contact, with the export's own callsign, to its QSO lines.
 void AddCabrilloQso(CabrilloExport& out, const std::string& call, int freqKHz, const std::string& modeCode,

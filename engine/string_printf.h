@@ -9,7 +9,8 @@ namespace zorvant {
 #if defined(__GNUC__)
 __attribute__((format(printf, 1, 2)))
 #endif
-std::string StringPrintf(const char* format, ...);
+std::string
+StringPrintf(const char* format, ...);
 
 }  // namespace zorvant
 

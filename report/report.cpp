@@ -23,7 +23,8 @@ struct Counts {
 
 // The markup of the HTML form; the host shows it as one document. Values put into it are escaped.
 const char kHtmlHead[] =
-    "<html><head><style>table{ width:100%; }table, th, td{ border: 1px solid black; border-collapse: collapse; "
+    "<html><head><style>table{ width:100%; }table, th, td{ border: 1px solid black; border-collapse: "
+    "collapse; "
     "}th, td{ padding: 1px; text-align: middle; }th,td{ background-color: #fffac6; color: black; "
     "}</style></head><body>";
 const char kHtmlTitleText[] = "   ZORVANT Contest %s";
@@ -32,8 +33,9 @@ const char kHtmlColumnHeads[] = "<tr><th>%s</th><th>%s</th><th>%s</th><th>%s</th
 const char kHtmlFourValueRow[] =
     "<tr><th><center>%s</center></th><td><center>%i</center></td><td><center>%i</center></td><td><center>%i"
     "</center></td></tr>";
-const char kHtmlOneValueRow[] = "<tr><th><center>%s</center></th><td><center>%i</center></td><td colspan=7> "
-                                "</td></tr>";
+const char kHtmlOneValueRow[] =
+    "<tr><th><center>%s</center></th><td><center>%i</center></td><td colspan=7> "
+    "</td></tr>";
 const char kHtmlScoreRow[] = "<tr><th>%s</th><td colspan=8><center>%i * %i  = %i</center></td></tr>";
 const char kHtmlEnd[] = "</table></body></html>";
 
@@ -57,8 +59,9 @@ class ReportWriter {
 
   void Title(const std::string& startDate, const std::string& myCall) {
     if (!html_) {
-      out_ += StringPrintf("  ZORVANT Contest %s \r\n     Contestant: %s\r\nBand\tQSOs\tPoints\tNew Prefix\r\n",
-                           startDate.c_str(), myCall.c_str());
+      out_ +=
+          StringPrintf("  ZORVANT Contest %s \r\n     Contestant: %s\r\nBand\tQSOs\tPoints\tNew Prefix\r\n",
+                       startDate.c_str(), myCall.c_str());
       return;
     }
     out_ += kHtmlHead;
@@ -77,9 +80,9 @@ class ReportWriter {
 
   void Totals(const Counts& t, int badQsoCount, int score) {
     if (!html_) {
-      out_ += StringPrintf(
-          "Total\t %i\t  %i\t    %i\r\nDupe\t %i\r\nBad QSO\t %i\r\nScore = %i * %i  = %i \r\n", t.qsos,
-          t.points, t.newPrefixes, t.dupes, badQsoCount, t.points, t.newPrefixes, score);
+      out_ +=
+          StringPrintf("Total\t %i\t  %i\t    %i\r\nDupe\t %i\r\nBad QSO\t %i\r\nScore = %i * %i  = %i \r\n",
+                       t.qsos, t.points, t.newPrefixes, t.dupes, badQsoCount, t.points, t.newPrefixes, score);
       return;
     }
     out_ += StringPrintf(kHtmlFourValueRow, "Total", t.qsos, t.points, t.newPrefixes);
@@ -164,7 +167,8 @@ int CountBadQsoLines(const std::string& text) {
   for (const std::string& line : SplitLines(text)) {
     const std::size_t dupe = line.find("DUPE");
     const std::size_t header = line.find("UBN");
-    const bool skipped = (dupe != std::string::npos && dupe > 0) || (header != std::string::npos && header > 0);
+    const bool skipped =
+        (dupe != std::string::npos && dupe > 0) || (header != std::string::npos && header > 0);
     if (!skipped) ++count;
   }
   return count;

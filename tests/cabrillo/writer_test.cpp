@@ -38,7 +38,8 @@ TEST(CabrilloQsoLineTest, FixedColumnsAndWiderValues) {
        "QSO:  7040 RY  A             599 1      B             599 017\r\n"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(CabrilloQsoLine(c.freq, c.mode, c.time, c.own, "599", c.exchSent, c.call, "599", "017"), c.expected);
+    EXPECT_EQ(CabrilloQsoLine(c.freq, c.mode, c.time, c.own, "599", c.exchSent, c.call, "599", "017"),
+              c.expected);
   }
 }
 
@@ -61,7 +62,8 @@ TEST(CabrilloQsoLineTest, ValuesThatFitSitInTheirColumns) {
 TEST(CabrilloModeCodeTest, OnlyTheExactModeTextsHaveCodes) {
   EXPECT_STREQ(CabrilloModeCode("RTTY"), "RY");
   EXPECT_STREQ(CabrilloModeCode("BPSK63"), "PM");
-  for (const char* other : {"rtty", "Bpsk63", "CW", "", "BPSK31"}) EXPECT_STREQ(CabrilloModeCode(other), "??");
+  for (const char* other : {"rtty", "Bpsk63", "CW", "", "BPSK31"})
+    EXPECT_STREQ(CabrilloModeCode(other), "??");
 }
 
 CabrilloExport SmallLog() {
@@ -144,7 +146,8 @@ TEST(CabrilloFileTextTest, EmptyExportGivesBareTagsAndNoQsoLines) {
 class CabrilloWriteTest : public testing::InTempDir {};
 
 TEST_F(CabrilloWriteTest, WritesTheFileAndNamesIt) {
-  EXPECT_EQ(WriteCabrilloFile(SystemPlatform(), SmallLog(), -24, "stand-in 1.0"), "File produced: UA3XYZ.cbr");
+  EXPECT_EQ(WriteCabrilloFile(SystemPlatform(), SmallLog(), -24, "stand-in 1.0"),
+            "File produced: UA3XYZ.cbr");
   EXPECT_EQ(ReadFileBytes("UA3XYZ.cbr"), kSmallLogFile);
   // Rewritten from scratch each time.
   CabrilloExport shorter = SmallLog();

@@ -83,7 +83,8 @@ TEST_F(ReportTest, WorkedExampleAsText) {
 }
 
 const char kHtmlHead[] =
-    "<html><head><style>table{ width:100%; }table, th, td{ border: 1px solid black; border-collapse: collapse; "
+    "<html><head><style>table{ width:100%; }table, th, td{ border: 1px solid black; border-collapse: "
+    "collapse; "
     "}th, td{ padding: 1px; text-align: middle; }th,td{ background-color: #fffac6; color: black; "
     "}</style></head><body>";
 const char kHtmlColumnHeads[] = "<tr><th>Band</th><th>QSOs</th><th>Points</th><th>New Prefix</th></tr>";
@@ -92,19 +93,20 @@ TEST_F(ReportTest, WorkedExampleAsHtml) {
   contest_.htmlReport = 1;
   AddWorkedExample();
   MakeReport(contest_);
-  EXPECT_EQ(contest_.reportText,
-            std::string(kHtmlHead) +
-                "<center><b>   ZORVANT Contest 05.03.2017</b></center><center>Contestant:  <b>UA3XYZ</center></b>"
-                "<table>" +
-                kHtmlColumnHeads +
-                "<tr><th><center>80m</center></th><td><center>4</center></td><td><center>8</center></td>"
-                "<td><center>3</center></td></tr>"
-                "<tr><th><center>Total</center></th><td><center>4</center></td><td><center>8</center></td>"
-                "<td><center>3</center></td></tr>"
-                "<tr><th><center>Dupe</center></th><td><center>1</center></td><td colspan=7> </td></tr>"
-                "<tr><th><center>Bad QSO</center></th><td><center>0</center></td><td colspan=7> </td></tr>"
-                "<tr><th>Score:</th><td colspan=8><center>8 * 3  = 24</center></td></tr>"
-                "</table></body></html>");
+  EXPECT_EQ(
+      contest_.reportText,
+      std::string(kHtmlHead) +
+          "<center><b>   ZORVANT Contest 05.03.2017</b></center><center>Contestant:  <b>UA3XYZ</center></b>"
+          "<table>" +
+          kHtmlColumnHeads +
+          "<tr><th><center>80m</center></th><td><center>4</center></td><td><center>8</center></td>"
+          "<td><center>3</center></td></tr>"
+          "<tr><th><center>Total</center></th><td><center>4</center></td><td><center>8</center></td>"
+          "<td><center>3</center></td></tr>"
+          "<tr><th><center>Dupe</center></th><td><center>1</center></td><td colspan=7> </td></tr>"
+          "<tr><th><center>Bad QSO</center></th><td><center>0</center></td><td colspan=7> </td></tr>"
+          "<tr><th>Score:</th><td colspan=8><center>8 * 3  = 24</center></td></tr>"
+          "</table></body></html>");
 }
 
 TEST_F(ReportTest, EmptyLogCountsTheRejectedContacts) {
@@ -132,19 +134,20 @@ TEST_F(ReportTest, HtmlEscapesEveryInsertedText) {
   ASSERT_EQ(contest_.AddData(refused.Args()), 0);
   contest_.bandsWorked = {"<80m>"};  // the band table refuses such a text: force it in to see it escaped
   MakeReport(contest_);
-  EXPECT_EQ(contest_.reportText,
-            std::string(kHtmlHead) +
-                "<center><b>   ZORVANT Contest 05.03.2017</b></center><center>Contestant:  "
-                "<b>&lt;b&gt;&amp;&quot;X&quot;</center></b><table>" +
-                kHtmlColumnHeads +
-                "<tr><th><center>&lt;80m&gt;</center></th><td><center>0</center></td><td><center>0</center></td>"
-                "<td><center>0</center></td></tr>"
-                "<tr><th><center>Total</center></th><td><center>0</center></td><td><center>0</center></td>"
-                "<td><center>0</center></td></tr>"
-                "<tr><th><center>Dupe</center></th><td><center>0</center></td><td colspan=7> </td></tr>"
-                "<tr><th><center>Bad QSO</center></th><td><center>1</center></td><td colspan=7> </td></tr>"
-                "<tr><th>Score:</th><td colspan=8><center>0 * 0  = 0</center></td></tr>"
-                "</table></body></html>");
+  EXPECT_EQ(
+      contest_.reportText,
+      std::string(kHtmlHead) +
+          "<center><b>   ZORVANT Contest 05.03.2017</b></center><center>Contestant:  "
+          "<b>&lt;b&gt;&amp;&quot;X&quot;</center></b><table>" +
+          kHtmlColumnHeads +
+          "<tr><th><center>&lt;80m&gt;</center></th><td><center>0</center></td><td><center>0</center></td>"
+          "<td><center>0</center></td></tr>"
+          "<tr><th><center>Total</center></th><td><center>0</center></td><td><center>0</center></td>"
+          "<td><center>0</center></td></tr>"
+          "<tr><th><center>Dupe</center></th><td><center>0</center></td><td colspan=7> </td></tr>"
+          "<tr><th><center>Bad QSO</center></th><td><center>1</center></td><td colspan=7> </td></tr>"
+          "<tr><th>Score:</th><td colspan=8><center>0 * 0  = 0</center></td></tr>"
+          "</table></body></html>");
 }
 
 TEST_F(ReportTest, CurrentTourFollowsTheUtcClock) {
