@@ -14,8 +14,14 @@ list(FILTER ZORVANT_HOSTLOG_SOURCES EXCLUDE REGEX "/(stand_in|plugin_loader|cli)
 add_library(zorvant_hostlog STATIC ${ZORVANT_HOSTLOG_SOURCES})
 target_include_directories(zorvant_hostlog PUBLIC ${CMAKE_SOURCE_DIR})
 
+# The command-line tool: its scoring run is a library so that the tests drive it too.
+add_library(zorvant_cli STATIC host/cli_score.cpp)
+target_link_libraries(zorvant_cli PUBLIC zorvant_engine zorvant_hostlog)
+add_executable(zorvant host/cli_main.cpp)
+target_link_libraries(zorvant PRIVATE zorvant_cli)
+
 add_executable(zorvant_tests ${ZORVANT_NATIVE_TEST_SOURCES})
-target_link_libraries(zorvant_tests PRIVATE zorvant_engine zorvant_hostlog GTest::gtest_main Threads::Threads)
+target_link_libraries(zorvant_tests PRIVATE zorvant_cli GTest::gtest_main Threads::Threads)
 gtest_discover_tests(zorvant_tests DISCOVERY_TIMEOUT 60)
 
 find_package(benchmark QUIET)

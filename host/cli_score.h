@@ -1,0 +1,24 @@
+// `zorvant score`: the contest engine driven natively exactly as the host drives the plug-in.
+#ifndef ZORVANT_HOST_CLI_SCORE_H_
+#define ZORVANT_HOST_CLI_SCORE_H_
+
+#include <ostream>
+
+#include "host/run_options.h"
+
+namespace host {
+
+enum ExitCode { kScored = 0, kUnreadableLog = 1, kBadUsage = 2 };
+
+// Reads the log, then resets the contest (an export pass with --cabrillo), adds every contact in log order
+// and asks for the report, as the host would. The report goes to `out` byte for byte, followed on an export
+// pass by the line naming the Cabrillo file; problems with the log and a summary go to `err`. The bad-QSO
+// file and the Cabrillo file are written in the current folder.
+int RunScore(const RunOptions& options, std::ostream& out, std::ostream& err);
+
+// The whole --help text.
+std::string ScoreHelp();
+
+}  // namespace host
+
+#endif  // ZORVANT_HOST_CLI_SCORE_H_

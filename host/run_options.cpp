@@ -1,0 +1,169 @@
+#include "host/run_options.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "host/callsign.h"
+#include "resources/resource.h"
+
+namespace host {
+
+using zorvant::CabrilloFields;
+
+const HeaderOption kHeaderOptions[] = {
+    {"--operators", &CabrilloFields::operators, IDC_CAB_OPERATORS, "OPERATORS line"},
+    {"--name", &CabrilloFields::name, IDC_CAB_NAME, "NAME line"},
+    {"--address", &CabrilloFields::address, IDC_CAB_ADDRESS, "ADDRESS; \"<CR>\" starts another ADDRESS line"},
+    {"--city", &CabrilloFields::addressCity, IDC_CAB_ADDRESS_CITY, "ADDRESS-CITY line"},
+    {"--state", &CabrilloFields::addressState, IDC_CAB_ADDRESS_STATE, "ADDRESS-STATE line"},
+    {"--postcode", &CabrilloFields::addressPostalCode, IDC_CAB_ADDRESS_POSTALCODE, "ADDRESS-POSTALCODE line"},
+    {"--country", &CabrilloFields::addressCountry, IDC_CAB_ADDRESS_COUNTRY, "ADDRESS-COUNTRY line"},
+    {"--email", &CabrilloFields::email, IDC_CAB_EMAIL, "EMAIL line"},
+    {"--club", &CabrilloFields::club, IDC_CAB_CLUB, "CLUB line"},
+    {"--category-operator", &CabrilloFields::categoryOperator, IDC_CAB_CATEGORY_OPERATOR,
+     "SINGLE-OP (default), MULTI-OP, CHECKLOG"},
+    {"--category-assisted", &CabrilloFields::categoryAssisted, IDC_CAB_CATEGORY_ASSISTED,
+     "ASSISTED, NON-ASSISTED (default)"},
+    {"--category-band", &CabrilloFields::categoryBand, IDC_CAB_CATEGORY_BAND, "ALL (default)"},
+    {"--category-mode", &CabrilloFields::categoryMode, IDC_CAB_CATEGORY_MODE, "DIGI (default)"},
+    {"--category-power", &CabrilloFields::categoryPower, IDC_CAB_CATEGORY_POWER, "HIGH (default), LOW, QRP"},
+    {"--category-transmitter", &CabrilloFields::categoryTransmitter, IDC_CAB_CATEGORY_TRANSMITTER,
+     "ONE (default), TWO, UNLIMITED"},
+    {"--category-overlay", &CabrilloFields::categoryOverlay, IDC_CAB_CATEGORY_OVERLAY, "TB-WIRES, ROOKIE"},
+    {"--location", &CabrilloFields::location, IDC_CAB_LOCATION, "DX (default), a US state or Canadian area"},
+    {"--header-call", &CabrilloFields::callsign, IDC_CAB_CALLSIGN,
+     "CALLSIGN line and own call of the QSO lines (default: --call)"},
+};
+const std::size_t kHeaderOptionCount = sizeof kHeaderOptions / sizeof kHeaderOptions[0];
+
+bool ParseRunOptions(int argc, char** argv, int first, bool withDll, RunOptions* out, std::string* error) {
+  for (int i = first; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&](std::string* into) {
+      if (i + 1 >= argc) {
+        *error = arg + " needs a value";
+        return false;
+      }
+      *into = argv[++i];
+      return true;
+    };
+    if (arg == "--help" || arg == "-h") {
+      out->help = true;
+    } else if (arg == "--call") {
+      if (!value(&out->call)) return false;
+    } else if (arg == "--start") {
+      if (!value(&out->start)) return false;
+    } else if (arg == "--html") {
+      out->html = true;
+    } else if (arg == "--cabrillo") {
+      out->cabrillo = true;
+    } else if (arg == "--dll" && withDll) {
+      if (!value(&out->dll)) return false;
+    } else if (arg == "--soapbox") {
+      std::string line;
+      if (!value(&line)) return false;
+      out->soapbox.push_back(line);
+    } else if (arg.rfind("--", 0) == 0) {
+      const HeaderOption* known = nullptr;
+      for (const HeaderOption& h : kHeaderOptions) {
+        if (arg == h.option) known = &h;
+      }
+      std::string text;
+      if (!known) {
+        *error = "unknown option " + arg;
+        return false;
+      }
+      if (!value(&text)) return false;
+      out->header.emplace_back(known, text);
+    } else if (out->log.empty()) {
+      out->log = arg;
+    } else {
+      *error = "one log file only (got \"" + out->log + "\" and \"" + arg + "\")";
+      return false;
+    }
+  }
+  if (!out->help && out->log.empty()) {
+    *error = "no log file given";
+    return false;
+  }
+  return true;
+}
+
+std::string OptionHelp(bool withDll) {
+  auto line = [](const std::string& option, const char* help) {
+    char text[200];
+    std::snprintf(text, sizeof text, "  %-30s %s\n", option.c_str(), help);
+    return std::string(text);
+  };
+  std::string text = line("--call CALL", "own callsign (default: the log's station or operator call)") +
+                     line("--start \"YYYY-MM-DD HH:MM\"",
+                          "contest start, UTC (default: the hour of the earliest contact);") +
+                     line("", "the second tour begins two hours after it") +
+                     line("--html", "the report as HTML, as for a host that announces its version") +
+                     line("--cabrillo", "an export pass: confirm the Cabrillo header and write CALL.cbr");
+  if (withDll)
+    text += line("--dll PATH", "the plug-in to load (default: Plugins\\Stats.dll, else beside this program)");
+  text +=
+      "Cabrillo header fields, as if typed into the header dialog (saved ones come from "
+      "Plugins/ZORVANT.ini):\n";
+  for (const HeaderOption& h : kHeaderOptions) text += line(std::string(h.option) + " TEXT", h.help);
+  return text + line("--soapbox TEXT", "one SOAPBOX line; repeat for more");
+}
+
+void TypeHeader(const RunOptions& options, CabrilloFields& fields) {
+  for (const auto& [option, text] : options.header) fields.*(option->field) = text;
+  if (options.soapbox.empty()) return;
+  std::string soapbox;
+  for (const std::string& line : options.soapbox) soapbox += (soapbox.empty() ? "" : "\r\n") + line;
+  fields.soapbox = soapbox;
+}
+
+bool ContestStart(const RunOptions& options, const std::vector<LogContact>& contacts, QsoTime* start,
+                  std::string* error) {
+  if (!options.start.empty()) {
+    int y, mo, d, h, mi;
+    char tail;
+    char date[16], time[16];
+    if (std::sscanf(options.start.c_str(), "%d-%d-%d %d:%d%c", &y, &mo, &d, &h, &mi, &tail) == 5 && y >= 0 &&
+        y <= 9999 && mo >= 0 && d >= 0 && h >= 0 && mi >= 0 && mo < 100 && d < 100 && h < 100 && mi < 100) {
+      std::snprintf(date, sizeof date, "%04d%02d%02d", y, mo, d);
+      std::snprintf(time, sizeof time, "%02d%02d", h, mi);
+      if (ParseQsoTime(date, time, start)) return true;
+    }
+    *error = "--start wants \"YYYY-MM-DD HH:MM\", got \"" + options.start + "\"";
+    return false;
+  }
+  const LogContact* earliest = nullptr;
+  auto key = [](const QsoTime& t) {
+    return ((((t.year * 100LL + t.month) * 100 + t.day) * 100 + t.hour) * 100 + t.minute) * 100 + t.second;
+  };
+  for (const LogContact& c : contacts) {
+    if (!earliest || key(c.time) < key(earliest->time)) earliest = &c;
+  }
+  if (!earliest) {
+    *error = "no contact to take the contest start from: give --start";
+    return false;
+  }
+  *start = earliest->time;
+  start->minute = 0;
+  start->second = 0;
+  return true;
+}
+
+bool OwnCall(const RunOptions& options, const std::vector<LogContact>& contacts, std::string* call,
+             std::string* error) {
+  std::string own = options.call;
+  for (const LogContact& c : contacts) {
+    if (!own.empty()) break;
+    own = c.ownCall;
+  }
+  for (char& ch : own) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+  if (own.empty()) {
+    *error = "the log does not name the station: give --call";
+    return false;
+  }
+  *call = own;
+  return true;
+}
+
+}  // namespace host

@@ -1,0 +1,57 @@
+// The command line shared by the two programs that score a log through the plug-in's exports: the native
+// `zorvant score` and the Windows host stand-in. Portable.
+#ifndef ZORVANT_HOST_RUN_OPTIONS_H_
+#define ZORVANT_HOST_RUN_OPTIONS_H_
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cabrillo/cabrillo_export.h"
+#include "host/adif.h"
+#include "host/log_reader.h"
+
+namespace host {
+
+// A header field the operator would type into the Cabrillo header dialog, set from the command line.
+struct HeaderOption {
+  const char* option;  // "--name"
+  std::string zorvant::CabrilloFields::*field;
+  int control;  // the dialog control the operator would type into
+  const char* help;
+};
+extern const HeaderOption kHeaderOptions[];
+extern const std::size_t kHeaderOptionCount;
+
+struct RunOptions {
+  std::string log;
+  std::string call;   // own callsign; "" takes the log's
+  std::string start;  // "YYYY-MM-DD HH:MM"; "" takes the hour of the earliest contact
+  bool html = false;
+  bool cabrillo = false;
+  std::string dll;                                                  // stand-in only
+  std::vector<std::pair<const HeaderOption*, std::string>> header;  // in command-line order
+  std::vector<std::string> soapbox;                                 // one entry per line
+  bool help = false;
+};
+
+// Parses argv[first..argc). False with a one-line reason for anything it does not understand. `withDll`
+// admits "--dll PATH".
+bool ParseRunOptions(int argc, char** argv, int first, bool withDll, RunOptions* out, std::string* error);
+
+// The option lines of the help text, one per option, shared by both programs.
+std::string OptionHelp(bool withDll);
+
+// The header fields as typed: each option's value, the soapbox lines joined with CR LF.
+void TypeHeader(const RunOptions& options, zorvant::CabrilloFields& fields);
+
+// The contest as the host would start it. False with a reason when --start is malformed or, without it,
+// no contact has a date; or when there is no own callsign from --call or the log.
+bool ContestStart(const RunOptions& options, const std::vector<LogContact>& contacts, QsoTime* start,
+                  std::string* error);
+bool OwnCall(const RunOptions& options, const std::vector<LogContact>& contacts, std::string* call,
+             std::string* error);
+
+}  // namespace host
+
+#endif  // ZORVANT_HOST_RUN_OPTIONS_H_
