@@ -220,7 +220,7 @@ int Contest::Reset(const ResetArgs& r, Shell& shell) {
 
   const std::string ownCall = myCall;
   if (r.exportFlag != 0) {
-    shell.EditCabrilloHeader(ownCall, start, OleDate::From(r.end));
+    EditCabrilloHeader(platform_, cabrillo, ownCall, shell);
     platform_.WriteProfileString(kSettingsFile, kSettingsSection, "Start", "1");
   }
   UpdateStartToggle(shell);

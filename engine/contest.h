@@ -2,7 +2,7 @@
 // contest: the plug-in owns the process-wide one, tests make their own.
 //
 // Thread safety: none inside. The plug-in layer holds its one engine lock around every call and every read of
-// the fields below. Shell callbacks that wait (StartSetup, EditCabrilloHeader) may release that lock and
+// the fields below. Shell callbacks that wait (StartSetup, RunCabrilloDialog) may release that lock and
 // take it again, so no operation here keeps a reference into the state across such a callback.
 #ifndef ZORVANT_ENGINE_CONTEST_H_
 #define ZORVANT_ENGINE_CONTEST_H_
@@ -10,10 +10,13 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cabrillo/cabrillo_export.h"
+#include "cabrillo/header.h"
 #include "engine/contest_rules.h"
 #include "engine/ole_date.h"
 #include "engine/qso.h"
@@ -73,17 +76,29 @@ class Shell {
   virtual void PostRefresh() = 0;
   // Opens the Setup window on its own thread, closing an open one first. May wait.
   virtual void StartSetup() = 0;
-  // The Cabrillo header dialog; returns when the operator closes it. May wait.
-  virtual int EditCabrilloHeader(const std::string& ownCall, const OleDate& start, const OleDate& end) = 0;
+  // Shows the Cabrillo header fields (the soapbox in dialog form) for the operator to confirm. On OK stores
+  // the edited values back into `fields` and returns true. Returns when the operator closes it. May wait.
+  virtual bool RunCabrilloDialog(CabrilloFields& fields) = 0;
 };
 
-// A shell with no windows: the command-line tool and engine tests.
+// A shell with no windows: the command-line tool and engine tests. The header is confirmed as shown, after
+// `editHeader` (if any) has changed the fields as an operator would type into the dialog.
 class NoWindows : public Shell {
  public:
+  NoWindows() = default;
+  explicit NoWindows(std::function<void(CabrilloFields&)> editHeader) : editHeader_(std::move(editHeader)) {}
+
   bool SetupWindowOpen() override { return false; }
   void PostRefresh() override {}
   void StartSetup() override {}
-  int EditCabrilloHeader(const std::string&, const OleDate&, const OleDate&) override { return 0; }
+  bool RunCabrilloDialog(CabrilloFields& fields) override {
+    AsShownInDialog(fields);
+    if (editHeader_) editHeader_(fields);
+    return true;
+  }
+
+ private:
+  std::function<void(CabrilloFields&)> editHeader_;
 };
 
 // The bad-QSO line of a contact, without its line end. `reason` is one of the texts below.

@@ -14,15 +14,21 @@ namespace zorvant {
 namespace {
 
 const DWORD kValueBuffer = 4096;
+// Far beyond any value a person types; only a damaged file holds more.
+const DWORD kMaxValueBuffer = 1u << 26;
 
 class Win32Platform : public Platform {
  public:
   std::string ProfileString(const std::string& file, const std::string& section, const std::string& key,
                             const std::string& def) override {
-    std::vector<char> buf(kValueBuffer);
-    const DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), def.c_str(), buf.data(),
-                                             static_cast<DWORD>(buf.size()), FullPath(file).c_str());
-    return std::string(buf.data(), n);
+    const std::string path = FullPath(file);
+    // A value that fills the buffer may have been cut: read again into a larger one until it fits.
+    for (DWORD size = kValueBuffer;; size *= 2) {
+      std::vector<char> buf(size);
+      const DWORD n =
+          GetPrivateProfileStringA(section.c_str(), key.c_str(), def.c_str(), buf.data(), size, path.c_str());
+      if (n + 1 < size || size >= kMaxValueBuffer) return std::string(buf.data(), n);
+    }
   }
 
   int ProfileInt(const std::string& file, const std::string& section, const std::string& key,

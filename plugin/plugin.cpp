@@ -1,5 +1,7 @@
 #include "plugin/plugin.h"
 
+#include "cabrillo/header_dialog_win32.h"
+
 namespace zorvant {
 namespace {
 
@@ -25,8 +27,13 @@ void PluginShell::StartSetup() {
   held_.lock();
 }
 
-// The Cabrillo header dialog is not built yet: the export pass goes on as if the operator had closed it.
-int PluginShell::EditCabrilloHeader(const std::string&, const OleDate&, const OleDate&) { return 0; }
+// The host keeps pumping messages under the modal dialog and may call other exports from there.
+bool PluginShell::RunCabrilloDialog(CabrilloFields& fields) {
+  held_.unlock();
+  const bool confirmed = RunHeaderDialog(ModuleInstance(), fields);
+  held_.lock();
+  return confirmed;
+}
 
 }  // namespace zorvant
 

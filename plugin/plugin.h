@@ -26,7 +26,7 @@ class PluginShell : public Shell {
   bool SetupWindowOpen() override;
   void PostRefresh() override;
   void StartSetup() override;
-  int EditCabrilloHeader(const std::string& ownCall, const OleDate& start, const OleDate& end) override;
+  bool RunCabrilloDialog(CabrilloFields& fields) override;
 
  private:
   std::unique_lock<std::mutex>& held_;

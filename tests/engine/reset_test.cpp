@@ -162,7 +162,7 @@ TEST_F(ResetTest, StartToggleOpensTheSetupWindowEverySecondReset) {
   Reset();  // toggle 1 wins even with no window open
   EXPECT_EQ(shell_.setupStarts, 2);
   EXPECT_EQ(Toggle(), "0");
-  EXPECT_TRUE(shell_.headerEdits.empty());
+  EXPECT_TRUE(shell_.headerDialogs.empty());
 }
 
 TEST_F(ResetTest, StartToggleReadsLikeAnInteger) {
@@ -186,24 +186,17 @@ TEST_F(ResetTest, ExportPassEditsTheHeaderAndNeverOpensTheWindow) {
   for (const char* toggle : {"0", "1"}) {
     ASSERT_TRUE(platform_.WriteProfileString(kSettingsFile, kSettingsSection, "Start", toggle));
     shell_ = RecordingShell();
+    shell_.editHeader = [](CabrilloFields& f) { f.callsign = "EDITED"; };
     args_.exportFlag = 7;
     Reset();
-    ASSERT_EQ(shell_.headerEdits.size(), 1u);
-    const RecordingShell::HeaderEdit& edit = shell_.headerEdits[0];
-    EXPECT_EQ(edit.ownCall, "MYCALL");
-    EXPECT_TRUE(SameTime(edit.start, start_));
-    EXPECT_TRUE(SameTime(edit.end, end_));
+    ASSERT_EQ(shell_.headerDialogs.size(), 1u);
+    EXPECT_EQ(shell_.headerDialogs[0].callsign, "MYCALL");
+    EXPECT_EQ(contest_.cabrillo.callsign, "EDITED");
+    EXPECT_EQ(contest_.cabrillo.fileBase, "MYCALL");
     EXPECT_EQ(shell_.setupStarts, 0);
     EXPECT_EQ(Toggle(), "0");
     EXPECT_EQ(contest_.exportRun, 7);
   }
-
-  // A null end date reaches the dialog as a null date.
-  args_.end = nullptr;
-  shell_ = RecordingShell();
-  Reset();
-  ASSERT_EQ(shell_.headerEdits.size(), 1u);
-  EXPECT_EQ(shell_.headerEdits[0].end.status, OleDate::kNull);
 }
 
 TEST_F(ResetTest, UnwritableSettingsOpenTheWindowWheneverNoneIsOpen) {

@@ -224,6 +224,18 @@ TEST_F(PlatformContractTest, WritesEditAGivenFile) {
   }
 }
 
+TEST_F(PlatformContractTest, LongValuesReadWhole) {
+  // Around the sizes where a reader working through a buffer would have to read again.
+  for (const std::size_t length : {99, 100, 4095, 4096, 4097, 20000}) {
+    std::string value;
+    for (std::size_t i = 0; i < length; ++i) value += static_cast<char>('a' + i % 26);
+    const std::string key = "k" + std::to_string(length);
+    ASSERT_TRUE(platform_.WriteProfileString(kIni, "Long", key, value)) << length;
+    EXPECT_EQ(platform_.ProfileString(kIni, "Long", key, "d"), value) << length;
+    EXPECT_EQ(platform_.ProfileString(kIni, "Long", "missing", value), value) << "as a default, " << length;
+  }
+}
+
 TEST_F(PlatformContractTest, WriteIntoAMissingFolderFailsAndCreatesNothing) {
   EXPECT_FALSE(platform_.WriteProfileString("Missing\\ZORVANT.ini", "Settings", "Mode", "RTTY"));
   EXPECT_FALSE(fs::exists("Missing"));

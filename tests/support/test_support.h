@@ -119,19 +119,16 @@ struct Contact {
 };
 
 // A Shell that answers SetupWindowOpen with `windowOpen` and counts what the engine asked for. Like the real
-// one, StartSetup leaves a Setup window open.
+// one, StartSetup leaves a Setup window open. The header dialog records the fields it was shown with, lets
+// `editHeader` type into them, and closes with OK unless `confirmHeader` is false.
 class RecordingShell : public Shell {
  public:
-  struct HeaderEdit {
-    std::string ownCall;
-    OleDate start;
-    OleDate end;
-  };
-
   bool windowOpen = false;
   int refreshes = 0;
   int setupStarts = 0;
-  std::vector<HeaderEdit> headerEdits;
+  std::vector<CabrilloFields> headerDialogs;
+  std::function<void(CabrilloFields&)> editHeader;
+  bool confirmHeader = true;
 
   bool SetupWindowOpen() override { return windowOpen; }
   void PostRefresh() override { ++refreshes; }
@@ -139,9 +136,10 @@ class RecordingShell : public Shell {
     ++setupStarts;
     windowOpen = true;
   }
-  int EditCabrilloHeader(const std::string& ownCall, const OleDate& start, const OleDate& end) override {
-    headerEdits.push_back({ownCall, start, end});
-    return 1;
+  bool RunCabrilloDialog(CabrilloFields& fields) override {
+    headerDialogs.push_back(fields);
+    if (editHeader) editHeader(fields);
+    return confirmHeader;
   }
 };
 

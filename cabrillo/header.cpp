@@ -1,0 +1,180 @@
+#include "cabrillo/header.h"
+
+#include <cctype>
+#include <cstddef>
+
+#include "engine/contest.h"
+#include "platform/platform.h"
+
+namespace zorvant {
+namespace {
+
+using Field = std::string CabrilloFields::*;
+
+const char kCrText[] = "<CR>";
+const char kLfText[] = "<LF>";
+const char kWhiteSpace[] = " \t\n\v\f\r";
+
+struct Key {
+  const char* name;
+  Field field;
+};
+
+// The keys written on OK, in the order they are written. "Contest" and "Location" are preset at every
+// dialog and so never read back.
+const Key kSavedKeys[] = {
+    {"Operators", &CabrilloFields::operators},
+    {"Name", &CabrilloFields::name},
+    {"Address", &CabrilloFields::address},
+    {"Address-City", &CabrilloFields::addressCity},
+    {"Address-State", &CabrilloFields::addressState},
+    {"Address-PostalCode", &CabrilloFields::addressPostalCode},
+    {"Address-Country", &CabrilloFields::addressCountry},
+    {"Contest", &CabrilloFields::contest},
+    {"Email", &CabrilloFields::email},
+    {"Club", &CabrilloFields::club},
+    {"Location", &CabrilloFields::location},
+    {"SoapBox", &CabrilloFields::soapbox},
+};
+
+struct Choices {
+  Field field;
+  std::vector<std::string> entries;
+};
+
+const std::vector<Choices>& AllChoices() {
+  static const std::vector<Choices> choices = {
+      {&CabrilloFields::categoryOperator, {"SINGLE-OP", "MULTI-OP", "CHECKLOG"}},
+      {&CabrilloFields::categoryAssisted, {"ASSISTED", "NON-ASSISTED"}},
+      {&CabrilloFields::categoryBand, {"ALL"}},
+      {&CabrilloFields::categoryMode, {"DIGI"}},
+      {&CabrilloFields::categoryPower, {"HIGH", "LOW", "QRP"}},
+      {&CabrilloFields::categoryStation, {"FIXED"}},
+      {&CabrilloFields::categoryTransmitter, {"ONE", "TWO", "UNLIMITED"}},
+      {&CabrilloFields::categoryOverlay, {"TB-WIRES", "ROOKIE"}},
+      {&CabrilloFields::location,
+       {"DX", "-/-", "AL", "AK", "AZ", "AR", "CA", "CO", "CT", "DE", "FL",  "GA", "ID", "IL", "IN", "IA",
+        "KS", "KY",  "LA", "ME", "MA", "MI", "MN", "MS", "MO", "MT", "NE",  "NV", "NH", "NJ", "NM", "NY",
+        "NC", "ND",  "OH", "OK", "OR", "PA", "RI", "SC", "SD", "TN", "TX",  "UT", "VT", "VA", "WA", "WV",
+        "WI", "WY",  "NB", "NS", "QC", "ON", "MB", "SK", "AB", "BC", "NWT", "NF", "LB", "NU", "YT", "PEI"}},
+  };
+  return choices;
+}
+
+std::string Load(Platform& platform, const char* key, const std::string& def = "") {
+  return platform.ProfileString(kSettingsFile, kSettingsSection, key, def);
+}
+
+std::string SoapboxFileForm(const std::string& iniForm) {
+  return ReplaceAll(ReplaceAll(iniForm, kCrText, "\r\nSOAPBOX: "), kLfText, "");
+}
+
+std::string AddressFileForm(const std::string& typed) {
+  return ReplaceAll(ReplaceAll(typed, kCrText, "\r\nADDRESS: "), kLfText, "");
+}
+
+bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
+  if (prefix.size() > text.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (std::toupper(static_cast<unsigned char>(text[i])) !=
+        std::toupper(static_cast<unsigned char>(prefix[i])))
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string ReplaceAll(std::string text, const std::string& find, const std::string& replacement) {
+  if (find.empty() || find == replacement) return text;
+  for (std::size_t pos = text.find(find); pos != std::string::npos;
+       pos = text.find(find, pos + replacement.size())) {
+    text.replace(pos, find.size(), replacement);
+  }
+  return text;
+}
+
+std::string CabrilloFileBase(const std::string& callsign) {
+  std::string base = ReplaceAll(ReplaceAll(callsign, "/", "_"), "\\", "_");
+  const std::size_t first = base.find_first_not_of(kWhiteSpace);
+  if (first == std::string::npos) return "QLMB";
+  return base.substr(first, base.find_last_not_of(kWhiteSpace) - first + 1);
+}
+
+const std::vector<std::string>& HeaderChoices(Field field) {
+  static const std::vector<std::string> none;
+  for (const Choices& c : AllChoices()) {
+    if (c.field == field) return c.entries;
+  }
+  return none;
+}
+
+int ChoiceIndex(const std::vector<std::string>& choices, const std::string& text) {
+  if (text.empty()) return -1;
+  for (std::size_t i = 0; i < choices.size(); ++i) {
+    if (StartsWithNoCase(choices[i], text)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void AsShownInDialog(CabrilloFields& fields) {
+  for (const Choices& c : AllChoices()) {
+    const int i = ChoiceIndex(c.entries, fields.*c.field);
+    if (i >= 0) fields.*c.field = c.entries[static_cast<std::size_t>(i)];
+  }
+}
+
+int EditCabrilloHeader(Platform& platform, CabrilloExport& out, const std::string& callsign, Shell& shell) {
+  // The overlay is neither loaded nor preset: it keeps what the last confirmed dialog left.
+  CabrilloFields f = out;
+  f.callsign = callsign;
+  out.fileBase = CabrilloFileBase(callsign);
+
+  f.operators = Load(platform, "Operators", callsign);
+  f.name = Load(platform, "Name");
+  f.address = Load(platform, "Address");
+  f.addressCity = Load(platform, "Address-City");
+  f.addressState = Load(platform, "Address-State");
+  f.addressPostalCode = Load(platform, "Address-PostalCode");
+  f.addressCountry = Load(platform, "Address-Country");
+  f.claimed = Load(platform, "Claimed");
+
+  f.contest = "ZORVANT ";
+  f.categoryOperator = "SINGLE-OP";
+  f.categoryBand = "ALL";
+  f.categoryMode = "DIGI";
+  f.categoryPower = "HIGH";
+  f.categoryTransmitter = "ONE";
+  f.categoryStation = "FIXED";
+  f.categoryAssisted = "NON-ASSISTED";
+  f.location = "DX";
+
+  f.email = Load(platform, "Email");
+  f.club = Load(platform, "Club");
+  const std::string savedSoapbox = Load(platform, "SoapBox");
+  f.soapbox = ReplaceAll(ReplaceAll(savedSoapbox, kCrText, "\r"), kLfText, "\n");
+
+  // The export step runs after a cancelled dialog too, and writes whatever is here: the fields as loaded,
+  // with the multi-line ones already in the form the file needs.
+  CabrilloFields loaded = f;
+  loaded.soapbox = SoapboxFileForm(savedSoapbox);
+  loaded.address = AddressFileForm(f.address);
+  static_cast<CabrilloFields&>(out) = loaded;
+
+  // The shell may let other calls at the contest meanwhile, so it works on a copy of its own.
+  CabrilloFields shown = f;
+  if (!shell.RunCabrilloDialog(shown)) return 0;
+
+  shown.claimed = f.claimed;  // the claimed score is the report's to set, whatever was typed
+  shown.soapbox = ReplaceAll(ReplaceAll(shown.soapbox, "\r", kCrText), "\n", kLfText);
+  for (const Key& key : kSavedKeys) {
+    platform.WriteProfileString(kSettingsFile, kSettingsSection, key.name, shown.*key.field);
+  }
+  shown.soapbox = SoapboxFileForm(shown.soapbox);
+  shown.address = AddressFileForm(shown.address);
+  static_cast<CabrilloFields&>(out) = shown;
+  out.qsoLines.clear();
+  return 1;
+}
+
+}  // namespace zorvant

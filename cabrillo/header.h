@@ -1,0 +1,50 @@
+// The Cabrillo header: loading the operator's header fields from the plug-in's settings, the presets, the
+// confirmation by the operator (a dialog, or none at all), saving them back, and the three forms of the
+// multi-line fields:
+//   dialog form  lines separated by CR LF, as a multi-line edit box gives them (soapbox only);
+//   ini form     CR and LF spelled "<CR>" and "<LF>", so the value stays on one line of the settings file;
+//   file form    each further line introduced by CR LF and its own tag ("SOAPBOX: ", "ADDRESS: ").
+// The address is typed on one line with "<CR>" (optionally "<LF>") where its lines break, so its dialog
+// and ini forms are the text as typed.
+#ifndef ZORVANT_CABRILLO_HEADER_H_
+#define ZORVANT_CABRILLO_HEADER_H_
+
+#include <string>
+#include <vector>
+
+#include "cabrillo/cabrillo_export.h"
+
+namespace zorvant {
+
+class Platform;
+class Shell;
+
+// The text with each occurrence of `find` replaced, scanning from the left and resuming after the inserted
+// replacement, so that replaced text is never scanned again. An empty `find` changes nothing.
+std::string ReplaceAll(std::string text, const std::string& find, const std::string& replacement);
+
+// The Cabrillo file's name without folder and extension: the callsign with "/" and "\" turned into "_" and
+// white space trimmed at both ends; "QLMB" when nothing is left.
+std::string CabrilloFileBase(const std::string& callsign);
+
+// Runs the header steps for an export pass. Sets the callsign and the file base from `callsign`, loads the
+// saved fields, presets the categories and the location, and lets `shell` show the fields for confirmation.
+// On OK (returns 1) the edited fields go into `out` (all but claimed), the personal ones are saved, the
+// multi-line fields are put in file form and the QSO lines are emptied. Otherwise (returns 0) nothing is
+// saved and `out` holds the fields as loaded and preset, the multi-line ones in file form.
+// `out` is only touched before and after the shell's wait, never during it.
+int EditCabrilloHeader(Platform& platform, CabrilloExport& out, const std::string& callsign, Shell& shell);
+
+// The list of a drop-down field of the header dialog, in the order shown; empty for a plain text field.
+const std::vector<std::string>& HeaderChoices(std::string CabrilloFields::*field);
+
+// The entry a drop-down box selects for `text`: the first that begins with it, ignoring letter case; -1
+// when none does (an empty text matches none), and the box then shows the text itself.
+int ChoiceIndex(const std::vector<std::string>& choices, const std::string& text);
+
+// The fields as the header dialog's controls show them: each drop-down field becomes the entry it selects.
+void AsShownInDialog(CabrilloFields& fields);
+
+}  // namespace zorvant
+
+#endif  // ZORVANT_CABRILLO_HEADER_H_
