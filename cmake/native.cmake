@@ -22,6 +22,8 @@ target_link_libraries(zorvant PRIVATE zorvant_cli)
 
 add_executable(zorvant_tests ${ZORVANT_NATIVE_TEST_SOURCES})
 target_link_libraries(zorvant_tests PRIVATE zorvant_cli GTest::gtest_main Threads::Threads)
+# Tests read their fixtures (sample logs, golden files) from the source tree.
+target_compile_definitions(zorvant_tests PRIVATE ZORVANT_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 gtest_discover_tests(zorvant_tests DISCOVERY_TIMEOUT 60)
 
 find_package(benchmark QUIET)

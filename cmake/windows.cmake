@@ -28,10 +28,15 @@ set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
+# The tests drive the plug-in with the stand-in's own pieces: everything in host/ but its main.
 file(GLOB ZORVANT_WIN_TEST_SOURCES CONFIGURE_DEPENDS
-  ${CMAKE_SOURCE_DIR}/tests/win/*.cpp ${CMAKE_SOURCE_DIR}/tests/platform/*_test.cpp)
+  ${CMAKE_SOURCE_DIR}/tests/win/*.cpp ${CMAKE_SOURCE_DIR}/tests/platform/*_test.cpp ${CMAKE_SOURCE_DIR}/host/*.cpp)
+list(FILTER ZORVANT_WIN_TEST_SOURCES EXCLUDE REGEX "/host/(stand_in|cli[^/]*)\\.cpp$")
 add_executable(win_tests ${ZORVANT_WIN_TEST_SOURCES})
 target_include_directories(win_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(win_tests PRIVATE zorvant_engine gtest user32 gdi32 ole32 oleaut32)
 target_link_options(win_tests PRIVATE ${ZORVANT_STATIC_RUNTIME})
 add_dependencies(win_tests Stats)
+# The tests find the bundled log and its golden files beside them, as on a Windows machine without the tree.
+add_custom_command(TARGET win_tests POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/data $<TARGET_FILE_DIR:win_tests>/data)

@@ -35,6 +35,7 @@ const HeaderOption kHeaderOptions[] = {
      "CALLSIGN line and own call of the QSO lines (default: --call)"},
 };
 const std::size_t kHeaderOptionCount = sizeof kHeaderOptions / sizeof kHeaderOptions[0];
+const int kSoapboxControl = IDC_CAB_SOAPBOX;
 
 bool ParseRunOptions(int argc, char** argv, int first, bool withDll, RunOptions* out, std::string* error) {
   for (int i = first; i < argc; ++i) {
@@ -59,6 +60,8 @@ bool ParseRunOptions(int argc, char** argv, int first, bool withDll, RunOptions*
       out->cabrillo = true;
     } else if (arg == "--dll" && withDll) {
       if (!value(&out->dll)) return false;
+    } else if (arg == "--trace" && withDll) {
+      out->trace = true;
     } else if (arg == "--soapbox") {
       std::string line;
       if (!value(&line)) return false;
@@ -101,8 +104,10 @@ std::string OptionHelp(bool withDll) {
                      line("", "the second tour begins two hours after it") +
                      line("--html", "the report as HTML, as for a host that announces its version") +
                      line("--cabrillo", "an export pass: confirm the Cabrillo header and write CALL.cbr");
-  if (withDll)
+  if (withDll) {
     text += line("--dll PATH", "the plug-in to load (default: Plugins\\Stats.dll, else beside this program)");
+    text += line("--trace", "one line per contact: the call check before it and AddData0's answer");
+  }
   text +=
       "Cabrillo header fields, as if typed into the header dialog (saved ones come from "
       "Plugins/ZORVANT.ini):\n";

@@ -22,6 +22,7 @@ struct HeaderOption {
 };
 extern const HeaderOption kHeaderOptions[];
 extern const std::size_t kHeaderOptionCount;
+extern const int kSoapboxControl;
 
 struct RunOptions {
   std::string log;
@@ -29,10 +30,13 @@ struct RunOptions {
   std::string start;  // "YYYY-MM-DD HH:MM"; "" takes the hour of the earliest contact
   bool html = false;
   bool cabrillo = false;
-  std::string dll;                                                  // stand-in only
-  std::vector<std::pair<const HeaderOption*, std::string>> header;  // in command-line order
-  std::vector<std::string> soapbox;                                 // one entry per line
+  // Header fields in command-line order, and the soapbox one entry per line.
+  std::vector<std::pair<const HeaderOption*, std::string>> header;
+  std::vector<std::string> soapbox;
   bool help = false;
+  // The stand-in's own: the plug-in to load, and one line per contact.
+  std::string dll;
+  bool trace = false;
 };
 
 // Parses argv[first..argc). False with a one-line reason for anything it does not understand. `withDll`

@@ -1,99 +1,28 @@
-// The host stand-in: loads Stats.dll as the host does and replays an ADIF log through its exports, printing
-// every answer. Run it in the folder the host would run in: the plug-in reads and writes its files in the
-// current folder.
+// The host stand-in: loads Stats.dll as the host does and runs one contest through its exports: the reset
+// (an export pass with --cabrillo, its header dialog answered as an operator would), the call check and
+// AddData0 for every contact of the log, and the report. Run it in the folder the host would run in: the
+// plug-in reads and writes its files in the current folder.
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
 #include <string>
-#include <vector>
 
-#include "host/adif.h"
-#include "host/callsign.h"
 #include "host/host_abi.h"
+#include "host/log_reader.h"
 #include "host/plugin_loader.h"
+#include "host/run_options.h"
+#include "host/stand_in_replay.h"
 
 namespace host {
 namespace {
 
 const char kHostId[] = "stand-in 1.0";
 
-const int kBadUsage = 2;
-const int kNoPlugin = 3;
-
-// Days since 1 January 1970 of a proleptic Gregorian date.
-long DaysFromCivil(long y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const long era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<long>(doe) - 719468;
-}
-
-void CivilFromDays(long z, QsoTime* t) {
-  z += 719468;
-  const long era = (z >= 0 ? z : z - 146096) / 146097;
-  const unsigned doe = static_cast<unsigned>(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  t->day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  t->month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  t->year = static_cast<int>(static_cast<long>(yoe) + era * 400 + (t->month <= 2));
-}
-
-const long kOleEpochDay = DaysFromCivil(1899, 12, 30);
-
-// Contest times lie after 1899, where an OLE date is simply days plus the fraction of the day.
-COleDateTime ToOle(const QsoTime& t) {
-  const long days = DaysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day));
-  return {static_cast<double>(days - kOleEpochDay) + (t.hour * 3600 + t.minute * 60 + t.second) / 86400.0, 0};
-}
-
-QsoTime FromOle(double value) {
-  QsoTime t;
-  const long days = static_cast<long>(value);
-  const long seconds = static_cast<long>((value - days) * 86400.0 + 0.5);
-  CivilFromDays(days + kOleEpochDay + seconds / 86400, &t);
-  t.hour = static_cast<int>(seconds / 3600 % 24);
-  t.minute = static_cast<int>(seconds / 60 % 60);
-  t.second = static_cast<int>(seconds % 60);
-  return t;
-}
-
-std::string Format(const QsoTime& t) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", t.year, t.month, t.day, t.hour, t.minute);
-  return text;
-}
-
-// The host shows and passes callsigns in capitals; the plug-in compares them case-sensitively.
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
-template <size_t N>
-bool Untouched(const char (&buffer)[N]) {
-  return std::all_of(buffer, buffer + N, [](char c) { return c == 0; });
-}
-
-// The plug-in may hand back null for any text.
-std::string Shown(const char* text) { return text ? "\"" + std::string(text) + "\"" : "(null)"; }
-
-const char* Verdict(int check) {
-  switch (check) {
-    case 0: return "dupe";
-    case 1: return "ordinary";
-    case 2: return "new prefix";
-    case 4: return "not contest";
-    default: return "unexpected";
-  }
-}
+enum ExitCode { kDone = 0, kUnreadableLog = 1, kBadUsage = 2, kNoPlugin = 3 };
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -105,98 +34,8 @@ std::string ExeFolder() {
   return slash == std::string::npos ? "" : folder.substr(0, slash + 1);
 }
 
-std::string CurrentFolder() {
-  char path[MAX_PATH] = "";
-  const DWORD n = GetCurrentDirectoryA(sizeof path, path);
-  std::string folder(path, n < sizeof path ? n : 0);
-  if (folder.empty() || folder.back() != '\\') folder += '\\';
-  return folder;
-}
-
-// What the host knows about a QSO when it hands it over, with the texts kept alive for the calls.
-struct Qso {
-  int number = 0;
-  std::string call, band, mode, rst_sent, rst_rcvd, stx, srx, prefix, country;
-  std::string when;  // for printing
-  unsigned freq_hz = 0;
-  COleDateTime time = {0.0, 1};
-};
-
-Qso FromRecord(const AdifRecord& record, int number) {
-  Qso q;
-  q.number = number;
-  q.call = Upper(record.call);
-  q.band = record.band;
-  q.mode = HostMode(record);
-  q.rst_sent = record.rst_sent;
-  q.rst_rcvd = record.rst_rcvd;
-  q.stx = record.stx;
-  q.srx = record.srx;
-  q.prefix = CallPrefix(q.call);
-  q.country = CountryPrefix(q.call);
-  q.freq_hz = record.freq_hz;
-  QsoTime t;
-  if (ParseQsoTime(record.qso_date, record.time_on, &t)) {
-    q.time = ToOle(t);
-    q.when = Format(t);
-  } else {
-    q.when = "(no valid time)";
-  }
-  return q;
-}
-
-// AddData0 and RemoveData0 share the host's argument list.
-int SendQso(QsoFn fn, const std::string& own_call, Qso& q) {
-  COleDateTime unused_dates[3] = {{0.0, 2}, {0.0, 2}, {0.0, 2}};
-  return fn(own_call.c_str(), q.call.c_str(), &q.time, &unused_dates[0], &unused_dates[1], &unused_dates[2],
-            0, q.freq_hz, q.mode.c_str(), q.rst_sent.c_str(), q.rst_rcvd.c_str(), q.stx.c_str(),
-            q.srx.c_str(), "", "", "", "", "", "", "", "", q.prefix.c_str(), q.country.c_str(), 0, 0, 0, 0.0,
-            0.0, "", "", "", q.band.c_str(), "");
-}
-
-struct Options {
-  std::string dll;
-  std::string call;
-  std::string start;
-  bool html = false;
-  std::string log;
-};
-
-void Usage() {
-  std::fprintf(stderr,
-               "usage: zorvant_host [--dll PATH] [--call OWNCALL] [--start \"YYYY-MM-DD HH:MM\"] [--html] "
-               "LOGFILE\n");
-}
-
-bool ParseArgs(int argc, char** argv, Options* options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool has_value = i + 1 < argc;
-    if (arg == "--dll" && has_value) {
-      options->dll = argv[++i];
-    } else if (arg == "--call" && has_value) {
-      options->call = argv[++i];
-    } else if (arg == "--start" && has_value) {
-      options->start = argv[++i];
-    } else if (arg == "--html") {
-      options->html = true;
-    } else if (arg.rfind("--", 0) != 0 && options->log.empty()) {
-      options->log = arg;
-    } else {
-      return false;
-    }
-  }
-  return !options->log.empty();
-}
-
-bool ParseStart(const std::string& text, QsoTime* out) {
-  int y, mo, d, h, mi;
-  char tail;
-  if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d%c", &y, &mo, &d, &h, &mi, &tail) != 5) return false;
-  char date[16], time[16];
-  std::snprintf(date, sizeof date, "%04d%02d%02d", y, mo, d);
-  std::snprintf(time, sizeof time, "%02d%02d", h, mi);
-  return ParseQsoTime(date, time, out);
+void Usage(std::FILE* to) {
+  std::fprintf(to, "usage: zorvant_host LOG [options]\n\noptions:\n%s", OptionHelp(/*withDll=*/true).c_str());
 }
 
 // The host's own folder layout: a Plugins folder, and its ini file with the line the plug-in takes the host's
@@ -237,51 +76,24 @@ void CloseSetupWindow() {
               GetModuleHandleA("Stats.dll") ? "is still loaded" : "has unloaded itself");
 }
 
-int Run(const Options& options) {
+int Run(const RunOptions& options) {
   std::printf("Tarq %s\n", kHostId);
-  std::vector<AdifRecord> records;
-  if (!ReadAdifFile(options.log, &records)) {
-    std::fprintf(stderr, "cannot read %s\n", options.log.c_str());
+  const LogReadResult log = ReadLog(options.log);
+  for (const std::string& problem : log.problems) std::fprintf(stderr, "%s\n", problem.c_str());
+  if (!log.opened) return kUnreadableLog;
+  if (log.format.empty()) {
+    std::fprintf(stderr, "%s: neither an ADIF nor a Cabrillo log\n", options.log.c_str());
+    return kUnreadableLog;
+  }
+  QsoTime start;
+  std::string ownCall, error;
+  if (!ContestStart(options, log.contacts, &start, &error) ||
+      !OwnCall(options, log.contacts, &ownCall, &error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
     return kBadUsage;
   }
-  std::vector<Qso> qsos;
-  for (const AdifRecord& record : records) {
-    qsos.push_back(FromRecord(record, static_cast<int>(qsos.size()) + 1));
-  }
-  std::printf("log        %s: %zu QSOs\n", options.log.c_str(), qsos.size());
-
-  QsoTime start;
-  if (!options.start.empty()) {
-    if (!ParseStart(options.start, &start)) {
-      std::fprintf(stderr, "--start wants \"YYYY-MM-DD HH:MM\", got \"%s\"\n", options.start.c_str());
-      return kBadUsage;
-    }
-  } else {
-    const Qso* earliest = nullptr;
-    for (const Qso& q : qsos) {
-      if (q.time.m_status == 0 && (!earliest || q.time.m_dt < earliest->time.m_dt)) earliest = &q;
-    }
-    if (!earliest) {
-      std::fprintf(stderr, "no QSO has a valid date and time: give --start\n");
-      return kBadUsage;
-    }
-    start = FromOle(earliest->time.m_dt);
-    start.minute = 0;
-    start.second = 0;
-  }
-  COleDateTime start_date = ToOle(start);
-  COleDateTime end_date = {start_date.m_dt + 4.0 / 24.0, 0};
-
-  std::string own_call = options.call;
-  for (const AdifRecord& record : records) {
-    if (!own_call.empty()) break;
-    own_call = record.station_callsign.empty() ? record.operator_call : record.station_callsign;
-  }
-  own_call = Upper(own_call);
-  const std::string own_country = CountryPrefix(own_call);
-
-  const std::string folder = CurrentFolder();
-  std::printf("folder     %s\n", folder.c_str());
+  std::printf("log        %s (%s): %zu contacts\n", options.log.c_str(), log.format.c_str(),
+              log.contacts.size());
   PrepareFolder();
 
   std::string dll = options.dll;
@@ -291,100 +103,52 @@ int Run(const Options& options) {
     std::printf("plug-in    %s does not load: %s\n", dll.c_str(), plugin.error().c_str());
     return kNoPlugin;
   }
-  std::printf("plug-in    %s: %d of %zu names resolved\n", dll.c_str(), plugin.resolved(),
-              std::size(kExportNames));
+  std::printf("plug-in    %s: %d of %zu names resolved, set \"%s\"\n", dll.c_str(), plugin.resolved(),
+              std::size(kExportNames), plugin.GetSetName ? plugin.GetSetName(0) : "?");
   for (const std::string& name : plugin.missing()) std::printf("  missing  %s\n", name.c_str());
   for (const std::string& name : plugin.mismatched()) {
     std::printf("  differs  %s leads elsewhere than its plain name\n", name.c_str());
   }
   if (!plugin.complete()) return kNoPlugin;
+  std::printf("contest    own call %s, start %04d-%02d-%02d %02d:%02d UTC%s\n", ownCall.c_str(), start.year,
+              start.month, start.day, start.hour, start.minute, options.cabrillo ? ", export pass" : "");
 
-  if (options.html) std::printf("setVersion(\"%s\") = %lu\n", kHostId, plugin.setVersion(kHostId));
-  std::printf("GetNumberOfSets() = %d\n", plugin.GetNumberOfSets());
-  std::printf("GetSetName(0) = %s\n", Shown(plugin.GetSetName(0)).c_str());
-  std::printf("GetSetName(1) = %s\n", Shown(plugin.GetSetName(1)).c_str());
-  std::printf("GetExchgCount0() = %d\n", plugin.GetExchgCount0("", "", ""));
-  for (const char* exchange :
-       {"001", "0599", "9999", "599", "1", "12345", "12a", static_cast<const char*>(nullptr)}) {
-    std::printf("IsValidExchg0(%s) = %d\n", Shown(exchange).c_str(),
-                plugin.IsValidExchg0(exchange, "", "", "", 0, 0, 0));
+  const ReplayOutcome outcome =
+      Replay(plugin, options, log.contacts, start, ownCall, options.trace ? stdout : nullptr);
+  if (options.cabrillo) {
+    std::printf("header     %s\n", outcome.headerAnswered ? "dialog confirmed" : "dialog did not come");
   }
-
-  const int reset =
-      plugin.ResetStats0(folder.c_str(), 0, own_call.c_str(), &start_date, &end_date, "", "", "", "", "", "",
-                         "", "", "", own_country.c_str(), 0, 0, 0, 0.0, 0.0, "", "", "");
-  std::printf("ResetStats0(own \"%s\" [%s], start %s, end %s) = %d\n\n", own_call.c_str(),
-              own_country.c_str(), Format(start).c_str(), Format(FromOle(end_date.m_dt)).c_str(), reset);
-
-  std::printf("check: CheckCall0 before the QSO is logged; it judges by the tour of the present hour\n");
-  std::printf("%4s  %-16s  %-11s %-5s %-7s %-6s %-7s %-5s %-14s %s\n", "#", "time (UTC)", "call", "band",
-              "mode", "prefix", "country", "exch", "check", "add");
-  int stored = 0, rejected = 0, buffers_written = 0;
-  int verdicts[5] = {};
-  Qso* last_stored = nullptr;
-  for (Qso& q : qsos) {
-    char out1[256] = {}, out2[256] = {};
-    const int check = plugin.CheckCall0(q.call.c_str(), 0, 0, q.mode.c_str(), "", "", "", "", "", "", "", "",
-                                        q.prefix.c_str(), q.country.c_str(), 0, 0, 0, 0.0, 0.0, "", "", "",
-                                        "", "", q.band.c_str(), q.band.c_str(), out1, out2);
-    // The host's buffers are its own; the plug-in has no business writing them.
-    if (!Untouched(out1) || !Untouched(out2)) {
-      ++buffers_written;
-    }
-    const int valid = plugin.IsValidExchg0(q.srx.c_str(), "", "", "", 0, 0, 0);
-    const int added = SendQso(plugin.AddData0, own_call, q);
-    if (check >= 0 && check <= 4) ++verdicts[check];
-    if (added == 1) {
-      ++stored;
-      last_stored = &q;
-    } else {
-      ++rejected;
-    }
-    char check_text[24];
-    std::snprintf(check_text, sizeof check_text, "%d %s", check, Verdict(check));
-    std::printf("%4d  %-16s  %-11s %-5s %-7s %-6s %-7s %-5d %-14s %d\n", q.number, q.when.c_str(),
-                q.call.c_str(), q.band.c_str(), q.mode.c_str(), q.prefix.c_str(), q.country.c_str(), valid,
-                check_text, added);
-  }
-  if (buffers_written) std::printf("CheckCall0 wrote into its output buffers %d times\n", buffers_written);
-
-  if (last_stored) {
-    Qso& q = *last_stored;
-    std::printf("\nRemoveData0(#%d %s %s %s %s) = %d\n", q.number, q.call.c_str(), q.band.c_str(),
-                q.mode.c_str(), q.when.c_str(), SendQso(plugin.RemoveData0, own_call, q));
-    std::printf("AddData0(#%d again) = %d\n", q.number, SendQso(plugin.AddData0, own_call, q));
-  }
-
-  int status = 0;
-  const char* report = plugin.GetResult0(&status);
-  if (report) {
-    std::printf("\nGetResult0: status %d, %zu characters\n", status, std::strlen(report));
-    if (*report) std::printf("----\n%s\n----\n", report);
-  } else {
-    std::printf("\nGetResult0: status %d, (null)\n", status);
-  }
-
-  const DWORD unload_start = GetTickCount();
-  plugin.Unload();
-  std::printf("\nFreeLibrary done in %lu ms\n", static_cast<unsigned long>(GetTickCount() - unload_start));
-  CloseSetupWindow();
   std::printf(
-      "summary: %zu QSOs replayed, %d stored, %d rejected; checks: %d dupe, %d ordinary, %d new prefix, "
-      "%d not contest\n",
-      qsos.size(), stored, rejected, verdicts[0], verdicts[1], verdicts[2], verdicts[4]);
-  return 0;
+      "contacts   %d stored, %d rejected; call checks before each: %d dupe, %d ordinary, %d new prefix, %d "
+      "not contest\n\n",
+      outcome.stored, outcome.rejected, outcome.verdicts[0], outcome.verdicts[1], outcome.verdicts[2],
+      outcome.verdicts[4]);
+  std::fwrite(outcome.report.data(), 1, outcome.report.size(), stdout);
+  if (!outcome.exportMessage.empty()) std::printf("%s\n", outcome.exportMessage.c_str());
+
+  plugin.Unload();
+  CloseSetupWindow();
+  return kDone;
 }
 
 }  // namespace
 }  // namespace host
 
 int main(int argc, char** argv) {
-  // Unbuffered, so whatever was printed before a crash inside the plug-in is on the console.
+  // Unbuffered, so whatever was printed before a crash inside the plug-in is on the console; binary, so the
+  // report's CR LF line ends reach it as the plug-in wrote them.
   std::setvbuf(stdout, nullptr, _IONBF, 0);
-  host::Options options;
-  if (!host::ParseArgs(argc, argv, &options)) {
-    host::Usage();
+  _setmode(_fileno(stdout), _O_BINARY);
+  host::RunOptions options;
+  std::string error;
+  if (!host::ParseRunOptions(argc, argv, 1, /*withDll=*/true, &options, &error)) {
+    std::fprintf(stderr, "zorvant_host: %s\n", error.c_str());
+    host::Usage(stderr);
     return host::kBadUsage;
+  }
+  if (options.help) {
+    host::Usage(stdout);
+    return host::kDone;
   }
   return host::Run(options);
 }

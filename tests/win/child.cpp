@@ -123,6 +123,13 @@ std::string ReadFileBytes(const std::string& path) {
   return out;
 }
 
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+  }
+}
+
 TempFolder::TempFolder() {
   char base[MAX_PATH], name[MAX_PATH];
   GetTempPathA(MAX_PATH, base);

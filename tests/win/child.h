@@ -62,6 +62,7 @@ HWND WaitForSetupWindow(const char* year, DWORD ms);
 bool WaitForWindowGone(const char* title, DWORD ms);
 
 std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
 
 // Makes a fresh folder the current one for the life of the object.
 class TempFolder {

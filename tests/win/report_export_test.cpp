@@ -3,46 +3,12 @@
 #include <windows.h>
 
 #include <string>
-#include <thread>
 
 #include "gtest/gtest.h"
+#include "host/stand_in_operator.h"
 #include "tests/win/child.h"
 
 namespace {
-
-// Waits for a top-level window of this process with exactly this title, keeps the text of its message (a
-// message box's text control), and presses OK. Gives up after `ms`.
-class Operator {
- public:
-  Operator(const char* title, DWORD ms = 20000)
-      : thread_([this, title, ms] {
-          for (DWORD waited = 0; waited < ms; waited += 20) {
-            HWND w = FindWindowA(nullptr, title);
-            DWORD pid = 0;
-            if (w) GetWindowThreadProcessId(w, &pid);
-            if (w && pid == GetCurrentProcessId() && IsWindowVisible(w)) {
-              char text[512] = "";
-              GetDlgItemTextA(w, 0xFFFF, text, sizeof text);
-              message_ = text;
-              shown_ = true;
-              SendMessageA(w, WM_COMMAND, IDOK, 0);
-              return;
-            }
-            Sleep(20);
-          }
-        }) {}
-  // Joins the thread: call after the modal call has returned.
-  bool Shown() {
-    if (thread_.joinable()) thread_.join();
-    return shown_;
-  }
-  const std::string& message() const { return message_; }
-
- private:
-  bool shown_ = false;
-  std::string message_;
-  std::thread thread_;
-};
 
 class ReportThroughExports : public testing::Test {
  protected:
@@ -108,16 +74,16 @@ TEST_F(ReportThroughExports, TextReportLeavesTheStatusAlone) {
 }
 
 TEST_F(ReportThroughExports, ExportPassWritesTheCabrilloFileAndTellsTheOperator) {
-  Operator header("ZORVANT");
+  host::Operator header("ZORVANT");
   ASSERT_EQ(CallReset(plugin_, MakeDate(2017, 3, 5, 14, 0), "UA", "", /*exportFlag=*/1), 1);
-  EXPECT_TRUE(header.Shown());
+  EXPECT_TRUE(header.Answered());
   AddContacts();
 
   for (int pass = 0; pass < 2; ++pass) {  // a second report call must not write the contacts twice
-    Operator output("Output");
+    host::Operator output("Output");
     int status = 0;
     ASSERT_NE(plugin_.getResult(&status), nullptr);
-    ASSERT_TRUE(output.Shown());
+    ASSERT_TRUE(output.Answered());
     EXPECT_EQ(output.message(), "File produced: MYCALL.cbr");
     EXPECT_EQ(status, -1);
 

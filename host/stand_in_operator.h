@@ -1,0 +1,35 @@
+// The operator's part in an unattended run: answers the plug-in's modal windows from a second thread while
+// the host's thread is blocked in the export call that opened them. Windows only.
+#ifndef ZORVANT_HOST_STAND_IN_OPERATOR_H_
+#define ZORVANT_HOST_STAND_IN_OPERATOR_H_
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+
+namespace host {
+
+class Operator {
+ public:
+  // Waits up to `ms` for a visible top-level window of this process titled exactly `title`, lets `fill`
+  // type into it, keeps the text of a message box's message, and presses OK.
+  explicit Operator(const std::string& title, std::function<void(HWND)> fill = nullptr, DWORD ms = 20000);
+  ~Operator();
+  Operator(const Operator&) = delete;
+  Operator& operator=(const Operator&) = delete;
+
+  // Whether the window came and was answered. Call after the modal call has returned: waits for the thread.
+  bool Answered();
+  const std::string& message() const { return message_; }
+
+ private:
+  bool answered_ = false;
+  std::string message_;
+  std::thread thread_;
+};
+
+}  // namespace host
+
+#endif  // ZORVANT_HOST_STAND_IN_OPERATOR_H_

@@ -1,0 +1,102 @@
+#include "host/stand_in_replay.h"
+
+#include <windows.h>
+
+#include "host/callsign.h"
+#include "host/stand_in_operator.h"
+
+namespace host {
+namespace {
+
+// Days since 1 January 1970 of a proleptic Gregorian date.
+long DaysFromCivil(long y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const long era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<long>(doe) - 719468;
+}
+
+const char* Verdict(int check) {
+  switch (check) {
+    case 0: return "dupe";
+    case 1: return "ordinary";
+    case 2: return "new prefix";
+    case 4: return "not contest";
+    default: return "unexpected";
+  }
+}
+
+// Types the header fields into the dialog's controls as an operator would; the drop-down boxes take the
+// typed text in their edit field.
+void TypeIntoHeaderDialog(HWND dialog, const RunOptions& options) {
+  zorvant::CabrilloFields typed;
+  TypeHeader(options, typed);
+  for (std::size_t i = 0; i < kHeaderOptionCount; ++i) {
+    const HeaderOption& h = kHeaderOptions[i];
+    for (const auto& given : options.header) {
+      if (given.first == &h) SetDlgItemTextA(dialog, h.control, (typed.*(h.field)).c_str());
+    }
+  }
+  if (!options.soapbox.empty()) SetDlgItemTextA(dialog, kSoapboxControl, typed.soapbox.c_str());
+}
+
+}  // namespace
+
+COleDateTime ToOle(const QsoTime& t) {
+  const long days = DaysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day)) -
+                    DaysFromCivil(1899, 12, 30);
+  return {static_cast<double>(days) + (t.hour * 3600 + t.minute * 60 + t.second) / 86400.0, 0};
+}
+
+ReplayOutcome Replay(const PluginLoader& plugin, const RunOptions& options,
+                     const std::vector<LogContact>& contacts, const QsoTime& start,
+                     const std::string& ownCall, std::FILE* trace) {
+  ReplayOutcome out;
+  if (options.html) plugin.setVersion("stand-in");
+
+  char folder[MAX_PATH] = "";
+  GetCurrentDirectoryA(sizeof folder, folder);
+  const std::string iniFolder = std::string(folder) + "\\";
+  COleDateTime startDate = ToOle(start);
+  COleDateTime endDate = {startDate.m_dt + 4.0 / 24.0, 0};
+  const std::string ownCountry = CountryPrefix(ownCall);
+  {
+    Operator header(
+        "ZORVANT", [&](HWND dialog) { TypeIntoHeaderDialog(dialog, options); }, options.cabrillo ? 20000 : 0);
+    plugin.ResetStats0(iniFolder.c_str(), options.cabrillo ? 1 : 0, ownCall.c_str(), &startDate, &endDate, "",
+                       "", "", "", "", "", "", "", "", ownCountry.c_str(), 0, 0, 0, 0.0, 0.0, "", "", "");
+    out.headerAnswered = header.Answered();
+  }
+
+  for (const LogContact& c : contacts) {
+    COleDateTime time = ToOle(c.time);
+    COleDateTime unused[3] = {{0.0, 2}, {0.0, 2}, {0.0, 2}};
+    char out1[256] = {}, out2[256] = {};
+    const int check = plugin.CheckCall0(c.call.c_str(), 0, 0, c.mode.c_str(), "", "", "", "", "", "", "", "",
+                                        c.prefix.c_str(), c.countryPrefix.c_str(), 0, 0, 0, 0.0, 0.0, "", "",
+                                        "", "", "", c.band.c_str(), c.band.c_str(), out1, out2);
+    const std::string& own = c.ownCall.empty() ? ownCall : c.ownCall;
+    const int added = plugin.AddData0(
+        own.c_str(), c.call.c_str(), &time, &unused[0], &unused[1], &unused[2], 0, c.freqHz, c.mode.c_str(),
+        c.rstSent.c_str(), c.rstRcvd.c_str(), c.exchSent.c_str(), c.exchRcvd.c_str(), "", "", "", "", "", "",
+        "", "", c.prefix.c_str(), c.countryPrefix.c_str(), 0, 0, 0, 0.0, 0.0, "", "", "", c.band.c_str(), "");
+    if (check >= 0 && check <= 4) ++out.verdicts[check];
+    (added == 1 ? out.stored : out.rejected)++;
+    if (trace) {
+      std::fprintf(trace, "%4d-%02d-%02d %02d:%02d  %-12s %-5s %-7s %-7s %-4s %-4s check %d %-11s add %d\n",
+                   c.time.year, c.time.month, c.time.day, c.time.hour, c.time.minute, c.call.c_str(),
+                   c.band.c_str(), c.mode.c_str(), c.prefix.c_str(), c.exchSent.c_str(), c.exchRcvd.c_str(),
+                   check, Verdict(check), added);
+    }
+  }
+
+  Operator output("Output", nullptr, options.cabrillo ? 20000 : 0);
+  const char* report = plugin.GetResult0(&out.status);
+  if (output.Answered()) out.exportMessage = output.message();
+  out.report = report ? report : "";
+  return out;
+}
+
+}  // namespace host

@@ -1,0 +1,41 @@
+// One contest run through a loaded plug-in exactly as the host runs it. Windows only: shared by the host
+// stand-in and the Windows tests.
+#ifndef ZORVANT_HOST_STAND_IN_REPLAY_H_
+#define ZORVANT_HOST_STAND_IN_REPLAY_H_
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "host/host_abi.h"
+#include "host/log_reader.h"
+#include "host/plugin_loader.h"
+#include "host/run_options.h"
+
+namespace host {
+
+// Contest times lie after 1899, where an OLE date is days since 30 December 1899 plus the fraction of the
+// day.
+COleDateTime ToOle(const QsoTime& t);
+
+struct ReplayOutcome {
+  std::string report;  // what GetResult0 returned ("(null)" never: a null report reads as empty)
+  int status = 0;      // the int behind GetResult0's argument, 0 before the call
+  bool headerAnswered = false;
+  std::string exportMessage;  // the "Output" box's message; "" when no box came
+  int stored = 0;
+  int rejected = 0;
+  int verdicts[5] =
+      {};  // CheckCall0's answers before each contact: dupe, ordinary, new prefix, -, not contest
+};
+
+// ResetStats0 (an export pass with --cabrillo, the header dialog answered with the options' fields), then per
+// contact CheckCall0 and AddData0 in log order, then GetResult0 (the "Output" box answered). `trace`, when
+// not null, gets one line per contact.
+ReplayOutcome Replay(const PluginLoader& plugin, const RunOptions& options,
+                     const std::vector<LogContact>& contacts, const QsoTime& start,
+                     const std::string& ownCall, std::FILE* trace);
+
+}  // namespace host
+
+#endif  // ZORVANT_HOST_STAND_IN_REPLAY_H_
