@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <exception>
 #include <fstream>
 #include <iterator>
 #include <utility>
@@ -35,7 +36,8 @@ std::string Lower(std::string s) {
 struct Pending {
   AdifRecord record;
   std::string stx, stx_string, srx, srx_string;
-  bool any = false;
+  bool known = false;  // holds a field listed in AdifRecord
+  bool any = false;    // holds any field at all
 
   // Null for a field this reader does not keep.
   std::string* Field(const std::string& name) {
@@ -55,6 +57,7 @@ struct Pending {
         {"SRX_STRING", &srx_string},
         {"STATION_CALLSIGN", &record.station_callsign},
         {"OPERATOR", &record.operator_call},
+        {"PFX", &record.pfx},
     };
     for (const auto& field : kFields) {
       if (name == field.first) return field.second;
@@ -63,9 +66,10 @@ struct Pending {
   }
 
   void Set(const std::string& name, const std::string& value) {
+    any = true;
     if (std::string* field = Field(name)) {
       *field = value;
-      any = true;
+      known = true;
     }
   }
 
@@ -120,11 +124,58 @@ bool AllDigits(const std::string& s) {
 
 int Number(const std::string& s, size_t at, size_t count) { return std::stoi(s.substr(at, count)); }
 
-}  // namespace
+// Line numbers for messages, counted on demand as the scan moves forward through the text.
+class LineCounter {
+ public:
+  explicit LineCounter(const std::string& text) : text_(text) {}
 
-std::vector<AdifRecord> ParseAdif(const std::string& text) {
+  int At(size_t pos) {
+    for (; counted_ < pos && counted_ < text_.size(); ++counted_) {
+      if (text_[counted_] == '\n') ++line_;
+    }
+    return line_;
+  }
+
+ private:
+  const std::string& text_;
+  size_t counted_ = 0;
+  int line_ = 1;
+};
+
+// A message may quote a stretch of a binary file: anything unprintable is shown as '?'.
+std::string Quote(const std::string& text, size_t pos, size_t max_length) {
+  std::string quoted = "\"";
+  for (size_t i = pos; i < text.size() && i < pos + max_length; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    quoted += c >= 0x20 && c < 0x7f ? static_cast<char>(c) : '?';
+    if (c == '>') break;
+  }
+  return quoted + "\"";
+}
+
+std::vector<AdifRecord> Scan(const std::string& text, bool keep_foreign, std::vector<AdifProblem>* problems) {
   std::vector<AdifRecord> records;
   Pending pending;
+  LineCounter lines(text);
+  int number = 0;
+  bool cut = false;
+  bool in_records = false;  // past the free-text preamble, where a '<' is no longer just text
+  auto note = [&](size_t pos, const std::string& what) {
+    if (!problems) return;
+    const int line = lines.At(pos);
+    if (pending.any) {
+      problems->push_back({pending.record.number, pending.record.line, what});
+    } else {
+      problems->push_back({0, line, what});
+    }
+  };
+  auto finish = [&] {
+    if (pending.any && (pending.known || keep_foreign)) {
+      records.push_back(pending.Finish());
+    } else {
+      pending = Pending();
+    }
+  };
   size_t pos = 0;
   // Everything before the first well-formed tag is skipped, so a free-text preamble needs no <EOH> to end
   // it; header fields that do follow it are not record fields and are dropped with <EOH> or ignored.
@@ -132,27 +183,58 @@ std::vector<AdifRecord> ParseAdif(const std::string& text) {
     std::string name;
     size_t length = 0;
     bool has_length = false;
+    const size_t tag = pos;
     if (!ReadTag(text, &pos, &name, &length, &has_length)) {
+      const bool named = pos + 1 < text.size() &&
+                         (std::isalnum(static_cast<unsigned char>(text[pos + 1])) || text[pos + 1] == '_');
+      if (in_records && named) note(pos, "malformed tag " + Quote(text, pos, 24));
       ++pos;
       continue;
     }
+    in_records = true;
     if (!has_length) {
-      if (name == "EOH") pending = Pending();
-      if (name == "EOR" && pending.any) records.push_back(pending.Finish());
+      if (name == "EOH") {
+        pending = Pending();
+        number = 0;
+      }
+      if (name == "EOR") finish();
       continue;
+    }
+    if (!pending.any) {
+      pending.record.number = ++number;
+      pending.record.line = lines.At(tag);
     }
     const size_t take = std::min(length, text.size() - pos);
     pending.Set(name, Trim(text.substr(pos, take)));
+    if (take < length) {
+      note(tag, "the text ends inside " + name + " (" + std::to_string(take) + " of " +
+                    std::to_string(length) + " characters)");
+      cut = true;
+    }
     pos += take;
   }
-  if (pending.any) records.push_back(pending.Finish());
+  if (pending.any && !cut) note(text.size(), "the text ends before <EOR>");
+  finish();
   return records;
+}
+
+}  // namespace
+
+std::vector<AdifRecord> ParseAdif(const std::string& text) { return Scan(text, false, nullptr); }
+
+std::vector<AdifRecord> ScanAdif(const std::string& text, std::vector<AdifProblem>* problems) {
+  return Scan(text, true, problems);
 }
 
 bool ReadAdifFile(const std::string& path, std::vector<AdifRecord>* records) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string text;
+  try {  // a folder opens, then throws on the first read
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } catch (const std::exception&) {
+    return false;
+  }
   if (in.bad()) return false;
   *records = ParseAdif(text);
   return true;

@@ -24,6 +24,9 @@ struct AdifRecord {
   std::string srx;  // serial received, likewise
   std::string station_callsign;
   std::string operator_call;
+  std::string pfx;  // the WPX prefix, when the log gives it
+  int number = 0;   // the record's place in the file, from 1
+  int line = 0;     // the line its first field is on, from 1
 };
 
 // Parses a whole file's text. Field names may be in any letter case and need no blanks between them; a value
@@ -31,6 +34,20 @@ struct AdifRecord {
 // without <EOH>, a last record without <EOR>, a declared length that runs past the end of the text. Header
 // fields are dropped, and so are records without any field listed in AdifRecord.
 std::vector<AdifRecord> ParseAdif(const std::string& text);
+
+// Something wrong with the framing of an ADIF text.
+struct AdifProblem {
+  int record = 0;  // the record it is in; 0 between records
+  int line = 0;    // the line that record starts on, or the problem's own line between records
+  std::string what;
+};
+
+// ParseAdif for a reader that must account for every record: a record is any run of fields ended by <EOR>
+// (or by the end of the text), even one without a field listed in AdifRecord, and records are numbered in
+// file order. What is wrong with the framing is appended to `problems`: a tag that is not well formed (past
+// the preamble), a value cut off by the end of the text, a last record without <EOR>. The records are still
+// returned as far as they were read.
+std::vector<AdifRecord> ScanAdif(const std::string& text, std::vector<AdifProblem>* problems);
 
 // False when the file cannot be read.
 bool ReadAdifFile(const std::string& path, std::vector<AdifRecord>* records);

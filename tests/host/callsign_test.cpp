@@ -51,6 +51,13 @@ TEST(CallsignTest, PrefixAndCountry) {
       {"G4ABC/P", "G4", "G"},
       {"SP9ABC/QRP", "SP9", "SP"},
       {"G4ABC/MM", "G4", ""},
+      {"PA/DL1JBE", "PA0", "PA"},
+      {"OH/UA9XX", "OH0", "OH"},
+      {"DL1JBE/3", "DL3", "DL"},
+      {"I2/K3LR", "I2", "I"},
+      {"DL1ABC/P", "DL1", "DL"},
+      // Special-event calls keep every digit of their number.
+      {"LY1000IARU", "LY1000", "LY"},
       // Input is cleaned up; unknown entities and empty calls give "".
       {" ua3xyz ", "UA3", "UA"},
       {"XX1ABC", "XX1", ""},

@@ -1,0 +1,242 @@
+#include "host/cabrillo_log.h"
+
+#include <cctype>
+#include <climits>
+#include <cstdlib>
+#include <vector>
+
+#include "host/adif.h"
+#include "host/callsign.h"
+
+namespace host {
+namespace {
+
+bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool AllDigits(const std::string& s) {
+  for (char c : s) {
+    if (!IsDigit(c)) return false;
+  }
+  return !s.empty();
+}
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::vector<std::string> Tokens(const std::string& s) {
+  std::vector<std::string> tokens;
+  size_t p = 0;
+  while (p < s.size()) {
+    while (p < s.size() && IsBlank(s[p])) ++p;
+    const size_t start = p;
+    while (p < s.size() && !IsBlank(s[p])) ++p;
+    if (p > start) tokens.push_back(s.substr(start, p - start));
+  }
+  return tokens;
+}
+
+// Messages may quote a line of a damaged file: anything unprintable is shown as '?', and a long line is cut.
+std::string Quote(const std::string& s) {
+  const size_t kMax = 60;
+  std::string quoted = "\"";
+  for (size_t i = 0; i < s.size() && i < kMax; ++i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    quoted += c >= 0x20 && c < 0x7f ? static_cast<char>(c) : '?';
+  }
+  return quoted + (s.size() > kMax ? "...\"" : "\"");
+}
+
+// "3580" or "14031.5" kHz; false for anything else, or for a frequency the host's 32 bits cannot hold.
+bool KhzToHz(const std::string& khz, unsigned* hz) {
+  const size_t point = khz.find('.');
+  const std::string whole = khz.substr(0, point);
+  std::string fraction = point == std::string::npos ? "" : khz.substr(point + 1);
+  if (!AllDigits(whole) || (point != std::string::npos && !AllDigits(fraction)) || whole.size() > 7) {
+    return false;
+  }
+  fraction.resize(3, '0');  // past the Hz is cut off
+  const unsigned long long value = std::strtoull(whole.c_str(), nullptr, 10) * 1000ULL +
+                                   std::strtoull(fraction.substr(0, 3).c_str(), nullptr, 10);
+  if (value > UINT_MAX) return false;
+  *hz = static_cast<unsigned>(value);
+  return true;
+}
+
+struct Designator {
+  const char* text;
+  unsigned hz;
+  const char* band;
+};
+
+const Designator kDesignators[] = {
+    {"50", 50000000u, "6m"},
+    {"70", 70000000u, "4m"},
+    {"144", 144000000u, "2m"},
+    {"222", 222000000u, "1.25m"},
+    {"432", 432000000u, "70cm"},
+    {"902", 902000000u, "33cm"},
+    {"1.2G", 1240000000u, "23cm"},
+    {"2.3G", 2300000000u, "13cm"},
+    {"3.4G", 3400000000u, "9cm"},
+    {"5.7G", 0, "6cm"},
+    {"10G", 0, "3cm"},
+    {"24G", 0, "1.25cm"},
+    {"47G", 0, "6mm"},
+    {"75G", 0, "4mm"},
+    {"122G", 0, "2.5mm"},
+    {"134G", 0, "2mm"},
+    {"241G", 0, "1mm"},
+    {"LIGHT", 0, "submm"},
+};
+
+bool ReadFrequency(const std::string& text, unsigned* hz, std::string* band) {
+  const std::string upper = Upper(text);
+  for (const Designator& d : kDesignators) {
+    if (upper == d.text) {
+      *hz = d.hz;
+      *band = d.band;
+      return true;
+    }
+  }
+  if (!KhzToHz(text, hz)) return false;
+  *band = BandOfHz(*hz);
+  return true;
+}
+
+std::string HostModeOfCode(const std::string& code) {
+  const std::string upper = Upper(code);
+  if (upper == "RY") return "RTTY";
+  if (upper == "PM") return "BPSK63";
+  if (upper == "PH") return "SSB";
+  return upper;
+}
+
+// "2022-02-26" and "1801".
+bool ReadTime(const std::string& date, const std::string& time, QsoTime* out) {
+  if (date.size() != 10 || date[4] != '-' || date[7] != '-' || time.size() != 4) return false;
+  return ParseQsoTime(date.substr(0, 4) + date.substr(5, 2) + date.substr(8, 2), time, out);
+}
+
+bool LooksLikeRst(const std::string& s) {
+  return (s.size() == 2 || s.size() == 3) && AllDigits(s) && s[0] >= '1' && s[0] <= '5' && s[1] != '0' &&
+         (s.size() == 2 || s[2] != '0');
+}
+
+// Letters and digits both, perhaps with a portable designator: "K1ABC", "LY1000", "OH/UA9XX". Exchange
+// fields are numbers ("599", "28") or words ("DAN", "BFRA"), so this is enough to tell the call among them.
+bool LooksLikeCall(const std::string& s) {
+  bool letter = false, digit = false;
+  for (char c : s) {
+    if (std::isalpha(static_cast<unsigned char>(c))) {
+      letter = true;
+    } else if (IsDigit(c)) {
+      digit = true;
+    } else if (c != '/') {
+      return false;
+    }
+  }
+  return letter && digit && s.size() >= 3;
+}
+
+void SplitExchange(const std::vector<std::string>& fields, std::string* rst, std::string* exchange) {
+  rst->clear();
+  exchange->clear();
+  size_t i = 0;
+  if (!fields.empty() && LooksLikeRst(fields[0])) *rst = fields[i++];
+  for (; i < fields.size(); ++i) *exchange += (exchange->empty() ? "" : " ") + fields[i];
+}
+
+}  // namespace
+
+bool ParseCabrilloQso(const std::string& line, LogContact* contact, std::string* problem) {
+  problem->clear();
+  std::vector<std::string> t = Tokens(line.substr(line.find(':') + 1));
+  if (t.size() < 6) {
+    *problem = "a QSO needs frequency, mode, date, time, own call and worked call: " + Quote(line);
+    return false;
+  }
+  LogContact c;
+  if (!ReadTime(t[2], t[3], &c.time)) {
+    *problem = "date and time " + Quote(t[2] + " " + t[3]) + " are not YYYY-MM-DD HHMM";
+    return false;
+  }
+  const std::vector<std::string> rest(t.begin() + 5, t.end());
+  const size_t n = rest.size();
+  // Where the call stands when both sides send as many fields, with or without a transmitter ID.
+  size_t at = n;
+  bool transmitter = false;
+  if (n % 2 == 1 && LooksLikeCall(rest[n / 2])) {
+    at = n / 2;
+  } else if (n % 2 == 0 && n >= 2 && (rest[n - 1] == "0" || rest[n - 1] == "1") &&
+             LooksLikeCall(rest[n / 2 - 1])) {
+    at = n / 2 - 1;
+    transmitter = true;
+  } else {
+    for (size_t i = 0; i < n; ++i) {
+      const auto distance = [&](size_t k) { return k * 2 > n ? k * 2 - n : n - k * 2; };
+      if (LooksLikeCall(rest[i]) && (at == n || distance(i) < distance(at))) at = i;
+    }
+  }
+  if (at == n) {
+    *problem = "no worked callsign after the own call: " + Quote(line);
+    return false;
+  }
+  c.ownCall = Upper(t[4]);
+  c.call = Upper(rest[at]);
+  c.mode = HostModeOfCode(t[1]);
+  SplitExchange(std::vector<std::string>(rest.begin(), rest.begin() + at), &c.rstSent, &c.exchSent);
+  SplitExchange(std::vector<std::string>(rest.begin() + at + 1, rest.end() - (transmitter ? 1 : 0)),
+                &c.rstRcvd, &c.exchRcvd);
+  c.prefix = CallPrefix(c.call);
+  c.countryPrefix = CountryPrefix(c.call);
+  if (!ReadFrequency(t[0], &c.freqHz, &c.band)) {
+    c.freqHz = 0;
+    c.band.clear();
+    *problem = "frequency " + Quote(t[0]) + " is neither kHz nor a band; the QSO is kept without it";
+  }
+  *contact = c;
+  return true;
+}
+
+void ParseCabrillo(const std::string& name, const std::string& text, LogReadResult* result) {
+  int number = 0;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    // CR LF, LF and a lone CR all end a line.
+    size_t end = text.find_first_of("\r\n", pos);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(pos, end - pos);
+    pos = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    ++number;
+    const std::string where = name + ": line " + std::to_string(number) + ": ";
+
+    size_t start = 0;
+    while (start < line.size() && IsBlank(line[start])) ++start;
+    if (start == line.size()) continue;
+    size_t colon = start;
+    while (colon < line.size() &&
+           (std::isalnum(static_cast<unsigned char>(line[colon])) || line[colon] == '-')) {
+      ++colon;
+    }
+    if (colon == start || colon == line.size() || line[colon] != ':') {
+      result->problems.push_back(where + "not a Cabrillo line: " + Quote(line));
+      continue;
+    }
+    const std::string tag = Upper(line.substr(start, colon - start));
+    if (tag == "END-OF-LOG") break;
+    if (tag != "QSO") continue;
+    LogContact contact;
+    std::string problem;
+    const bool usable = ParseCabrilloQso(line.substr(start), &contact, &problem);
+    if (!problem.empty()) result->problems.push_back(where + problem);
+    if (!usable) continue;
+    contact.sourceLine = number;
+    result->contacts.push_back(contact);
+  }
+}
+
+}  // namespace host
