@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds Stats.dll and the host stand-in, and replays the bundled
-# contest log through the plug-in's exports under Wine, printing what each export answered.
+# The main job: installs what is missing, builds Stats.dll and the host stand-in, and scores the bundled
+# contest log through the plug-in's exports under Wine as the host would on an export pass: the header
+# dialog is confirmed with the fields of data/sample-contest.args, every contact is added, and the report
+# and the name of the Cabrillo file are printed. Extra arguments go to the stand-in (--help lists them).
 set -euo pipefail
 . "$(dirname "$0")/env.sh"
 
@@ -16,8 +18,13 @@ mkdir -p "$station/Plugins"
 cp "$build/win32/bin/zorvant_host.exe" "$station/"
 cp "$build/win32/bin/Stats.dll" "$station/Plugins/"
 cp "$root/data/sample-contest.adi" "$station/"
+mapfile -t options <"$root/data/sample-contest.args"
 cd "$station"
-timeout 600 xvfb-run -a wine zorvant_host.exe "$@" sample-contest.adi
+rm -f BadQSO_StatsZORVANT_*.txt ./*.cbr  # left by an earlier run
+timeout 600 xvfb-run -a wine zorvant_host.exe sample-contest.adi "${options[@]}" "$@"
 echo
-echo "bad-QSO file written by the plug-in:"
+echo "bad-QSO file written by the plug-in ($station):"
 cat BadQSO_StatsZORVANT_*.txt | tr -d '\r'
+for cbr in *.cbr; do
+  if [ -f "$cbr" ]; then echo "Cabrillo file: $station/$cbr ($(wc -l <"$cbr") lines)"; fi
+done
