@@ -148,20 +148,15 @@ std::string Ini(const std::string& path, const char* key) {
   return buf;
 }
 
-class CabrilloDialogTest : public testing::Test {
+class CabrilloDialogTest : public PluginFolderTest {
  protected:
-  void SetUp() override {
-    CreateDirectoryA("Plugins", nullptr);
-    ini_ = folder_.path() + "\\Plugins\\ZORVANT.ini";
-    ASSERT_TRUE(plugin_.Load());
-  }
   void TearDown() override {
     // A failed check may leave the dialog or the message box up, and with it the host's call.
     for (const char* caption : {"ZORVANT", "Output"}) {
       if (HWND w = WaitForOwnWindow(caption, 0)) PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
     }
     if (host_.valid()) host_.wait();
-    plugin_.Unload();
+    PluginFolderTest::TearDown();
   }
 
   // Starts an export pass as the host would and returns its dialog.
@@ -178,9 +173,6 @@ class CabrilloDialogTest : public testing::Test {
     host_.get();
   }
 
-  TempFolder folder_;
-  std::string ini_;
-  LoadedPlugin plugin_;
   std::future<void> host_;
 };
 

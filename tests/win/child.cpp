@@ -203,3 +203,13 @@ int RunChild(const char* mode) {
   }
   return 20;
 }
+
+void PluginFolderTest::SetUp() {
+  CreateDirectoryA("Plugins", nullptr);
+  ini_ = folder_.path() + "\\Plugins\\ZORVANT.ini";
+  ASSERT_TRUE(plugin_.Load());
+}
+
+void PluginFolderTest::KeepSetupWindowShut() {
+  WritePrivateProfileStringA("Settings", "Start", "1", ini_.c_str());
+}

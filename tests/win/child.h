@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "gtest/gtest.h"
 #include "host/host_abi.h"
 
 inline constexpr char kChildFlag[] = "--child=";
@@ -74,6 +75,20 @@ class TempFolder {
  private:
   std::string path_;
   std::string previous_;
+};
+
+// A test in a fresh current folder that holds the host's Plugins folder, with the plug-in loaded as the host
+// loads it. Derived fixtures that override TearDown call this one's last.
+class PluginFolderTest : public testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override { plugin_.Unload(); }
+  // "Start" = 1 in the plug-in's settings keeps an ordinary reset from opening the Setup window.
+  void KeepSetupWindowShut();
+
+  TempFolder folder_;
+  std::string ini_;  // the plug-in's settings file
+  LoadedPlugin plugin_;
 };
 
 #endif  // ZORVANT_TESTS_WIN_CHILD_H_

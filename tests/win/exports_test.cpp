@@ -11,19 +11,12 @@ namespace {
 const char kBadQsoFile[] = "BadQSO_StatsZORVANT_05_03_2017.txt";
 const char kHeader[] = "ZORVANT CONTEST UBN file UBN file \r\n";
 
-class ExportsTest : public testing::Test {
+class ExportsTest : public PluginFolderTest {
  protected:
   void SetUp() override {
-    // The plug-in's settings live below the current folder; "Start" = 1 keeps the reset from opening the
-    // Setup window, which these tests do not need.
-    CreateDirectoryA("Plugins", nullptr);
-    WritePrivateProfileStringA("Settings", "Start", "1", (folder_.path() + "\\Plugins\\ZORVANT.ini").c_str());
-    ASSERT_TRUE(plugin_.Load());
+    PluginFolderTest::SetUp();
+    KeepSetupWindowShut();  // these tests do not need the Setup window
   }
-  void TearDown() override { plugin_.Unload(); }
-
-  TempFolder folder_;
-  LoadedPlugin plugin_;
 };
 
 TEST(ExportTable, EveryNameResolvesToTheFunctionOfItsPlainName) {

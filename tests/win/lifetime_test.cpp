@@ -38,29 +38,20 @@ TEST(Unload, EndsPromptlyAndCleanlyWhateverTheSetupWindowIsDoing) {
   }
 }
 
-class SetupWindowTest : public testing::Test {
+class SetupWindowTest : public PluginFolderTest {
  protected:
-  void SetUp() override {
-    CreateDirectoryA("Plugins", nullptr);
-    ini_ = folder_.path() + "\\Plugins\\ZORVANT.ini";
-    ASSERT_TRUE(plugin_.Load());
-  }
   void TearDown() override {
     if (HWND w = FindWindowA(nullptr, kSetupTitle)) {
       PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
       EXPECT_TRUE(WaitForWindowGone(kSetupTitle, 10000));
     }
-    plugin_.Unload();
+    PluginFolderTest::TearDown();
   }
   std::string Toggle() {
     char buf[16] = {};
     GetPrivateProfileStringA("Settings", "Start", "", buf, sizeof buf, ini_.c_str());
     return buf;
   }
-
-  TempFolder folder_;
-  std::string ini_;
-  LoadedPlugin plugin_;
 };
 
 TEST_F(SetupWindowTest, TwoResetsInARowOpenTheWindowOnTheFirstOnly) {

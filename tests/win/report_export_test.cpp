@@ -10,15 +10,12 @@
 
 namespace {
 
-class ReportThroughExports : public testing::Test {
+class ReportThroughExports : public PluginFolderTest {
  protected:
   void SetUp() override {
-    CreateDirectoryA("Plugins", nullptr);
-    // "Start" = 1 keeps an ordinary reset from opening the Setup window, which is not under test here.
-    WritePrivateProfileStringA("Settings", "Start", "1", (folder_.path() + "\\Plugins\\ZORVANT.ini").c_str());
-    ASSERT_TRUE(plugin_.Load());
+    PluginFolderTest::SetUp();
+    KeepSetupWindowShut();  // not under test here
   }
-  void TearDown() override { plugin_.Unload(); }
 
   // The worked example: three scoring contacts with prefixes P, P, Q and a dupe in the first tour, P again
   // in the second; one of them in BPSK63 on 40 m.
@@ -44,9 +41,6 @@ class ReportThroughExports : public testing::Test {
     q.exchRcvd = "123";
     ASSERT_EQ(CallAdd(plugin_, q), 1);
   }
-
-  TempFolder folder_;
-  LoadedPlugin plugin_;
 };
 
 TEST_F(ReportThroughExports, TextReportLeavesTheStatusAlone) {
@@ -67,8 +61,7 @@ TEST_F(ReportThroughExports, TextReportLeavesTheStatusAlone) {
                "Score = 10 * 4  = 40 \r\n");
   EXPECT_EQ(status, 0x5a5a);
   char claimed[32] = "";
-  GetPrivateProfileStringA("Settings", "Claimed", "", claimed, sizeof claimed,
-                           (folder_.path() + "\\Plugins\\ZORVANT.ini").c_str());
+  GetPrivateProfileStringA("Settings", "Claimed", "", claimed, sizeof claimed, ini_.c_str());
   EXPECT_STREQ(claimed, "40");
   EXPECT_EQ(GetFileAttributesA("MYCALL.cbr"), INVALID_FILE_ATTRIBUTES);
 }

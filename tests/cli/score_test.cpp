@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/cli_score.h"
+#include "tests/support/test_support.h"
+
+namespace host {
+namespace {
+
+using zorvant::testing::ReadFileBytes;
+using zorvant::testing::WriteFileBytes;
+
+const std::string kData = std::string(ZORVANT_SOURCE_DIR) + "/data/";
+
+// The command line the golden files were made with: the bundled log and the options in its .args file.
+std::vector<std::string> GoldenArgs(const std::string& log) {
+  std::vector<std::string> args = {"score", log};
+  std::ifstream in(kData + "sample-contest.args");
+  for (std::string line; std::getline(in, line);) args.push_back(line);
+  return args;
+}
+
+struct Outcome {
+  int code = -1;
+  std::string out, err;
+};
+
+Outcome Score(std::vector<std::string> args) {
+  std::vector<char*> argv = {const_cast<char*>("zorvant")};
+  for (std::string& a : args) argv.push_back(&a[0]);
+  RunOptions options;
+  std::string error;
+  Outcome run;
+  if (!ParseRunOptions(static_cast<int>(argv.size()), argv.data(), 2, false, &options, &error)) {
+    run.code = kBadUsage;
+    run.err = error;
+    return run;
+  }
+  std::ostringstream out, err;
+  run.code = RunScore(options, out, err);
+  run.out = out.str();
+  run.err = err.str();
+  return run;
+}
+
+class ScoreTest : public zorvant::testing::InTempDir {
+ protected:
+  void SetUp() override {
+    InTempDir::SetUp();
+    // The host identifies itself in its own ini file, which the plug-in finds in the current folder.
+    WriteFileBytes("Tarq2.ini", "[Program]\r\nTarq=stand-in 1.0\r\n");
+  }
+};
+
+TEST_F(ScoreTest, BundledLogGivesTheGoldenReportAndCabrilloFile) {
+  const Outcome run = Score(GoldenArgs(kData + "sample-contest.adi"));
+  ASSERT_EQ(run.code, kScored) << run.err;
+  EXPECT_EQ(run.out, ReadFileBytes(kData + "sample-contest.report.txt") + "File produced: UA3XYZ.cbr\n");
+  EXPECT_EQ(ReadFileBytes("UA3XYZ.cbr"), ReadFileBytes(kData + "sample-contest.cbr"));
+  EXPECT_NE(run.err.find("4 rejected (see BadQSO_StatsZORVANT_14_03_2026.txt)"), std::string::npos)
+      << run.err;
+
+  std::vector<std::string> html = GoldenArgs(kData + "sample-contest.adi");
+  html.push_back("--html");
+  EXPECT_EQ(Score(html).out,
+            ReadFileBytes(kData + "sample-contest.report.html") + "File produced: UA3XYZ.cbr\n");
+}
+
+TEST_F(ScoreTest, RefusesWhatItCannotScore) {
+  WriteFileBytes("binary.adi", std::string("\x7f"
+                                           "ELF\x01\x01\x00\x00\xff\xfe",
+                                           10));
+  WriteFileBytes("nocall.adi",
+                 "<CALL:5>DL1AB<QSO_DATE:8>20260314<TIME_ON:4>1401<BAND:3>80m<MODE:4>RTTY<EOR>");
+  const std::string log = kData + "sample-contest.adi";
+  const struct {
+    std::vector<std::string> args;
+    int code;
+    const char* reason;
+  } cases[] = {
+      {{"score", "missing.adi"}, kUnreadableLog, "missing.adi"},
+      {{"score", "binary.adi"}, kUnreadableLog, "neither an ADIF nor a Cabrillo log"},
+      {{"score", "nocall.adi"}, kBadUsage, "give --call"},
+      {{"score", log, "--start", "2026-13-01 14:00"}, kBadUsage, "--start wants"},
+      {{"score", log, "--start", "14:00"}, kBadUsage, "--start wants"},
+      {{"score", log, "--bogus"}, kBadUsage, "unknown option --bogus"},
+      {{"score", log, "--name"}, kBadUsage, "--name needs a value"},
+      {{"score", log, log}, kBadUsage, "one log file only"},
+      {{"score"}, kBadUsage, "no log file given"},
+  };
+  for (const auto& c : cases) {
+    const Outcome run = Score(c.args);
+    EXPECT_EQ(run.code, c.code) << c.reason;
+    EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+  }
+}
+
+TEST_F(ScoreTest, DefaultsComeFromTheLog) {
+  // Own call from STATION_CALLSIGN, the start from the hour of the earliest contact.
+  WriteFileBytes(
+      "log.adi",
+      "<STATION_CALLSIGN:6>ua3xyz<CALL:5>DL1AB<QSO_DATE:8>20260314<TIME_ON:4>1612<BAND:3>80m"
+      "<MODE:4>RTTY<STX:3>001<SRX:2>12<EOR>"
+      "<CALL:5>DL1AB<QSO_DATE:8>20260314<TIME_ON:4>1401<BAND:3>80m<MODE:4>RTTY<STX:3>002<SRX:2>13<EOR>");
+  const Outcome run = Score({"score", "log.adi"});
+  ASSERT_EQ(run.code, kScored) << run.err;
+  EXPECT_EQ(run.out.substr(0, run.out.find("Band")),
+            "  ZORVANT Contest 14.03.2026 \r\n     Contestant: UA3XYZ\r\n");
+  // 14:00 start: the 16:12 contact is in the second tour, so the two are no dupes.
+  EXPECT_NE(run.out.find("80m\t 2\t  4\t    2\r\n"), std::string::npos) << run.out;
+}
+
+}  // namespace
+}  // namespace host
