@@ -115,5 +115,23 @@ TEST_F(ScoreTest, DefaultsComeFromTheLog) {
   EXPECT_NE(run.out.find("80m\t 2\t  4\t    2\r\n"), std::string::npos) << run.out;
 }
 
+// Logs of other contests, as operators have them: every one is read and scored, and what the plug-in cannot
+// use is said rather than hidden.
+TEST_F(ScoreTest, ReadsEveryRealLogItIsGiven) {
+  const std::string folder = std::string(ZORVANT_SOURCE_DIR) + "/tests/data/samples/";
+  for (const char* name :
+       {"FLE-2018-09-02_M0NOM-P_contest.adi", "FLE-2018-10-04_M0NOM_FT8.adi", "IARU-HF-2023_I44Z.log",
+        "IARU-HF-2025_GB0WR.log", "Minos-2021-07-06_M0KPW_144MHz.adi", "NAQP-RTTY-2022_KI2D.log"}) {
+    const Outcome run = Score({"score", folder + name});
+    EXPECT_EQ(run.code, kScored) << name << ": " << run.err;
+    EXPECT_NE(run.out.find("Score = "), std::string::npos) << name;
+    EXPECT_NE(run.err.find(" contacts read from "), std::string::npos) << name << ": " << run.err;
+  }
+  // The RTTY log is all contest modes on contest bands; the others are mostly not.
+  const Outcome rtty = Score({"score", folder + "NAQP-RTTY-2022_KI2D.log"});
+  EXPECT_NE(rtty.err.find("360 contacts read"), std::string::npos) << rtty.err;
+  EXPECT_NE(rtty.err.find("360 stored, 0 rejected"), std::string::npos) << rtty.err;
+}
+
 }  // namespace
 }  // namespace host
