@@ -32,14 +32,6 @@ struct FileCloser {
   }
 };
 
-// The text of a whole file, or false when it cannot be read.
-bool ReadAll(std::FILE* f, std::string* out) {
-  char buf[8192];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out->append(buf, n);
-  return !std::ferror(f);
-}
-
 // Whether a bad-QSO line was written for the contact with this worked callsign and date-and-time text. The
 // line's fields are joined by two blanks (an empty field leaves four), so splitting at each pair of blanks
 // in turn recovers them; a field that itself holds two blanks shifts the rest and the line is kept.
@@ -151,18 +143,15 @@ int Contest::RemoveData(const QsoArgs& q, Shell& shell) {
 void Contest::RemoveBadQsoLines(const std::string& call, const std::string& dateTime) {
   if (badQsoFileName.empty()) return;
   std::string kept = std::string(kBadQsoHeader) + kLineEnd;
-  std::FILE* in = platform_.OpenShared(badQsoFileName, "rb");
-  if (in) {
-    std::string text;
-    const bool ok = ReadAll(in, &text);
-    std::fclose(in);
-    if (!ok) return;  // rewriting from a partial read would lose the lines not read
+  std::string text;
+  if (ReadWholeFile(platform_, badQsoFileName, &text)) {
     const std::vector<std::string> lines = SplitLines(text);
     for (std::size_t n = 1; n < lines.size(); ++n) {  // line 0 is the header, written afresh above
       if (!IsLineOf(lines[n], call, dateTime)) kept.append(lines[n]).append(kLineEnd);
     }
   } else if (platform_.FileExists(badQsoFileName)) {
-    return;  // there but unreadable: leave the operator's lines alone
+    // There but unreadable, or read only in part: rewriting would lose the operator's lines.
+    return;
   }
   RewriteFile(platform_, badQsoFileName, kept);
 }
@@ -175,11 +164,8 @@ void Contest::ReadHostId(const std::string& pattern) {
     return;
   }
   // The host keeps its ini in its own folder, which is the current one; the search only tells it exists.
-  std::FILE* f = platform_.OpenShared("Tarq2.ini", "rb");
-  if (!f) return;
   std::string text;
-  ReadAll(f, &text);
-  std::fclose(f);
+  if (!ReadWholeFile(platform_, "Tarq2.ini", &text)) return;
   for (const std::string& line : SplitLines(text)) {
     if (line.find("Tarq=") != std::string::npos) {
       hostId = line.substr(5);

@@ -34,7 +34,6 @@ const HeaderOption kHeaderOptions[] = {
     {"--header-call", &CabrilloFields::callsign, IDC_CAB_CALLSIGN,
      "CALLSIGN line and own call of the QSO lines (default: --call)"},
 };
-const std::size_t kHeaderOptionCount = sizeof kHeaderOptions / sizeof kHeaderOptions[0];
 const int kSoapboxControl = IDC_CAB_SOAPBOX;
 
 bool ParseRunOptions(int argc, char** argv, int first, bool withDll, RunOptions* out, std::string* error) {

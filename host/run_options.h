@@ -21,7 +21,6 @@ struct HeaderOption {
   const char* help;
 };
 extern const HeaderOption kHeaderOptions[];
-extern const std::size_t kHeaderOptionCount;
 extern const int kSoapboxControl;
 
 struct RunOptions {

@@ -8,32 +8,31 @@ namespace {
 // The message text of a message box is the control with this id.
 const int kMessageBoxText = 0xFFFF;
 
-HWND FindOwnWindow(const std::string& title) {
-  HWND w = nullptr;
-  while ((w = FindWindowExA(nullptr, w, nullptr, title.c_str())) != nullptr) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    if (pid == GetCurrentProcessId() && IsWindowVisible(w)) return w;
-  }
-  return nullptr;
-}
-
 }  // namespace
+
+HWND WaitForOwnWindow(const std::string& title, DWORD ms) {
+  for (DWORD waited = 0;; waited += 20) {
+    HWND w = nullptr;
+    while ((w = FindWindowExA(nullptr, w, nullptr, title.c_str())) != nullptr) {
+      DWORD pid = 0;
+      GetWindowThreadProcessId(w, &pid);
+      if (pid == GetCurrentProcessId() && IsWindowVisible(w)) return w;
+    }
+    if (waited >= ms) return nullptr;
+    Sleep(20);
+  }
+}
 
 Operator::Operator(const std::string& title, std::function<void(HWND)> fill, DWORD ms)
     : thread_([this, title, fill = std::move(fill), ms] {
-        for (DWORD waited = 0; waited < ms; waited += 20) {
-          if (HWND w = FindOwnWindow(title)) {
-            if (fill) fill(w);
-            char text[1024] = "";
-            GetDlgItemTextA(w, kMessageBoxText, text, sizeof text);
-            message_ = text;
-            answered_ = true;
-            SendMessageA(w, WM_COMMAND, IDOK, 0);
-            return;
-          }
-          Sleep(20);
-        }
+        HWND w = WaitForOwnWindow(title, ms);
+        if (!w) return;
+        if (fill) fill(w);
+        char text[1024] = "";
+        GetDlgItemTextA(w, kMessageBoxText, text, sizeof text);
+        message_ = text;
+        answered_ = true;
+        SendMessageA(w, WM_COMMAND, IDOK, 0);
       }) {}
 
 Operator::~Operator() {

@@ -11,6 +11,10 @@
 
 namespace host {
 
+// A visible top-level window of this process titled exactly `title`, waiting up to `ms` for it; null if none
+// comes. A dialog is shown only once its controls are filled, so it is ready to be typed into.
+HWND WaitForOwnWindow(const std::string& title, DWORD ms);
+
 class Operator {
  public:
   // Waits up to `ms` for a visible top-level window of this process titled exactly `title`, lets `fill`

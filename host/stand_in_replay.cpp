@@ -31,15 +31,11 @@ const char* Verdict(int check) {
 // Types the header fields into the dialog's controls as an operator would; the drop-down boxes take the
 // typed text in their edit field.
 void TypeIntoHeaderDialog(HWND dialog, const RunOptions& options) {
+  for (const auto& [option, text] : options.header) SetDlgItemTextA(dialog, option->control, text.c_str());
+  if (options.soapbox.empty()) return;
   zorvant::CabrilloFields typed;
-  TypeHeader(options, typed);
-  for (std::size_t i = 0; i < kHeaderOptionCount; ++i) {
-    const HeaderOption& h = kHeaderOptions[i];
-    for (const auto& given : options.header) {
-      if (given.first == &h) SetDlgItemTextA(dialog, h.control, (typed.*(h.field)).c_str());
-    }
-  }
-  if (!options.soapbox.empty()) SetDlgItemTextA(dialog, kSoapboxControl, typed.soapbox.c_str());
+  TypeHeader(options, typed);  // joins the soapbox lines as the multi-line box holds them
+  SetDlgItemTextA(dialog, kSoapboxControl, typed.soapbox.c_str());
 }
 
 }  // namespace

@@ -175,8 +175,7 @@ TEST(AdifTest, ReadAdifFile) {
 
 // The demo log must replay in full: every QSO readable, its frequency inside its band.
 TEST(AdifTest, BundledSampleLogIsComplete) {
-  const std::string here = __FILE__;
-  const std::string path = here.substr(0, here.rfind("tests/host/")) + "data/sample-contest.adi";
+  const std::string path = std::string(ZORVANT_SOURCE_DIR) + "/data/sample-contest.adi";
   std::vector<AdifRecord> records;
   ASSERT_TRUE(ReadAdifFile(path, &records)) << path;
   ASSERT_GE(records.size(), 30u);

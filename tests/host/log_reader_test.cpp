@@ -14,10 +14,7 @@
 namespace host {
 namespace {
 
-std::string SourceDir() {
-  const std::string here = __FILE__;
-  return here.substr(0, here.rfind("tests/host/"));
-}
+std::string SourceDir() { return std::string(ZORVANT_SOURCE_DIR) + "/"; }
 
 std::string Sample(const std::string& name) { return SourceDir() + "tests/data/samples/" + name; }
 

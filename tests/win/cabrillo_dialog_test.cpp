@@ -12,23 +12,13 @@
 
 #include "cabrillo/header.h"
 #include "gtest/gtest.h"
+#include "host/stand_in_operator.h"
 #include "resources/resource.h"
 #include "tests/win/child.h"
 
 namespace {
 
-// A top-level window of this process with this caption, waiting up to `ms` for it; null if none appears.
-HWND WaitForOwnWindow(const char* caption, DWORD ms) {
-  for (DWORD waited = 0;; waited += 20) {
-    HWND w = FindWindowA("#32770", caption);
-    DWORD pid = 0;
-    if (w) GetWindowThreadProcessId(w, &pid);
-    // Shown only once WM_INITDIALOG has filled the controls.
-    if (w && pid == GetCurrentProcessId() && IsWindowVisible(w)) return w;
-    if (waited >= ms) return nullptr;
-    Sleep(20);
-  }
-}
+using host::WaitForOwnWindow;
 
 std::string Text(HWND dialog, int id) {
   char buf[4096] = {};
