@@ -4,12 +4,18 @@ enable_language(RC)
 set(ZORVANT_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 add_compile_definitions(NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
 
+# The window-system side of ui/ (files named *_win32.cpp): the plug-in's windows, drawing and the host
+# automation client. A library of its own so that the Windows tests drive these pieces directly too.
+file(GLOB ZORVANT_WINUI_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/ui/*_win32.cpp)
+add_library(zorvant_winui STATIC ${ZORVANT_WINUI_SOURCES} ${CMAKE_SOURCE_DIR}/ui/host_link.h)
+set_target_properties(zorvant_winui PROPERTIES LINKER_LANGUAGE CXX)
+target_link_libraries(zorvant_winui PUBLIC zorvant_ui user32 gdi32 ole32 oleaut32 uuid)
+
 file(GLOB ZORVANT_PLUGIN_SOURCES CONFIGURE_DEPENDS
-  ${CMAKE_SOURCE_DIR}/plugin/*.cpp ${CMAKE_SOURCE_DIR}/cabrillo/*_win32.cpp ${CMAKE_SOURCE_DIR}/report/*_win32.cpp
-  ${CMAKE_SOURCE_DIR}/ui/*.cpp)
+  ${CMAKE_SOURCE_DIR}/plugin/*.cpp ${CMAKE_SOURCE_DIR}/cabrillo/*_win32.cpp ${CMAKE_SOURCE_DIR}/report/*_win32.cpp)
 add_library(Stats SHARED ${ZORVANT_PLUGIN_SOURCES} plugin/stats.def resources/stats.rc)
 set_target_properties(Stats PROPERTIES PREFIX "" OUTPUT_NAME Stats)
-target_link_libraries(Stats PRIVATE zorvant_engine)
+target_link_libraries(Stats PRIVATE zorvant_winui zorvant_engine)
 target_link_options(Stats PRIVATE ${ZORVANT_STATIC_RUNTIME})
 target_link_libraries(Stats PRIVATE user32 gdi32 ole32 oleaut32)
 
@@ -19,7 +25,7 @@ if(ZORVANT_HOST_SOURCES)
   add_executable(zorvant_host ${ZORVANT_HOST_SOURCES})
   target_include_directories(zorvant_host PRIVATE ${CMAKE_SOURCE_DIR})
   target_link_options(zorvant_host PRIVATE ${ZORVANT_STATIC_RUNTIME})
-  target_link_libraries(zorvant_host PRIVATE user32 ole32 oleaut32)
+  target_link_libraries(zorvant_host PRIVATE user32 gdi32 ole32 oleaut32 uuid)
 endif()
 
 # GoogleTest from Debian's source package, built with this toolchain.
@@ -34,7 +40,7 @@ file(GLOB ZORVANT_WIN_TEST_SOURCES CONFIGURE_DEPENDS
 list(FILTER ZORVANT_WIN_TEST_SOURCES EXCLUDE REGEX "/host/(stand_in|cli[^/]*)\\.cpp$")
 add_executable(win_tests ${ZORVANT_WIN_TEST_SOURCES})
 target_include_directories(win_tests PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(win_tests PRIVATE zorvant_engine gtest user32 gdi32 ole32 oleaut32)
+target_link_libraries(win_tests PRIVATE zorvant_winui zorvant_engine gtest user32 gdi32 ole32 oleaut32 uuid)
 target_link_options(win_tests PRIVATE ${ZORVANT_STATIC_RUNTIME})
 add_dependencies(win_tests Stats)
 # The tests find the bundled log and its golden files beside them, as on a Windows machine without the tree.

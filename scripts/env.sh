@@ -1,6 +1,7 @@
 # Sourced by the other scripts: where things are built and how Wine runs.
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="$root/build"
+# ZORVANT_BUILD puts the build trees and the Wine prefix elsewhere (one per concurrent run).
+build="${ZORVANT_BUILD:-$root/build}"
 export WINEPREFIX="$build/wineprefix"
 export WINEDEBUG=-all
 # Wine's .NET and HTML add-ons cannot be downloaded here, and nothing of ours needs them.
