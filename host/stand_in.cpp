@@ -4,6 +4,7 @@
 // plug-in reads and writes its files in the current folder.
 #include <fcntl.h>
 #include <io.h>
+#include <objbase.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <iterator>
 #include <string>
 
+#include "host/automation_object.h"
 #include "host/host_abi.h"
 #include "host/log_reader.h"
 #include "host/plugin_loader.h"
@@ -67,13 +69,22 @@ void CloseSetupWindow() {
   for (int waited = 0; waited < 10000 && !window; waited += 50) {
     EnumWindows(FindSetupWindow, reinterpret_cast<LPARAM>(&window));
     if (!window && !GetModuleHandleA("Stats.dll")) return;  // no window and already unloaded
-    if (!window) Sleep(50);
+    if (!window) PumpFor(50);
   }
   if (!window) return;
   PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-  for (int waited = 0; waited < 10000 && GetModuleHandleA("Stats.dll"); waited += 50) Sleep(50);
+  // The window may be calling into this thread's automation object as it goes: keep answering.
+  PumpUntil([] { return !GetModuleHandleA("Stats.dll"); }, 10000);
   std::printf("Setup window closed; the plug-in %s\n",
               GetModuleHandleA("Stats.dll") ? "is still loaded" : "has unloaded itself");
+}
+
+void PrintAutomation(const HostObject& object) {
+  std::printf("automation %s, callsign read %d times, frequency read %d times, %zu macro%s",
+              object.attached() ? "attached by the plug-in" : "never attached", object.callReads(),
+              object.frequencyReads(), object.macros().size(), object.macros().size() == 1 ? "" : "s");
+  for (const std::wstring& macro : object.macros()) std::printf(" %ls", macro.c_str());
+  std::printf("\n");
 }
 
 int Run(const RunOptions& options) {
@@ -113,8 +124,12 @@ int Run(const RunOptions& options) {
   std::printf("contest    own call %s, start %04d-%02d-%02d %02d:%02d UTC%s\n", ownCall.c_str(), start.year,
               start.month, start.day, start.hour, start.minute, options.cabrillo ? ", export pass" : "");
 
+  // The host's automation object, which the plug-in's Setup window attaches to and polls.
+  HostObject object;
+  const bool published = object.Publish();
+  if (!published) std::printf("automation Tarq2.Application could not be published\n");
   const ReplayOutcome outcome =
-      Replay(plugin, options, log.contacts, start, ownCall, options.trace ? stdout : nullptr);
+      Replay(plugin, options, log.contacts, start, ownCall, options.trace ? stdout : nullptr, &object);
   if (options.cabrillo) {
     std::printf("header     %s\n", outcome.headerAnswered ? "dialog confirmed" : "dialog did not come");
   }
@@ -128,6 +143,10 @@ int Run(const RunOptions& options) {
 
   plugin.Unload();
   CloseSetupWindow();
+  if (published) {
+    PrintAutomation(object);
+    object.Withdraw();
+  }
   return kDone;
 }
 
@@ -150,5 +169,9 @@ int main(int argc, char** argv) {
     host::Usage(stdout);
     return host::kDone;
   }
-  return host::Run(options);
+  // The host's own thread: its automation object lives in this apartment.
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const int code = host::Run(options);
+  CoUninitialize();
+  return code;
 }

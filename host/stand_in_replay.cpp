@@ -48,7 +48,7 @@ COleDateTime ToOle(const QsoTime& t) {
 
 ReplayOutcome Replay(const PluginLoader& plugin, const RunOptions& options,
                      const std::vector<LogContact>& contacts, const QsoTime& start,
-                     const std::string& ownCall, std::FILE* trace) {
+                     const std::string& ownCall, std::FILE* trace, HostObject* object) {
   ReplayOutcome out;
   if (options.html) plugin.setVersion("stand-in");
 
@@ -70,6 +70,11 @@ ReplayOutcome Replay(const PluginLoader& plugin, const RunOptions& options,
     COleDateTime time = ToOle(c.time);
     COleDateTime unused[3] = {{0.0, 2}, {0.0, 2}, {0.0, 2}};
     char out1[256] = {}, out2[256] = {};
+    if (object) {
+      object->SetEnteredCallAnsi(c.call);
+      object->SetFrequency(c.freqHz);
+      PumpFor(0);
+    }
     const int check = plugin.CheckCall0(c.call.c_str(), 0, 0, c.mode.c_str(), "", "", "", "", "", "", "", "",
                                         c.prefix.c_str(), c.countryPrefix.c_str(), 0, 0, 0, 0.0, 0.0, "", "",
                                         "", "", "", c.band.c_str(), c.band.c_str(), out1, out2);
@@ -78,6 +83,7 @@ ReplayOutcome Replay(const PluginLoader& plugin, const RunOptions& options,
         own.c_str(), c.call.c_str(), &time, &unused[0], &unused[1], &unused[2], 0, c.freqHz, c.mode.c_str(),
         c.rstSent.c_str(), c.rstRcvd.c_str(), c.exchSent.c_str(), c.exchRcvd.c_str(), "", "", "", "", "", "",
         "", "", c.prefix.c_str(), c.countryPrefix.c_str(), 0, 0, 0, 0.0, 0.0, "", "", "", c.band.c_str(), "");
+    if (object) PumpFor(0);
     if (check >= 0 && check <= 4) ++out.verdicts[check];
     (added == 1 ? out.stored : out.rejected)++;
     if (trace) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "host/automation_object.h"
 #include "host/host_abi.h"
 #include "host/log_reader.h"
 #include "host/plugin_loader.h"
@@ -31,10 +32,12 @@ struct ReplayOutcome {
 
 // ResetStats0 (an export pass with --cabrillo, the header dialog answered with the options' fields), then per
 // contact CheckCall0 and AddData0 in log order, then GetResult0 (the "Output" box answered). `trace`, when
-// not null, gets one line per contact.
+// not null, gets one line per contact. `object`, when not null, is the host's automation object, owned by
+// this thread: before each contact it shows the contact's callsign as typed and its frequency as tuned, and
+// this thread pumps messages between contacts so that the plug-in's calls into it get through.
 ReplayOutcome Replay(const PluginLoader& plugin, const RunOptions& options,
                      const std::vector<LogContact>& contacts, const QsoTime& start,
-                     const std::string& ownCall, std::FILE* trace);
+                     const std::string& ownCall, std::FILE* trace, HostObject* object = nullptr);
 
 }  // namespace host
 

@@ -1,11 +1,13 @@
 // The Setup thread: it carries the plug-in's own windows in a modal dialog loop of its own, so they stay
 // responsive while the host's thread is busy in an export.
+#include <objbase.h>
 #include <windows.h>
 
 #include <string>
 
 #include "plugin/plugin.h"
 #include "resources/resource.h"
+#include "ui/automation_win32.h"
 
 namespace zorvant {
 namespace {
@@ -30,9 +32,27 @@ void DrawPlainButton(const DRAWITEMSTRUCT& item) {
   DrawTextA(item.hDC, text, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 }
 
+HostAutomation* HostOf(HWND dialog) {
+  return reinterpret_cast<HostAutomation*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+}
+
+// Follows what the operator types and where the radio is tuned. The host's answers are read without the
+// engine lock: the host's thread may be waiting for that lock inside an export, and it must pump messages for
+// these calls to arrive.
+void Refresh(HWND dialog) {
+  if (HostAutomation* host = HostOf(dialog); host && host->attached()) {
+    host->EnteredCall();
+    host->Frequency();
+  }
+  std::lock_guard<std::mutex> lock(EngineLock());
+  TheContest().refreshPending = 1;
+}
+
 INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG: {
+      SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
+      if (HostAutomation* host = HostOf(dialog)) host->Attach();
       std::string year;
       {
         std::lock_guard<std::mutex> lock(EngineLock());
@@ -56,7 +76,7 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
           return TRUE;
       }
       return FALSE;
-    case kRefreshMessage: return TRUE;
+    case kRefreshMessage: Refresh(dialog); return TRUE;
   }
   return FALSE;
 }
@@ -69,14 +89,27 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 DWORD WINAPI SetupThreadMain(LPVOID param) {
   HMODULE self = static_cast<HMODULE>(param);
   // The start routine runs one Setup thread at a time, so no other Setup window can be open here.
-  DialogBoxParamA(ModuleInstance(), MAKEINTRESOURCEA(IDD_SETUP), /*hWndParent=*/nullptr, SetupDialogProc,
-                  /*dwInitParam=*/0);
+  {
+    // Attached as the window opens; let go here, on this thread, before its COM apartment ends.
+    HostAutomation host;
+    DialogBoxParamA(ModuleInstance(), MAKEINTRESOURCEA(IDD_SETUP), /*hWndParent=*/nullptr, SetupDialogProc,
+                    reinterpret_cast<LPARAM>(&host));
+  }
   {
     std::lock_guard<std::mutex> lock(EngineLock());
     g_setup.window = nullptr;
     g_setup.running = false;
   }
   FreeLibraryAndExitThread(self, 0);
+}
+
+// The Setup thread may be inside a call to the host's automation object, which lives on the host's thread
+// (this one) and runs only while this thread pumps messages. A plain wait would then never return, so wait
+// the way COM waits in an apartment: letting calls in. A thread without COM has no object to call into.
+void WaitLettingHostCallsIn(HANDLE thread) {
+  DWORD index = 0;
+  const HRESULT hr = CoWaitForMultipleHandles(/*dwFlags=*/0, INFINITE, 1, &thread, &index);
+  if (FAILED(hr)) WaitForSingleObject(thread, INFINITE);
 }
 
 }  // namespace
@@ -102,7 +135,7 @@ void CloseRoutine() {
   }
   // Posted, not sent: the wait below covers it, and the Setup thread may be busy calling this thread.
   if (window) PostMessageA(window, WM_CLOSE, 0, 0);
-  WaitForSingleObject(thread, INFINITE);
+  WaitLettingHostCallsIn(thread);
   CloseHandle(thread);
 }
 

@@ -15,4 +15,18 @@ wine_ready() {
   # A server left from an earlier run lingers for a few seconds; a program that connects just as it quits
   # dies with "wine client error". Let it finish first.
   wineserver -w || true
+  register_host_class
+}
+
+# The host stand-in publishes the host's automation object under this ProgID; Wine finds the class only under
+# HKEY_CLASSES_ROOT. The class id is the stand-in's own (host/automation_object.h).
+host_clsid='{5E0B6A3C-2F41-4C8E-9D27-7A1F3B64C0D5}'
+register_host_class() {
+  if grep -q '^\[Software\\\\Classes\\\\Tarq2.Application\\\\CLSID\]' "$WINEPREFIX/system.reg" 2>/dev/null; then
+    return
+  fi
+  echo "setup: registering Tarq2.Application in the Wine prefix"
+  wine reg add 'HKCR\Tarq2.Application\CLSID' /ve /d "$host_clsid" /f >/dev/null 2>&1 || true
+  wine reg add "HKCR\\CLSID\\$host_clsid\\ProgID" /ve /d 'Tarq2.Application' /f >/dev/null 2>&1 || true
+  wineserver -w || true
 }
