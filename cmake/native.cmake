@@ -8,9 +8,9 @@ file(GLOB_RECURSE ZORVANT_NATIVE_TEST_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/tests/*_test.cpp ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
 list(FILTER ZORVANT_NATIVE_TEST_SOURCES EXCLUDE REGEX "/tests/win/")
 # The host's portable pieces (log reading, callsign prefixes), shared by the stand-in and the CLI.
-# Everything in host/ but the Windows stand-in, its loader and the CLI's own files.
+# Everything in host/ but the Windows stand-in (its loader and automation object) and the CLI's own files.
 file(GLOB ZORVANT_HOSTLOG_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/host/*.cpp)
-list(FILTER ZORVANT_HOSTLOG_SOURCES EXCLUDE REGEX "/(stand_in|plugin_loader|cli)[^/]*\\.cpp$")
+list(FILTER ZORVANT_HOSTLOG_SOURCES EXCLUDE REGEX "/(stand_in|plugin_loader|automation_object|cli)[^/]*\\.cpp$")
 add_library(zorvant_hostlog STATIC ${ZORVANT_HOSTLOG_SOURCES})
 target_include_directories(zorvant_hostlog PUBLIC ${CMAKE_SOURCE_DIR})
 
