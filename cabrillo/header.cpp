@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstddef>
+#include <cstring>
 
 #include "engine/contest.h"
 #include "platform/platform.h"
@@ -73,6 +74,19 @@ std::string AddressFileForm(const std::string& typed) {
   return ReplaceAll(ReplaceAll(typed, kCrText, "\r\nADDRESS: "), kLfText, "");
 }
 
+const char* const kDeviceNames[] = {"CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4",
+                                    "COM5", "COM6", "COM7", "COM8", "COM9", "LPT1", "LPT2", "LPT3",
+                                    "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
+
+bool EqualsNoCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+      return false;
+  }
+  return true;
+}
+
 bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
   if (prefix.size() > text.size()) return false;
   for (std::size_t i = 0; i < prefix.size(); ++i) {
@@ -87,18 +101,35 @@ bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
 
 std::string ReplaceAll(std::string text, const std::string& find, const std::string& replacement) {
   if (find.empty() || find == replacement) return text;
-  for (std::size_t pos = text.find(find); pos != std::string::npos;
-       pos = text.find(find, pos + replacement.size())) {
-    text.replace(pos, find.size(), replacement);
+  // One pass into a new text: replacing in place would move the whole rest of the text at every find.
+  std::string out;
+  std::size_t from = 0;
+  for (std::size_t pos = text.find(find); pos != std::string::npos; pos = text.find(find, from)) {
+    out.append(text, from, pos - from).append(replacement);
+    from = pos + find.size();
   }
-  return text;
+  if (from == 0) return text;
+  return out.append(text, from, std::string::npos);
 }
 
 std::string CabrilloFileBase(const std::string& callsign) {
   std::string base = ReplaceAll(ReplaceAll(callsign, "/", "_"), "\\", "_");
   const std::size_t first = base.find_first_not_of(kWhiteSpace);
   if (first == std::string::npos) return "QLMB";
-  return base.substr(first, base.find_last_not_of(kWhiteSpace) - first + 1);
+  base = base.substr(first, base.find_last_not_of(kWhiteSpace) - first + 1);
+  // What Windows refuses in a name; a colon would also name a drive, and so another folder.
+  for (char& c : base) {
+    if (static_cast<unsigned char>(c) < 0x20 || std::strchr("<>:\"|?*", c)) c = '_';
+  }
+  // A device name stands for the device whatever extension follows ("AUX.cbr" is AUX), in any letter case
+  // and with blanks after it: the name gets a "_" right after that part.
+  const std::size_t dot = base.find('.');
+  std::string stem = base.substr(0, dot);
+  stem.erase(stem.find_last_not_of(' ') + 1);
+  for (const char* device : kDeviceNames) {
+    if (EqualsNoCase(stem, device)) return base.insert(stem.size(), "_");
+  }
+  return base;
 }
 
 const std::vector<std::string>& HeaderChoices(Field field) {

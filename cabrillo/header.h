@@ -24,7 +24,9 @@ class Shell;
 std::string ReplaceAll(std::string text, const std::string& find, const std::string& replacement);
 
 // The Cabrillo file's name without folder and extension: the callsign with "/" and "\" turned into "_" and
-// white space trimmed at both ends; "QLMB" when nothing is left.
+// white space trimmed at both ends; "QLMB" when nothing is left. Every other character Windows forbids in a
+// name becomes "_" too, and a reserved device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9) gets a "_" after it,
+// so the file is always a plain file in the current folder.
 std::string CabrilloFileBase(const std::string& callsign);
 
 // Runs the header steps for an export pass. Sets the callsign and the file base from `callsign`, loads the

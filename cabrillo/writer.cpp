@@ -6,6 +6,35 @@
 #include "engine/string_printf.h"
 
 namespace zorvant {
+namespace {
+
+// A value that has one line of the file to itself: a line break in it would start a line of its own, a fake
+// QSO line or an early END-OF-LOG, so each CR or LF becomes a blank.
+std::string OneLine(std::string value) {
+  for (char& c : value) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return value;
+}
+
+// A multi-line value in file form: each further line is introduced by CR LF and the tag. A line break that
+// came any other way (a bare CR or LF, or a line without the tag) starts a tagged line all the same.
+std::string TaggedLines(const std::string& value, const std::string& tag) {
+  std::string out;
+  for (std::size_t pos = 0;;) {
+    const std::size_t end = value.find_first_of("\r\n", pos);
+    const std::string line = value.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+    if (pos > 0) {
+      out += "\r\n";
+      if (line.compare(0, tag.size(), tag) != 0) out += tag;
+    }
+    out += line;
+    if (end == std::string::npos) return out;
+    pos = end + (value.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+  }
+}
+
+}  // namespace
 
 const char* CabrilloModeCode(const std::string& mode) {
   if (mode == "RTTY") return "RY";
@@ -17,9 +46,10 @@ std::string CabrilloQsoLine(int freqKHz, const std::string& modeCode, const OleD
                             const std::string& ownCall, const std::string& rstSent,
                             const std::string& exchSent, const std::string& call, const std::string& rstRcvd,
                             const std::string& exchRcvd) {
-  return StringPrintf("QSO: %5i %2s %s %-13s %-3s %-6s %-13s %-3s %s\r\n", freqKHz, modeCode.c_str(),
-                      Format(time, "%Y-%m-%d %H%M").c_str(), ownCall.c_str(), rstSent.c_str(),
-                      exchSent.c_str(), call.c_str(), rstRcvd.c_str(), exchRcvd.c_str());
+  return StringPrintf("QSO: %5i %2s %s %-13s %-3s %-6s %-13s %-3s %s\r\n", freqKHz, OneLine(modeCode).c_str(),
+                      Format(time, "%Y-%m-%d %H%M").c_str(), OneLine(ownCall).c_str(),
+                      OneLine(rstSent).c_str(), OneLine(exchSent).c_str(), OneLine(call).c_str(),
+                      OneLine(rstRcvd).c_str(), OneLine(exchRcvd).c_str());
 }
 
 void AddCabrilloQso(CabrilloExport& out, const std::string& call, int freqKHz, const std::string& modeCode,
@@ -62,7 +92,9 @@ std::string CabrilloFileText(const CabrilloExport& log, int claimedScore, const 
   };
   std::string text = "START-OF-LOG: 3.0\r\n";
   for (const auto& [tag, value] : header) {
-    text.append(tag).append(": ").append(*value).append("\r\n");
+    const std::string prefix = std::string(tag) + ": ";
+    const bool multiLine = value == &log.address || value == &log.soapbox;
+    text.append(prefix).append(multiLine ? TaggedLines(*value, prefix) : OneLine(*value)).append("\r\n");
   }
   for (const std::string& line : log.qsoLines) text.append(line);
   return text.append("END-OF-LOG:\r\n");

@@ -14,7 +14,7 @@ namespace zorvant {
 const char* CabrilloModeCode(const std::string& mode);
 
 // One QSO line with its CR LF. Values that fit keep the fixed columns; a longer value is written whole and
-// moves the rest of the line to the right.
+// moves the rest of the line to the right. A CR or LF in a value is written as a blank.
 std::string CabrilloQsoLine(int freqKHz, const std::string& modeCode, const OleDate& time,
                             const std::string& ownCall, const std::string& rstSent,
                             const std::string& exchSent, const std::string& call, const std::string& rstRcvd,
@@ -26,6 +26,8 @@ void AddCabrilloQso(CabrilloExport& out, const std::string& call, int freqKHz, c
                     const std::string& rstRcvd, const std::string& exchRcvd);
 
 // The whole file: the header lines, the QSO lines as stored and "END-OF-LOG:", every line ending in CR LF.
+// Only the address and the soapbox span lines, each further line with its own tag; a CR or LF anywhere else
+// in a header value is written as a blank.
 std::string CabrilloFileText(const CabrilloExport& log, int claimedScore, const std::string& hostId);
 
 // File base and ".cbr", in the current folder.

@@ -10,7 +10,7 @@ list(FILTER ZORVANT_NATIVE_TEST_SOURCES EXCLUDE REGEX "/tests/win/")
 # The host's portable pieces (log reading, callsign prefixes), shared by the stand-in and the CLI.
 # Everything in host/ but the Windows stand-in (its loader and automation object) and the CLI's own files.
 file(GLOB ZORVANT_HOSTLOG_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/host/*.cpp)
-list(FILTER ZORVANT_HOSTLOG_SOURCES EXCLUDE REGEX "/(stand_in|plugin_loader|automation_object|cli)[^/]*\\.cpp$")
+list(FILTER ZORVANT_HOSTLOG_SOURCES EXCLUDE REGEX "/(stand_in|plugin_loader|automation_object|window_picture|cli)[^/]*\\.cpp$")
 add_library(zorvant_hostlog STATIC ${ZORVANT_HOSTLOG_SOURCES})
 target_include_directories(zorvant_hostlog PUBLIC ${CMAKE_SOURCE_DIR})
 
@@ -33,4 +33,44 @@ if(benchmark_FOUND)
     add_executable(zorvant_bench ${ZORVANT_BENCH_SOURCES})
     target_link_libraries(zorvant_bench PRIVATE zorvant_ui benchmark::benchmark_main)
   endif()
+endif()
+
+# The same engine once more under ThreadSanitizer (a build tree configured with ZORVANT_TSAN): the host's
+# thread and the Setup thread side by side. Built on request only; the test is in zorvant_tests as well.
+file(GLOB ZORVANT_THREAD_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/threads/*_test.cpp)
+add_executable(zorvant_thread_tests EXCLUDE_FROM_ALL ${ZORVANT_THREAD_TEST_SOURCES}
+  ${CMAKE_SOURCE_DIR}/tests/support/test_support.cpp)
+target_link_libraries(zorvant_thread_tests PRIVATE zorvant_engine GTest::gtest_main Threads::Threads)
+
+# Checks that build the whole tree another way, each in a build tree of its own (scripts/test.sh and
+# scripts/fuzz.sh make them under the build folder):
+#   ZORVANT_SANITIZE  every target with AddressSanitizer and UndefinedBehaviorSanitizer; any finding ends the
+#                     program with an error;
+#   ZORVANT_FUZZ      the same, plus the fuzz targets of tests/fuzz/ (clang's libFuzzer: configure with
+#                     clang++), with the libraries instrumented for them.
+option(ZORVANT_SANITIZE "Build every target with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(ZORVANT_FUZZ "Build the libFuzzer targets of tests/fuzz/ (needs clang), sanitized as ZORVANT_SANITIZE" OFF)
+if(ZORVANT_FUZZ)
+  file(GLOB ZORVANT_FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)
+  foreach(source IN LISTS ZORVANT_FUZZ_SOURCES)
+    get_filename_component(name ${source} NAME_WE)
+    add_executable(zorvant_${name} ${source})
+    target_link_libraries(zorvant_${name} PRIVATE zorvant_cli)
+    target_link_options(zorvant_${name} PRIVATE -fsanitize=fuzzer)
+  endforeach()
+endif()
+if(ZORVANT_SANITIZE OR ZORVANT_FUZZ)
+  set(ZORVANT_CHECKS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -O1 -g)
+  if(ZORVANT_FUZZ)
+    list(APPEND ZORVANT_CHECKS -fsanitize=fuzzer-no-link)
+  endif()
+  # The targets above and those of the top-level list alike.
+  get_property(ZORVANT_TARGETS DIRECTORY ${CMAKE_SOURCE_DIR} PROPERTY BUILDSYSTEM_TARGETS)
+  foreach(target IN LISTS ZORVANT_TARGETS)
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "STATIC_LIBRARY" OR type STREQUAL "EXECUTABLE")
+      target_compile_options(${target} PRIVATE ${ZORVANT_CHECKS})
+      target_link_options(${target} PRIVATE ${ZORVANT_CHECKS})
+    endif()
+  endforeach()
 endif()

@@ -32,23 +32,9 @@ struct FileCloser {
   }
 };
 
-// Whether a bad-QSO line was written for the contact with this worked callsign and date-and-time text. The
-// line's fields are joined by two blanks (an empty field leaves four), so splitting at each pair of blanks
-// in turn recovers them; a field that itself holds two blanks shifts the rest and the line is kept.
-bool IsLineOf(const std::string& line, const std::string& call, const std::string& dateTime) {
-  constexpr int kDateField = 3, kCallField = 7;
-  std::size_t pos = 0;
-  for (int field = 0; field <= kCallField; ++field) {
-    const std::size_t gap = line.find(kFieldGap, pos);
-    if (gap == std::string::npos) return false;  // the call field is always followed by a gap
-    const std::string text = line.substr(pos, gap - pos);
-    if ((field == 0 && text != "QSO:") || (field == kDateField && text != dateTime) ||
-        (field == kCallField && text != call)) {
-      return false;
-    }
-    pos = gap + 2;
-  }
-  return true;
+void AppendField(std::string& line, const char* text) {
+  line.append(kFieldGap);
+  for (const char* c = S(text); *c; ++c) line += *c == '\r' || *c == '\n' ? ' ' : *c;
 }
 
 // A decimal integer as the C library's atoi reads it: leading blanks, optional sign, digits up to the first
@@ -60,12 +46,17 @@ int LeadingInt(const std::string& text) { return static_cast<int>(std::strtol(te
 std::string BadQsoLine(const QsoArgs& q, const char* reason) {
   std::string line = "QSO:  ";
   line += std::to_string(q.freqHz / 1000);
-  line.append(kFieldGap).append(S(q.mode));
-  line.append(kFieldGap).append(Format(OleDate::From(q.time), kDateTimeFormat));
+  AppendField(line, q.mode);
+  AppendField(line, Format(OleDate::From(q.time), kDateTimeFormat).c_str());
   for (const char* field : {q.ownCall, q.rstSent, q.exchSent, q.call, q.rstRcvd, q.exchRcvd}) {
-    line.append(kFieldGap).append(S(field));
+    AppendField(line, field);
   }
   return line + reason;
+}
+
+bool IsBadQsoHeader(const std::string& line) {
+  auto trimmed = [](std::string text) { return text.erase(text.find_last_not_of(" \t") + 1); };
+  return trimmed(line) == trimmed(kBadQsoHeader);
 }
 
 Contest::Contest(Platform& platform)
@@ -83,25 +74,26 @@ void Contest::AppendBadQso(std::FILE*& file, const QsoArgs& q, const char* reaso
   std::fwrite(line.data(), 1, line.size(), file);
 }
 
+const char* Contest::Rejection(const QsoArgs& q) const {
+  if (!bandTable.Contains(S(q.band))) return kWrongBand;
+  if (!modeTable.Contains(q.mode)) return kWrongMode;
+  if (!*S(q.exchRcvd) || !*S(q.exchSent)) return kNoRxNumber;
+  return nullptr;
+}
+
 int Contest::AddData(const QsoArgs& q) {
   std::FILE* file = nullptr;
   FileCloser closer{file};
 
   const char* band = S(q.band);
-  if (!bandTable.Contains(band)) {
-    AppendBadQso(file, q, kWrongBand);
-    return 0;
-  }
-  // Before the mode and number checks on purpose: a band counts as worked once any contact on it arrives.
-  if (std::find(bandsWorked.begin(), bandsWorked.end(), band) == bandsWorked.end()) {
+  const char* rejected = Rejection(q);
+  // A band counts as worked once any contact on it arrives, even one then refused for its mode or number.
+  if (rejected != kWrongBand &&
+      std::find(bandsWorked.begin(), bandsWorked.end(), band) == bandsWorked.end()) {
     bandsWorked.push_back(band);
   }
-  if (!modeTable.Contains(q.mode)) {
-    AppendBadQso(file, q, kWrongMode);
-    return 0;
-  }
-  if (!*S(q.exchRcvd) || !*S(q.exchSent)) {
-    AppendBadQso(file, q, kNoRxNumber);
+  if (rejected) {
+    AppendBadQso(file, q, rejected);
     return 0;
   }
 
@@ -129,10 +121,9 @@ int Contest::AddData(const QsoArgs& q) {
 }
 
 int Contest::RemoveData(const QsoArgs& q, Shell& shell) {
-  const OleDate time = OleDate::From(q.time);
-  const long i = qsoLog.Find(S(q.call), S(q.band), S(q.mode), time);
+  const long i = qsoLog.Find(S(q.call), S(q.band), S(q.mode), OleDate::From(q.time));
   if (i >= 0) qsoLog.RemoveAt(static_cast<std::size_t>(i));
-  RemoveBadQsoLines(S(q.call), Format(time, kDateTimeFormat));
+  RemoveBadQsoLine(q);
   if (qsoLog.empty()) {
     for (auto& list : tourPrefixes) list.clear();
   }
@@ -140,14 +131,25 @@ int Contest::RemoveData(const QsoArgs& q, Shell& shell) {
   return 1;
 }
 
-void Contest::RemoveBadQsoLines(const std::string& call, const std::string& dateTime) {
+// The arguments are those AddData had, so the contact's line is rebuilt byte for byte: the checks give its
+// reason, and a stored contact can only have had a dupe line. Of several equal lines (the same contact logged
+// twice in one minute) one goes, as one contact went; the others' contacts are still in the host's log.
+void Contest::RemoveBadQsoLine(const QsoArgs& q) {
   if (badQsoFileName.empty()) return;
+  const char* rejected = Rejection(q);
+  const std::string own = BadQsoLine(q, rejected ? rejected : kDupe);
   std::string kept = std::string(kBadQsoHeader) + kLineEnd;
   std::string text;
   if (ReadWholeFile(platform_, badQsoFileName, &text)) {
     const std::vector<std::string> lines = SplitLines(text);
-    for (std::size_t n = 1; n < lines.size(); ++n) {  // line 0 is the header, written afresh above
-      if (!IsLineOf(lines[n], call, dateTime)) kept.append(lines[n]).append(kLineEnd);
+    bool removed = false;
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+      if (n == 0 && IsBadQsoHeader(lines[n])) continue;  // written afresh above
+      if (!removed && lines[n] == own) {
+        removed = true;
+        continue;
+      }
+      kept.append(lines[n]).append(kLineEnd);
     }
   } else if (platform_.FileExists(badQsoFileName)) {
     // There but unreadable, or read only in part: rewriting would lose the operator's lines.
@@ -222,10 +224,9 @@ int Contest::Reset(const ResetArgs& r, Shell& shell) {
 }
 
 int Contest::CheckCall(const CallCheckArgs& c, Shell& shell) {
-  if (refreshPending != 0 && shell.SetupWindowOpen()) {
-    refreshPending = 0;
-    shell.PostRefresh();
-  }
+  // Only a refresh really posted is outstanding: a window still opening would otherwise never follow what
+  // was typed meanwhile.
+  if (refreshPending != 0 && shell.SetupWindowOpen() && shell.PostRefresh()) refreshPending = 0;
   if (c.band && c.band2 && !EqualNoCase(c.band, c.band2)) return 4;
   if (!bandTable.Contains(c.band) || !modeTable.Contains(c.mode)) return 4;
   if (!*S(c.countryPrefix)) return 1;

@@ -72,8 +72,9 @@ class Shell {
  public:
   virtual ~Shell() = default;
   virtual bool SetupWindowOpen() = 0;
-  // Posts the refresh message to the Setup window when one is open; never waits.
-  virtual void PostRefresh() = 0;
+  // Posts the refresh message to the Setup window when its window exists; never waits. False when nothing
+  // was posted: no thread, or a thread whose window is not up yet.
+  virtual bool PostRefresh() = 0;
   // Opens the Setup window on its own thread, closing an open one first. May wait.
   virtual void StartSetup() = 0;
   // Shows the Cabrillo header fields (the soapbox in dialog form) for the operator to confirm. On OK stores
@@ -89,7 +90,7 @@ class NoWindows : public Shell {
   explicit NoWindows(std::function<void(CabrilloFields&)> editHeader) : editHeader_(std::move(editHeader)) {}
 
   bool SetupWindowOpen() override { return false; }
-  void PostRefresh() override {}
+  bool PostRefresh() override { return false; }
   void StartSetup() override {}
   bool RunCabrilloDialog(CabrilloFields& fields) override {
     AsShownInDialog(fields);
@@ -101,8 +102,11 @@ class NoWindows : public Shell {
   std::function<void(CabrilloFields&)> editHeader_;
 };
 
-// The bad-QSO line of a contact, without its line end. `reason` is one of the texts below.
+// The bad-QSO line of a contact, without its line end. `reason` is one of the texts below. A line break in
+// a value becomes a blank, so every contact keeps to one line.
 std::string BadQsoLine(const QsoArgs& q, const char* reason);
+// Whether a line of the bad-QSO file is its header (trailing blanks aside, which an editor may have cut).
+bool IsBadQsoHeader(const std::string& line);
 extern const char kWrongBand[];
 extern const char kWrongMode[];
 extern const char kNoRxNumber[];
@@ -141,6 +145,9 @@ class Contest {
   std::string startDate;
   std::string badQsoFileName;
   std::string hostId;
+  // What the Setup window's refresh last read from the host; the content drawing shows them.
+  std::string enteredCall;
+  int currentBandSlot = -1;  // 0 160m, 1 80m, 2 40m, -1 none yet
   // The export state and what the last report left for it.
   CabrilloExport cabrillo;
   int claimedScore = 0;
@@ -152,7 +159,9 @@ class Contest {
   void UpdateStartToggle(Shell& shell);
   // Appends one line to the bad-QSO file, opening it on first use within a call.
   void AppendBadQso(std::FILE*& file, const QsoArgs& q, const char* reason);
-  void RemoveBadQsoLines(const std::string& call, const std::string& dateTime);
+  // The reason AddData rejects the contact for, or null when it stores it.
+  const char* Rejection(const QsoArgs& q) const;
+  void RemoveBadQsoLine(const QsoArgs& q);
 
   Platform& platform_;
 };

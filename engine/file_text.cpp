@@ -4,21 +4,37 @@
 
 namespace zorvant {
 
+namespace {
+
+bool WriteAll(std::FILE* out, const std::string& content) {
+  const bool written = std::fwrite(content.data(), 1, content.size(), out) == content.size() &&
+                       std::fflush(out) == 0 && !std::ferror(out);
+  return std::fclose(out) == 0 && written;
+}
+
+bool OverwriteInPlace(Platform& platform, const std::string& name, const std::string& content) {
+  // "r+" keeps the old bytes past the point a failing write reaches; "w" would have dropped them already.
+  std::FILE* out = platform.OpenShared(name, "r+b");
+  if (!out) {
+    if (platform.FileExists(name)) return false;
+    out = platform.OpenShared(name, "wb");  // nothing there to lose
+    if (!out) return false;
+  }
+  return WriteAll(out, content) && platform.ResizeFile(name, content.size());
+}
+
+}  // namespace
+
 bool RewriteFile(Platform& platform, const std::string& name, const std::string& content) {
   const std::string temp = name + ".tmp";
-  std::FILE* out = platform.OpenShared(temp, "wb");
-  if (out) {
-    const bool written =
-        std::fwrite(content.data(), 1, content.size(), out) == content.size() && std::fflush(out) == 0;
-    const bool closed = std::fclose(out) == 0;
-    if (written && closed && platform.ReplaceFile(temp, name)) return true;
+  if (std::FILE* out = platform.OpenShared(temp, "wb")) {
+    const bool written = WriteAll(out, content);
+    if (written && platform.ReplaceFile(temp, name)) return true;
     platform.RemoveFile(temp);
-    if (!(written && closed)) return false;
+    // The disk took the temporary's bytes no better than it would take the file's.
+    if (!written) return false;
   }
-  out = platform.OpenShared(name, "wb");
-  if (!out) return false;
-  const bool written = std::fwrite(content.data(), 1, content.size(), out) == content.size();
-  return std::fclose(out) == 0 && written;
+  return OverwriteInPlace(platform, name, content);
 }
 
 bool ReadWholeFile(Platform& platform, const std::string& name, std::string* out) {

@@ -11,8 +11,10 @@
 namespace zorvant {
 
 // Gives the file `name` exactly `content`, creating it if needed. A sibling "name.tmp" is written first and
-// swapped in, so a failed write keeps the old file whole. Where the swap is refused (another program holds
-// the file open) the file is rewritten in place. False when the content could not be written.
+// swapped in, so a failed write keeps the old file whole. Where no temporary can be made, or the swap is
+// refused (another program holds the file open), the file is overwritten in place and cut to length only
+// once every byte is in: a write that fails there part-way leaves the new bytes over the old ones, never a
+// file shorter than both. False when the content could not be written.
 bool RewriteFile(Platform& platform, const std::string& name, const std::string& content);
 
 // The bytes of a whole file; false when it cannot be opened or read to its end.

@@ -1,5 +1,7 @@
 #include "engine/qso_log.h"
 
+#include <algorithm>
+
 namespace zorvant {
 
 // Texts from the host are C strings, so a NUL byte can never occur inside one and separates fields safely.
@@ -25,8 +27,12 @@ void QsoLog::Drop(Counts& counts, const std::string& key) {
   if (it != counts.end() && --it->second == 0) counts.erase(it);
 }
 
-void QsoLog::Append(const CInfo& r) {
-  records_.push_back(r);
+void QsoLog::Append(const CInfo& record) {
+  records_.push_back(record);
+  const CInfo& r = records_.back();  // `record` may have been an element of the log, moved by the growth
+  stamps_.push_back(nextStamp_);
+  stampsOfCall_[r.call].push_back(nextStamp_);
+  ++nextStamp_;
   ++byCall_[CallKey(r.call, r.band, r.mode, r.tour)];
   ++byPrefix_[PrefixKey(r.band, r.prefix, r.tour)];
 }
@@ -36,6 +42,13 @@ void QsoLog::RemoveAt(std::size_t i) {
   const CInfo& r = records_[i];
   Drop(byCall_, CallKey(r.call, r.band, r.mode, r.tour));
   Drop(byPrefix_, PrefixKey(r.band, r.prefix, r.tour));
+  const auto ofCall = stampsOfCall_.find(r.call);
+  if (ofCall != stampsOfCall_.end()) {
+    std::vector<std::uint64_t>& stamps = ofCall->second;
+    stamps.erase(std::lower_bound(stamps.begin(), stamps.end(), stamps_[i]));
+    if (stamps.empty()) stampsOfCall_.erase(ofCall);
+  }
+  stamps_.erase(stamps_.begin() + static_cast<std::ptrdiff_t>(i));
   records_.erase(records_.begin() + static_cast<std::ptrdiff_t>(i));
 }
 
@@ -43,6 +56,8 @@ void QsoLog::Clear() {
   records_.clear();
   byCall_.clear();
   byPrefix_.clear();
+  stamps_.clear();
+  stampsOfCall_.clear();
 }
 
 bool QsoLog::HasCall(const std::string& call, const std::string& band, const std::string& mode,
@@ -56,13 +71,12 @@ bool QsoLog::HasPrefix(const std::string& band, const std::string& prefix, int t
 
 long QsoLog::Find(const std::string& call, const std::string& band, const std::string& mode,
                   const OleDate& time) const {
-  for (std::size_t i = 0; i < records_.size(); ++i) {
-    const CInfo& r = records_[i];
-    if (r.call == call && r.band == band && r.mode == mode && SameTime(r.time, time)) {
-      return static_cast<long>(i);
-    }
-  }
-  return -1;
+  long found = -1;
+  ForEachOfCall(call, [&](std::size_t i, const CInfo& r) {
+    if (r.band == band && r.mode == mode && SameTime(r.time, time)) found = static_cast<long>(i);
+    return found < 0;
+  });
+  return found;
 }
 
 }  // namespace zorvant

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <climits>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <utility>
@@ -87,7 +88,10 @@ struct Pending {
 };
 
 // A data specifier: <NAME>, <NAME:LENGTH> or <NAME:LENGTH:TYPE>. On success `pos` is just past the '>'.
-bool ReadTag(const std::string& text, size_t* pos, std::string* name, size_t* length, bool* has_length) {
+// A length past the text's end is only ever cut to the end, so *length stops growing there; *declared keeps
+// the digits as written, without leading zeros, for messages.
+bool ReadTag(const std::string& text, size_t* pos, std::string* name, size_t* length, std::string* declared,
+             bool* has_length) {
   size_t p = *pos + 1;
   const size_t name_start = p;
   while (p < text.size() && (std::isalnum(static_cast<unsigned char>(text[p])) || text[p] == '_')) ++p;
@@ -99,11 +103,12 @@ bool ReadTag(const std::string& text, size_t* pos, std::string* name, size_t* le
     ++p;
     const size_t digits = p;
     while (p < text.size() && IsDigit(text[p])) {
-      // Anything past the text's end is cut to the end anyway; stop before the number could overflow.
       if (*length <= text.size()) *length = *length * 10 + static_cast<size_t>(text[p] - '0');
       ++p;
     }
     if (p == digits) return false;
+    const size_t significant = text.find_first_not_of('0', digits);
+    *declared = significant < p ? text.substr(significant, p - significant) : "0";
     *has_length = true;
     if (p < text.size() && text[p] == ':') {
       ++p;
@@ -180,11 +185,11 @@ std::vector<AdifRecord> Scan(const std::string& text, bool keep_foreign, std::ve
   // Everything before the first well-formed tag is skipped, so a free-text preamble needs no <EOH> to end
   // it; header fields that do follow it are not record fields and are dropped with <EOH> or ignored.
   while ((pos = text.find('<', pos)) != std::string::npos) {
-    std::string name;
+    std::string name, declared;
     size_t length = 0;
     bool has_length = false;
     const size_t tag = pos;
-    if (!ReadTag(text, &pos, &name, &length, &has_length)) {
+    if (!ReadTag(text, &pos, &name, &length, &declared, &has_length)) {
       const bool named = pos + 1 < text.size() &&
                          (std::isalnum(static_cast<unsigned char>(text[pos + 1])) || text[pos + 1] == '_');
       if (in_records && named) note(pos, "malformed tag " + Quote(text, pos, 24));
@@ -207,8 +212,8 @@ std::vector<AdifRecord> Scan(const std::string& text, bool keep_foreign, std::ve
     const size_t take = std::min(length, text.size() - pos);
     pending.Set(name, Trim(text.substr(pos, take)));
     if (take < length) {
-      note(tag, "the text ends inside " + name + " (" + std::to_string(take) + " of " +
-                    std::to_string(length) + " characters)");
+      note(tag,
+           "the text ends inside " + name + " (" + std::to_string(take) + " of " + declared + " characters)");
       cut = true;
     }
     pos += take;
@@ -227,6 +232,8 @@ std::vector<AdifRecord> ScanAdif(const std::string& text, std::vector<AdifProble
 }
 
 bool ReadAdifFile(const std::string& path, std::vector<AdifRecord>* records) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return false;  // a pipe would wait for a writer
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
   std::string text;

@@ -49,7 +49,7 @@ struct AdifProblem {
 // returned as far as they were read.
 std::vector<AdifRecord> ScanAdif(const std::string& text, std::vector<AdifProblem>* problems);
 
-// False when the file cannot be read.
+// False when the file cannot be read or is not a regular file.
 bool ReadAdifFile(const std::string& path, std::vector<AdifRecord>* records);
 
 // "14.0745" -> 14074500. Digits past the Hz are cut off, a comma counts as the decimal point; 0 for anything

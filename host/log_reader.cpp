@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -121,6 +122,13 @@ void ReadAdifText(const std::string& name, const std::string& text, LogReadResul
 }  // namespace
 
 bool ReadFileText(const std::string& path, std::string* text, std::string* error) {
+  // A pipe, a device or a socket opens and then waits for a writer that may never come.
+  std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::status(path, ec);
+  if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    *error = std::filesystem::is_directory(status) ? "it is a folder" : "not a regular file";
+    return false;
+  }
   errno = 0;
   std::ifstream in(path, std::ios::binary);
   if (!in) {

@@ -44,8 +44,8 @@ struct LogReadResult {
 // <EOH>, <EOR> or any well-formed ADIF field is ADIF. `name` only labels the problems.
 LogReadResult ParseLogText(const std::string& name, const std::string& text);
 
-// The whole file as bytes; false with the system's reason in `error` when it cannot be opened or read (a
-// folder, for one).
+// The whole file as bytes; false with the reason in `error` when it cannot be opened or read, and for
+// anything but a regular file (a folder, a pipe, a device), which is never opened.
 bool ReadFileText(const std::string& path, std::string* text, std::string* error);
 
 // ParseLogText on a file's bytes; `path` as given labels the problems. A file that cannot be read gives

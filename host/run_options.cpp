@@ -36,6 +36,23 @@ const HeaderOption kHeaderOptions[] = {
 };
 const int kSoapboxControl = IDC_CAB_SOAPBOX;
 
+namespace {
+
+bool HasLineBreak(const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; }
+
+// The lines of a text, split at CR LF, CR or LF.
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t pos = 0;;) {
+    const std::size_t end = text.find_first_of("\r\n", pos);
+    lines.push_back(text.substr(pos, end == std::string::npos ? std::string::npos : end - pos));
+    if (end == std::string::npos) return lines;
+    pos = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+  }
+}
+
+}  // namespace
+
 bool ParseRunOptions(int argc, char** argv, int first, bool withDll, RunOptions* out, std::string* error) {
   for (int i = first; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -47,12 +64,27 @@ bool ParseRunOptions(int argc, char** argv, int first, bool withDll, RunOptions*
       *into = argv[++i];
       return true;
     };
+    // A value that must stay on its one line of the Cabrillo file and of the settings file.
+    auto oneLine = [&](const std::string& text, const char* hint) {
+      if (!HasLineBreak(text)) return true;
+      *error = arg + " takes a single line; its value holds a line break" + hint;
+      return false;
+    };
     if (arg == "--help" || arg == "-h") {
       out->help = true;
     } else if (arg == "--call") {
-      if (!value(&out->call)) return false;
+      if (!value(&out->call) || !oneLine(out->call, "")) return false;
+      // Leaving the option out takes the log's call; giving it empty is a mistake, not a wish for that.
+      if (out->call.empty()) {
+        *error = "--call needs a callsign, got an empty text";
+        return false;
+      }
     } else if (arg == "--start") {
       if (!value(&out->start)) return false;
+      if (out->start.empty()) {
+        *error = "--start wants \"YYYY-MM-DD HH:MM\", got an empty text";
+        return false;
+      }
     } else if (arg == "--html") {
       out->html = true;
     } else if (arg == "--cabrillo") {
@@ -61,10 +93,13 @@ bool ParseRunOptions(int argc, char** argv, int first, bool withDll, RunOptions*
       if (!value(&out->dll)) return false;
     } else if (arg == "--trace" && withDll) {
       out->trace = true;
+    } else if (arg == "--pictures" && withDll) {
+      if (!value(&out->pictures)) return false;
     } else if (arg == "--soapbox") {
-      std::string line;
-      if (!value(&line)) return false;
-      out->soapbox.push_back(line);
+      std::string text;
+      if (!value(&text)) return false;
+      // The soapbox is the one field of many lines: a line break in the value starts another SOAPBOX line.
+      for (const std::string& line : Lines(text)) out->soapbox.push_back(line);
     } else if (arg.rfind("--", 0) == 0) {
       const HeaderOption* known = nullptr;
       for (const HeaderOption& h : kHeaderOptions) {
@@ -76,6 +111,8 @@ bool ParseRunOptions(int argc, char** argv, int first, bool withDll, RunOptions*
         return false;
       }
       if (!value(&text)) return false;
+      const bool address = known->field == &CabrilloFields::address;
+      if (!oneLine(text, address ? " (write \"<CR>\" where the address breaks)" : "")) return false;
       out->header.emplace_back(known, text);
     } else if (out->log.empty()) {
       out->log = arg;
@@ -106,6 +143,9 @@ std::string OptionHelp(bool withDll) {
   if (withDll) {
     text += line("--dll PATH", "the plug-in to load (default: Plugins\\Stats.dll, else beside this program)");
     text += line("--trace", "one line per contact: the call check before it and AddData0's answer");
+    text += line("--pictures DIR",
+                 "after the run: a logged callsign typed, the radio on 80 m, and the plug-in's");
+    text += line("", "windows saved there as setup.bmp, prefix.bmp and previous-qso.bmp");
   }
   text +=
       "Cabrillo header fields, as if typed into the header dialog (saved ones come from "

@@ -25,8 +25,8 @@ extern const int kSoapboxControl;
 
 struct RunOptions {
   std::string log;
-  std::string call;   // own callsign; "" takes the log's
-  std::string start;  // "YYYY-MM-DD HH:MM"; "" takes the hour of the earliest contact
+  std::string call;   // own callsign; not given ("") takes the log's
+  std::string start;  // "YYYY-MM-DD HH:MM"; not given ("") takes the hour of the earliest contact
   bool html = false;
   bool cabrillo = false;
   // Header fields in command-line order, and the soapbox one entry per line.
@@ -36,10 +36,12 @@ struct RunOptions {
   // The stand-in's own: the plug-in to load, and one line per contact.
   std::string dll;
   bool trace = false;
+  std::string pictures;  // folder for pictures of the plug-in's windows; "" takes none
 };
 
-// Parses argv[first..argc). False with a one-line reason for anything it does not understand. `withDll`
-// admits "--dll PATH".
+// Parses argv[first..argc). False with a one-line reason for anything it does not understand, for an empty
+// --call or --start, and for a line break in a header value other than the soapbox's (whose line breaks
+// start further SOAPBOX lines). `withDll` admits "--dll PATH".
 bool ParseRunOptions(int argc, char** argv, int first, bool withDll, RunOptions* out, std::string* error);
 
 // The option lines of the help text, one per option, shared by both programs.

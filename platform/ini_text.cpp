@@ -9,7 +9,10 @@
 #include "platform/ini_text.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <vector>
+
+#include "platform/platform.h"
 
 namespace zorvant {
 namespace ini {
@@ -147,6 +150,17 @@ std::string Unquote(const std::string& value) {
   return value;
 }
 
+bool ReadAll(Platform& files, const std::string& path, std::string* text) {
+  std::FILE* in = files.OpenShared(path, "rb");
+  if (!in) return false;
+  char buf[8192];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) text->append(buf, n);
+  const bool read = !std::ferror(in);
+  std::fclose(in);
+  return read;
+}
+
 }  // namespace
 
 bool Find(const std::string& text, const std::string& section, const std::string& key, std::string* value) {
@@ -215,6 +229,42 @@ int LeadingInt(const std::string& value, int def) {
   }
   if (minus) total = 0u - total;
   return static_cast<int>(total);
+}
+
+std::string ProfileString(Platform& files, const std::string& path, const std::string& section,
+                          const std::string& key, const std::string& def) {
+  std::string text, value;
+  if (ReadAll(files, path, &text) && Find(text, section, key, &value)) return value;
+  // As GetPrivateProfileString treats the default: trailing spaces (not tabs) go, though never its first
+  // character, then one pair of matching quotes, as from a value.
+  std::string d = def;
+  while (d.size() > 1 && d.back() == ' ') d.pop_back();
+  return Unquote(d);
+}
+
+int ProfileInt(Platform& files, const std::string& path, const std::string& section, const std::string& key,
+               int def) {
+  std::string text, value;
+  if (!ReadAll(files, path, &text) || !Find(text, section, key, &value)) return def;
+  return LeadingInt(value, def);
+}
+
+bool WriteProfileString(Platform& files, const std::string& path, const std::string& section,
+                        const std::string& key, const std::string& value) {
+  std::string text;
+  const bool existed = files.FileExists(path);
+  if (existed && !ReadAll(files, path, &text)) return false;
+  const std::string updated = Set(text, section, key, value);
+  if (existed && updated == text) return true;
+
+  const std::string temp = path + ".tmp";
+  std::FILE* out = files.OpenShared(temp, "wb");
+  if (!out) return false;
+  const bool written = std::fwrite(updated.data(), 1, updated.size(), out) == updated.size() &&
+                       std::fflush(out) == 0 && !std::ferror(out);
+  if (std::fclose(out) == 0 && written && files.ReplaceFile(temp, path)) return true;
+  files.RemoveFile(temp);
+  return false;
 }
 
 }  // namespace ini

@@ -6,6 +6,9 @@
 #include <string>
 
 namespace zorvant {
+
+class Platform;
+
 namespace ini {
 
 // Whether `key` exists in `section` of the ini text; when it does, its value (trimmed, one pair of matching
@@ -20,6 +23,19 @@ std::string Set(const std::string& text, const std::string& section, const std::
 
 // The leading decimal integer of a profile value, as GetPrivateProfileInt reads it.
 int LeadingInt(const std::string& value, int def);
+
+// The profile services on a settings file at the full path `path`, with every open, swap and removal made
+// through `files`. That is the POSIX implementation; a test platform passes itself, so the faults it injects
+// reach the settings file as they reach every other file.
+std::string ProfileString(Platform& files, const std::string& path, const std::string& section,
+                          const std::string& key, const std::string& def);
+int ProfileInt(Platform& files, const std::string& path, const std::string& section, const std::string& key,
+               int def);
+// The new text goes to a sibling "path.tmp" that is then swapped in, so a write that fails keeps the old
+// file whole. False, with the file untouched, when the folder is missing, when the file is there but cannot
+// be read (its other keys would be lost) and when the new text cannot be written or swapped in.
+bool WriteProfileString(Platform& files, const std::string& path, const std::string& section,
+                        const std::string& key, const std::string& value);
 
 }  // namespace ini
 }  // namespace zorvant

@@ -4,6 +4,7 @@
 #ifndef ZORVANT_PLATFORM_PLATFORM_H_
 #define ZORVANT_PLATFORM_PLATFORM_H_
 
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -39,6 +40,8 @@ class Platform {
   virtual bool FileExists(const std::string& path) = 0;
   // Puts `from` in place of `to` in one step (replacing `to`); false when that cannot be done.
   virtual bool ReplaceFile(const std::string& from, const std::string& to) = 0;
+  // Cuts an existing file to its first `size` bytes; false when that cannot be done.
+  virtual bool ResizeFile(const std::string& path, std::uint64_t size) = 0;
   virtual bool RemoveFile(const std::string& path) = 0;
   // Visits the names (without folder) of the directory entries matching `pattern` ("folder\prefix*.ini",
   // wildcards only in the last component), in the order the file system lists them, until `visit` returns

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <iostream>
@@ -21,48 +22,21 @@ std::string Slashes(std::string path) {
   return path;
 }
 
-bool ReadFile(const std::string& path, std::string* out) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  char buf[8192];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out->append(buf, n);
-  const bool ok = !std::ferror(f);
-  std::fclose(f);
-  return ok;
-}
-
 class PosixPlatform : public Platform {
  public:
   std::string ProfileString(const std::string& file, const std::string& section, const std::string& key,
                             const std::string& def) override {
-    std::string text, value;
-    if (ReadFile(FullPath(file), &text) && ini::Find(text, section, key, &value)) return value;
-    // As GetPrivateProfileString treats the default: trailing spaces (not tabs) go, though never its first
-    // character, then one pair of matching quotes, as from a value.
-    std::string d = def;
-    while (d.size() > 1 && d.back() == ' ') d.pop_back();
-    if (d.size() >= 2 && (d[0] == '"' || d[0] == '\'') && d.back() == d[0]) d = d.substr(1, d.size() - 2);
-    return d;
+    return ini::ProfileString(*this, FullPath(file), section, key, def);
   }
 
   int ProfileInt(const std::string& file, const std::string& section, const std::string& key,
                  int def) override {
-    std::string text, value;
-    if (!ReadFile(FullPath(file), &text) || !ini::Find(text, section, key, &value)) return def;
-    return ini::LeadingInt(value, def);
+    return ini::ProfileInt(*this, FullPath(file), section, key, def);
   }
 
   bool WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
                           const std::string& value) override {
-    const std::string path = FullPath(file);
-    std::string text;
-    ReadFile(path, &text);
-    const std::string updated = ini::Set(text, section, key, value);
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    const bool written = std::fwrite(updated.data(), 1, updated.size(), f) == updated.size();
-    return std::fclose(f) == 0 && written;
+    return ini::WriteProfileString(*this, FullPath(file), section, key, value);
   }
 
   std::string FullPath(const std::string& path) override {
@@ -85,6 +59,10 @@ class PosixPlatform : public Platform {
 
   bool ReplaceFile(const std::string& from, const std::string& to) override {
     return std::rename(Slashes(from).c_str(), Slashes(to).c_str()) == 0;
+  }
+
+  bool ResizeFile(const std::string& path, std::uint64_t size) override {
+    return !path.empty() && truncate(Slashes(path).c_str(), static_cast<off_t>(size)) == 0;
   }
 
   bool RemoveFile(const std::string& path) override { return std::remove(Slashes(path).c_str()) == 0; }

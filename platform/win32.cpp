@@ -5,6 +5,7 @@
 #include <share.h>
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -62,6 +63,21 @@ class Win32Platform : public Platform {
 
   bool ReplaceFile(const std::string& from, const std::string& to) override {
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  }
+
+  bool ResizeFile(const std::string& path, std::uint64_t size) override {
+    // Shared as OpenShared shares, so a file another program keeps open can still be cut.
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    /*lpSecurityAttributes=*/nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                    /*hTemplateFile=*/nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size);
+    const bool cut =
+        SetFilePointerEx(file, end, /*lpNewFilePointer=*/nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    CloseHandle(file);
+    return cut;
   }
 
   bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != FALSE; }

@@ -163,13 +163,16 @@ void SortBands(std::vector<std::string>& bands) {
 }
 
 int CountBadQsoLines(const std::string& text) {
+  const std::vector<std::string> lines = SplitLines(text);
+  const std::string dupe = kDupe;
   int count = 0;
-  for (const std::string& line : SplitLines(text)) {
-    const std::size_t dupe = line.find("DUPE");
-    const std::size_t header = line.find("UBN");
-    const bool skipped =
-        (dupe != std::string::npos && dupe > 0) || (header != std::string::npos && header > 0);
-    if (!skipped) ++count;
+  for (std::size_t n = 0; n < lines.size(); ++n) {
+    if (n == 0 && IsBadQsoHeader(lines[n])) continue;
+    // Only the reason at the end of a line tells what it is: "UBN" and "DUPE" are also parts of callsigns.
+    const std::string& line = lines[n];
+    const bool isDupe =
+        line.size() >= dupe.size() && line.compare(line.size() - dupe.size(), dupe.size(), dupe) == 0;
+    if (!isDupe) ++count;
   }
   return count;
 }

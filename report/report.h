@@ -26,7 +26,8 @@ ReportOutcome MakeReport(Contest& contest);
 // puts "160m" before "80m" before "40m" before "20m".
 void SortBands(std::vector<std::string>& bands);
 
-// Lines of the bad-QSO file that stand for rejected contacts: every line but the header and the dupes.
+// Lines of the bad-QSO file that stand for rejected contacts: every line but the header (when the first line
+// is one) and the lines that end in the dupe reason.
 int CountBadQsoLines(const std::string& text);
 
 }  // namespace zorvant

@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(cmake g++ make googletest libgtest-dev libbenchmark-dev g++-mingw-w64-i686 mingw-w64-tools
-          wine wine32:i386 xvfb xauth)
+          wine wine32:i386 xvfb xauth
+          clang libclang-rt-dev)  # the fuzz targets (libFuzzer) and the sanitizer tree
 
 missing=()
 for p in "${packages[@]}"; do

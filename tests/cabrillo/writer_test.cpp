@@ -143,6 +143,43 @@ TEST(CabrilloFileTextTest, EmptyExportGivesBareTagsAndNoQsoLines) {
   EXPECT_EQ(lines, 25u);  // 24 header lines and the end
 }
 
+TEST(CabrilloFileTextTest, LineBreaksInValuesStartNoLineOfTheirOwn) {
+  CabrilloExport log = SmallLog();
+  log.name = "Ivan\r\nQSO: 14000 RY 2017-03-05 1432 UA3XYZ 599 001 FAKE 599 001";
+  log.club = "Club\nEND-OF-LOG:";
+  log.callsign = "UA3XYZ\r";
+  log.address = "Lenina 1\r\nADDRESS: Apt 2\nQSO: x";  // the last break came without its tag
+  log.soapbox = "Fine\rEND-OF-LOG:";
+  log.qsoLines.clear();
+  AddCabrilloQso(log, "DL1ABC\r\nEND-OF-LOG:", 3580, "RY", kTime, "599", "001\n", "599", "017\r\nQSO:");
+
+  const std::string text = CabrilloFileText(log, 0, "host\rid");
+  EXPECT_NE(text.find("\r\nNAME: Ivan  QSO: 14000 RY"), std::string::npos);
+  EXPECT_NE(text.find("\r\nCLUB: Club END-OF-LOG:\r\n"), std::string::npos);
+  EXPECT_NE(text.find("\r\nADDRESS: Lenina 1\r\nADDRESS: Apt 2\r\nADDRESS: QSO: x\r\n"), std::string::npos);
+  EXPECT_NE(text.find("\r\nSOAPBOX: Fine\r\nSOAPBOX: END-OF-LOG:\r\n"), std::string::npos);
+  EXPECT_NE(
+      text.find(
+          "\r\nQSO:  3580 RY 2017-03-05 1432 UA3XYZ        599 001    DL1ABC  END-OF-LOG: 599 017  QSO:\r\n"),
+      std::string::npos)
+      << text;
+  // Every line is a header line, the one QSO line or the end, and each line break is a CR LF.
+  std::size_t qsoLines = 0, ends = 0, lines = 0;
+  for (std::size_t pos = 0; pos < text.size(); ++lines) {
+    const std::size_t end = text.find("\r\n", pos);
+    ASSERT_NE(end, std::string::npos);
+    const std::string line = text.substr(pos, end - pos);
+    EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
+    qsoLines += line.rfind("QSO:", 0) == 0;
+    ends += line == "END-OF-LOG:";
+    pos = end + 2;
+  }
+  EXPECT_EQ(qsoLines, 1u);
+  EXPECT_EQ(ends, 1u);
+  EXPECT_EQ(lines,
+            24u + 3 + 1 + 1);  // the header with three more address and soapbox lines, the QSO, the end
+}
+
 class CabrilloWriteTest : public testing::InTempDir {};
 
 TEST_F(CabrilloWriteTest, WritesTheFileAndNamesIt) {

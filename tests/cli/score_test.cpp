@@ -87,6 +87,17 @@ TEST_F(ScoreTest, RefusesWhatItCannotScore) {
       {{"score", "nocall.adi"}, kBadUsage, "give --call"},
       {{"score", log, "--start", "2026-13-01 14:00"}, kBadUsage, "--start wants"},
       {{"score", log, "--start", "14:00"}, kBadUsage, "--start wants"},
+      {{"score", log, "--call", ""}, kBadUsage, "--call needs a callsign, got an empty text"},
+      {{"score", log, "--start", ""}, kBadUsage, "--start wants \"YYYY-MM-DD HH:MM\", got an empty text"},
+      // A line break would add a line of its own to the Cabrillo file: a fake QSO, an early end.
+      {{"score", log, "--name", "Ivan\r\nQSO: 14000 RY 2026-03-14 1400 UA3XYZ 599 001 FAKE 599 001"},
+       kBadUsage,
+       "--name takes a single line"},
+      {{"score", log, "--club", "Club\nEND-OF-LOG:"}, kBadUsage, "--club takes a single line"},
+      {{"score", log, "--address", "Lenina 1\r\nMoscow"},
+       kBadUsage,
+       "write \"<CR>\" where the address breaks"},
+      {{"score", log, "--call", "UA3XYZ\n"}, kBadUsage, "--call takes a single line"},
       {{"score", log, "--bogus"}, kBadUsage, "unknown option --bogus"},
       {{"score", log, "--name"}, kBadUsage, "--name needs a value"},
       {{"score", log, log}, kBadUsage, "one log file only"},
@@ -98,6 +109,28 @@ TEST_F(ScoreTest, RefusesWhatItCannotScore) {
     EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
     EXPECT_EQ(run.out, "");
   }
+}
+
+TEST_F(ScoreTest, TheCabrilloFileIsAPlainFileInTheCurrentFolder) {
+  const std::string log = kData + "sample-contest.adi";
+  const std::pair<const char*, const char*> cases[] = {
+      {"C:", "C_.cbr"}, {"AUX", "AUX_.cbr"}, {"com1", "COM1_.cbr"}, {"ua3xyz/p", "UA3XYZ_P.cbr"}};
+  for (const auto& [call, file] : cases) {
+    const Outcome run = Score({"score", log, "--cabrillo", "--call", call});
+    ASSERT_EQ(run.code, kScored) << run.err;
+    EXPECT_EQ(run.out.substr(run.out.rfind("File produced: ")), std::string("File produced: ") + file + "\n");
+    EXPECT_NE(ReadFileBytes(file).find("\r\nEND-OF-LOG:\r\n"), std::string::npos) << file;
+  }
+}
+
+TEST_F(ScoreTest, LineBreaksInTheSoapboxStartSoapboxLines) {
+  const Outcome run = Score({"score", kData + "sample-contest.adi", "--cabrillo", "--soapbox",
+                             "one\r\nQSO: two", "--soapbox", "three\nEND-OF-LOG:"});
+  ASSERT_EQ(run.code, kScored) << run.err;
+  EXPECT_NE(
+      ReadFileBytes("UA3XYZ.cbr")
+          .find("\r\nSOAPBOX: one\r\nSOAPBOX: QSO: two\r\nSOAPBOX: three\r\nSOAPBOX: END-OF-LOG:\r\nQSO:"),
+      std::string::npos);
 }
 
 TEST_F(ScoreTest, DefaultsComeFromTheLog) {

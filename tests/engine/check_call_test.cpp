@@ -120,5 +120,20 @@ TEST_F(CheckCallTest, PendingRefreshIsPostedOnce) {
   EXPECT_EQ(shell_.setupStarts, 0);
 }
 
+// Between the start of the Setup thread and its window being up, a call check has nowhere to post: the
+// refresh stays pending for the next check instead of being lost.
+TEST_F(CheckCallTest, ARefreshStaysPendingUntilTheWindowIsUp) {
+  const CallCheckArgs probe{"HISCALL", "RTTY", "HI1", "HI", "80m", nullptr};
+  shell_.windowOpen = true;
+  shell_.windowUp = false;
+  contest_.CheckCall(probe, shell_);
+  EXPECT_EQ(contest_.refreshPending, 1);
+  shell_.windowUp = true;
+  contest_.CheckCall(probe, shell_);
+  EXPECT_EQ(contest_.refreshPending, 0);
+  contest_.CheckCall(probe, shell_);
+  EXPECT_EQ(shell_.refreshes, 2) << "one that found no window, one taken, then none while it is outstanding";
+}
+
 }  // namespace
 }  // namespace zorvant

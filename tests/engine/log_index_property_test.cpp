@@ -1,9 +1,11 @@
-// The log answers dupe and prefix questions from count indexes; whatever sequence of adds and removes the
-// host sends, every answer must be the one a plain scan of the records gives.
+// The log answers dupe and prefix questions from count indexes and lists a callsign's records from a call
+// index; whatever sequence of adds and removes the host sends, every answer must be the one a plain scan of
+// the records gives.
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/contest.h"
@@ -51,6 +53,26 @@ long ScanFind(const QsoLog& log, const Contact& c) {
   return -1;
 }
 
+// Every record with exactly this call, as (index, exchange received), in log order.
+using Visited = std::vector<std::pair<std::size_t, std::string>>;
+
+Visited ScanOfCall(const QsoLog& log, const std::string& call) {
+  Visited found;
+  for (std::size_t i = 0; i < log.size(); ++i) {
+    if (log[i].call == call) found.emplace_back(i, log[i].exchRcvd);
+  }
+  return found;
+}
+
+Visited IndexedOfCall(const QsoLog& log, const std::string& call) {
+  Visited found;
+  log.ForEachOfCall(call, [&](std::size_t i, const CInfo& r) {
+    found.emplace_back(i, r.exchRcvd);
+    return true;
+  });
+  return found;
+}
+
 template <typename T, std::size_t N>
 const T& Pick(std::mt19937& rng, const T (&items)[N]) {
   return items[std::uniform_int_distribution<std::size_t>(0, N - 1)(rng)];
@@ -79,6 +101,7 @@ TEST(LogIndexPropertyTest, EveryAnswerEqualsThePlainScan) {
     c.band = Pick(rng, bands);
     c.mode = Pick(rng, modes);
     c.prefix = Pick(rng, prefixes);
+    c.exchRcvd = std::to_string(100 + rng() % 900);
     c.time =
         OleDate::FromParts(2017, 3, 5 + static_cast<int>(rng() % 2), Pick(rng, hours), Pick(rng, minutes));
     return c;
@@ -86,6 +109,11 @@ TEST(LogIndexPropertyTest, EveryAnswerEqualsThePlainScan) {
 
   for (int step = 0; step < 4000; ++step) {
     SCOPED_TRACE("step " + std::to_string(step));
+    for (const char* call : calls) {
+      ASSERT_EQ(IndexedOfCall(contest.qsoLog, call), ScanOfCall(contest.qsoLog, call))
+          << "call '" << call << "'";
+    }
+    if (step == 1000 || step == 2000) contest.qsoLog.Clear();
     const unsigned op = rng() % 10;
     if (op < 4 || added.empty()) {
       const Contact c = randomContact();
@@ -108,6 +136,7 @@ TEST(LogIndexPropertyTest, EveryAnswerEqualsThePlainScan) {
       ASSERT_EQ(contest.qsoLog.size(), expected.size());
       for (std::size_t k = 0; k < expected.size(); ++k) {
         ASSERT_EQ(contest.qsoLog[k].call, expected[k].call);
+        ASSERT_EQ(contest.qsoLog[k].exchRcvd, expected[k].exchRcvd);
         ASSERT_TRUE(SameTime(contest.qsoLog[k].time, expected[k].time));
         ASSERT_EQ(contest.qsoLog[k].dupe, expected[k].dupe);
       }

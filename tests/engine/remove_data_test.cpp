@@ -58,7 +58,7 @@ class RemoveDataTest : public testing::InTempDir {
   Contest contest_{platform_};
 };
 
-TEST_F(RemoveDataTest, DropsExactlyTheLinesOfTheRemovedContact) {
+TEST_F(RemoveDataTest, DropsOneLineOfTheRemovedContact) {
   Contact removed = At("HISCALL", 5, 14, 32);
   Contact longer = At("HISCALL/P", 5, 14, 32);
   Contact otherDay = At("HISCALL", 4, 14, 32);  // same tour: both of its contacts are dupes
@@ -71,22 +71,36 @@ TEST_F(RemoveDataTest, DropsExactlyTheLinesOfTheRemovedContact) {
   ASSERT_EQ(Add(removed), 1);  // a second dupe line of the removed contact
   Contact wrongBand = removed;
   wrongBand.band = "30m";
-  ASSERT_EQ(Add(wrongBand), 0);  // same call and minute, rejected: its line goes with the others
+  ASSERT_EQ(Add(wrongBand), 0);  // same call and minute, rejected: a contact of its own
 
   EXPECT_EQ(Remove(removed), 1);
 
+  // One contact went, so one of its two equal dupe lines goes; the other stands for a contact that stays.
+  const std::string others =
+      "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  HISCALL/P  599  017   DUPE !!!\r\n"
+      "QSO:  3585  RTTY  2017-03-04 1432  MYCALL  599  001  HISCALL  599  017   DUPE !!!\r\n"
+      "QSO:  3585  RTTY  2017-03-04 1432  MYCALL  599  001  HISCALL  599  017   DUPE !!!\r\n"
+      "QSO:  3585  RTTY  2017-03-05 1432  HISCALL  599  001  OTHER  599  017   DUPE !!!\r\n";
+  const std::string wrongBandLine =
+      "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  HISCALL  599  017   WRONG BAND !!!\r\n";
   EXPECT_EQ(ReadFileBytes(kFileName),
-            std::string(kHeaderLine) +
-                "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  HISCALL/P  599  017   DUPE !!!\r\n"
-                "QSO:  3585  RTTY  2017-03-04 1432  MYCALL  599  001  HISCALL  599  017   DUPE !!!\r\n"
-                "QSO:  3585  RTTY  2017-03-04 1432  MYCALL  599  001  HISCALL  599  017   DUPE !!!\r\n"
-                "QSO:  3585  RTTY  2017-03-05 1432  HISCALL  599  001  OTHER  599  017   DUPE !!!\r\n");
+            kHeaderLine + others +
+                "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  HISCALL  599  017   DUPE !!!\r\n" +
+                wrongBandLine);
   // Only the first of the three stored HISCALL records goes; the other two were dupes of it.
   ASSERT_EQ(contest_.qsoLog.size(), 8u);
   EXPECT_EQ(contest_.qsoLog[0].call, "HISCALL");
   EXPECT_EQ(contest_.qsoLog[0].dupe, 1);
   EXPECT_EQ(shell_.refreshes, 1);
   EXPECT_EQ(DirectoryEntries(), (std::vector<std::string>{kFileName, "Plugins"}));
+
+  // The rejected contact takes its own line; removing the contact again takes its last dupe line.
+  Remove(wrongBand);
+  EXPECT_EQ(ReadFileBytes(kFileName),
+            kHeaderLine + others +
+                "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  HISCALL  599  017   DUPE !!!\r\n");
+  Remove(removed);
+  EXPECT_EQ(ReadFileBytes(kFileName), kHeaderLine + others);
 }
 
 TEST_F(RemoveDataTest, LinesWithOddFieldsAreMatchedByFieldNotByText) {
@@ -113,6 +127,41 @@ TEST_F(RemoveDataTest, LinesWithOddFieldsAreMatchedByFieldNotByText) {
   EXPECT_EQ(ReadFileBytes(kFileName), kHeaderLine + nullDateLine);
   ASSERT_EQ(contest_.RemoveData(nullDateArgs, shell_), 1);
   EXPECT_EQ(ReadFileBytes(kFileName), kHeaderLine);
+}
+
+TEST_F(RemoveDataTest, ValuesWithTrailingBlanksTakeTheirOwnLine) {
+  // Split at blanks, such values shift the fields; rebuilt from the arguments, the line is found as written.
+  Contact sent = At("AA1", 5, 14, 40);
+  sent.exchSent = "001 ";
+  Contact call = At("HISCALL ", 5, 14, 41);
+  Contact mode = At("BB2", 5, 14, 42);
+  mode.mode = "RTTY ";  // not a contest mode: rejected
+  Contact kept = At("CC3", 5, 14, 43);
+  kept.band = "30m";
+  for (const Contact* c : {&sent, &call, &mode, &kept}) Add(*c);
+  for (const Contact* c : {&sent, &call}) ASSERT_EQ(Add(*c), 1);  // dupes, each with its line
+  const std::string keptLine =
+      "QSO:  3585  RTTY  2017-03-05 1443  MYCALL  599  001  CC3  599  017   WRONG BAND !!!\r\n";
+
+  for (const Contact* c : {&sent, &call, &mode}) Remove(*c);
+  EXPECT_EQ(ReadFileBytes(kFileName), kHeaderLine + keptLine);
+}
+
+TEST_F(RemoveDataTest, AFileWithoutItsHeaderKeepsItsFirstLine) {
+  std::filesystem::remove(kFileName);  // deleted mid-contest: the next lines start a file without header
+  Contact a = At("AA1", 5, 14, 40);
+  Contact b = At("BB2", 5, 14, 41);
+  a.band = b.band = "30m";
+  ASSERT_EQ(Add(a), 0);
+  ASSERT_EQ(Add(b), 0);
+  const Contact unrelated = At("CC3", 5, 14, 42);
+  ASSERT_EQ(Add(unrelated), 1);
+
+  Remove(unrelated);
+  EXPECT_EQ(ReadFileBytes(kFileName),
+            std::string(kHeaderLine) +
+                "QSO:  3585  RTTY  2017-03-05 1440  MYCALL  599  001  AA1  599  017   WRONG BAND !!!\r\n"
+                "QSO:  3585  RTTY  2017-03-05 1441  MYCALL  599  001  BB2  599  017   WRONG BAND !!!\r\n");
 }
 
 TEST_F(RemoveDataTest, IndexStaysInStepWithTheLog) {

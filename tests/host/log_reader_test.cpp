@@ -1,9 +1,13 @@
 #include "host/log_reader.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <future>
 #include <map>
 #include <random>
 #include <set>
@@ -137,6 +141,13 @@ TEST(LogReaderTest, BadAdifRecordsAreNamedAndTheRestIsRead) {
             (std::vector<std::string>{"x.adi: record 1 (line 1): no CALL, no TIME_ON",
                                       "x.adi: record 2 (line 1): the text ends before <EOR>",
                                       "x.adi: record 2 (line 1): no QSO_DATE"}));
+
+  // A declared length far past the end of the text is named as it was written.
+  for (const std::string length : {"999999999", "000999", "123456789012345678901234567890"}) {
+    const std::string declared = length.substr(length.find_first_not_of('0'));
+    EXPECT_EQ(ParseLogText("y.adi", "<EOH><CALL:" + length + ">" + std::string(183, 'x')).problems.at(0),
+              "y.adi: record 1 (line 1): the text ends inside CALL (183 of " + declared + " characters)");
+  }
 }
 
 // The real logs of others, as their programs wrote them.
@@ -273,6 +284,22 @@ TEST(LogReaderTest, UnreadableFiles) {
   result = ReadLog(::testing::TempDir());  // a folder
   EXPECT_FALSE(result.opened);
   EXPECT_EQ(result.problems.size(), 1u);
+}
+
+TEST(LogReaderTest, APipeIsNeverOpened) {
+  const std::string pipe = ::testing::TempDir() + "log_reader_test_pipe.adi";
+  std::remove(pipe.c_str());
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  // Opening a pipe waits for a writer. Should the reader ever try, a writer comes so that the test ends.
+  auto read = std::async(std::launch::async, [&] { return ReadLog(pipe); });
+  if (read.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+    ADD_FAILURE() << "the reader waits on the pipe";
+    std::ofstream{pipe} << "";
+  }
+  const LogReadResult result = read.get();
+  EXPECT_FALSE(result.opened);
+  EXPECT_EQ(result.problems, std::vector<std::string>{pipe + ": cannot be read: not a regular file"});
+  std::remove(pipe.c_str());
 }
 
 // The bundled log replays a whole contest with every fault the plug-in must catch, exactly once or as

@@ -126,6 +126,23 @@ TEST_F(ReportTest, EmptyLogCountsTheRejectedContacts) {
   EXPECT_EQ(Claimed(), "0");
 }
 
+TEST_F(ReportTest, CallsAndExchangesThatSpellAMarkerAreStillCounted) {
+  Contact dupeCall;
+  dupeCall.call = "K3DUPE";
+  dupeCall.band = "30m";
+  Contact ubnExchange;
+  ubnExchange.exchRcvd = "UBN";
+  ubnExchange.band = "30m";
+  ASSERT_EQ(contest_.AddData(dupeCall.Args()), 0);
+  ASSERT_EQ(contest_.AddData(ubnExchange.Args()), 0);
+  Add("UA3UBN", "UA3", 0);
+  Add("UA3UBN", "UA3", 0);  // a dupe line, which is not counted
+
+  MakeReport(contest_);
+  EXPECT_NE(contest_.reportText.find("Dupe\t 1\r\nBad QSO\t 2\r\n"), std::string::npos)
+      << contest_.reportText;
+}
+
 TEST_F(ReportTest, HtmlEscapesEveryInsertedText) {
   Reset(0, "<b>&\"X\"");
   contest_.htmlReport = 1;
@@ -211,6 +228,23 @@ TEST(CountBadQsoLinesTest, SkipsTheHeaderAndTheDupes) {
                              "\r\n"
                              "QSO:  3585  RTTY  x   NO RX NUMBER !!!"),
             3);  // the empty line counts too
+}
+
+TEST(CountBadQsoLinesTest, ByTheReasonAtTheEndOfEachLine) {
+  const std::string wrongBand =
+      "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  K3DUPE  599  017   WRONG BAND !!!\r\n";
+  const std::string dupe =
+      "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  UBN  UA3UBN  599  017   DUPE !!!\r\n";
+  const struct {
+    std::string text;
+    int count;
+  } cases[] = {
+      {"ZORVANT CONTEST UBN file UBN file \r\n" + wrongBand + dupe, 1},
+      {wrongBand + dupe, 1},                                     // no header: the first line is a contact's
+      {"ZORVANT CONTEST UBN file UBN file\r\n" + wrongBand, 1},  // an editor cut the header's trailing blank
+      {"ZORVANT CONTEST UBN file UBN file \r\n" + dupe + "DUPE !!! WRONG MODE !!!\r\n", 1},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CountBadQsoLines(c.text), c.count) << c.text;
 }
 
 class ReportExportTest : public ReportTest {

@@ -2,11 +2,14 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+
+#include "platform/ini_text.h"
 
 namespace zorvant {
 namespace testing {
@@ -70,6 +73,44 @@ namespace {
 
 bool Writes(const char* mode) { return std::strpbrk(mode, "wa+") != nullptr; }
 
+// A stream that passes its bytes on to a real file until its budget is spent, then fails like a full disk.
+struct BudgetedFile {
+  std::FILE* file;
+  std::size_t budget;
+};
+
+ssize_t BudgetedWrite(void* cookie, const char* data, std::size_t size) {
+  auto* f = static_cast<BudgetedFile*>(cookie);
+  const std::size_t n = std::fwrite(data, 1, std::min(size, f->budget), f->file);
+  f->budget -= n;
+  std::fflush(f->file);
+  // A short count marks the stream as failed; -1 also ends the library's retries of the rest.
+  return n == 0 && size > 0 ? -1 : static_cast<ssize_t>(n);
+}
+
+ssize_t BudgetedRead(void* cookie, char* data, std::size_t size) {
+  return static_cast<ssize_t>(std::fread(data, 1, size, static_cast<BudgetedFile*>(cookie)->file));
+}
+
+int BudgetedClose(void* cookie) {
+  auto* f = static_cast<BudgetedFile*>(cookie);
+  const int closed = std::fclose(f->file);
+  delete f;
+  return closed;
+}
+
+std::FILE* WithBudget(std::FILE* file, const char* mode, std::size_t budget) {
+  auto* cookie = new BudgetedFile{file, budget};
+  std::FILE* f = fopencookie(cookie, mode, {BudgetedRead, BudgetedWrite, nullptr, BudgetedClose});
+  if (!f) {
+    BudgetedClose(cookie);
+    return nullptr;
+  }
+  // Unbuffered, so the budget counts the bytes in the order the caller writes them.
+  std::setvbuf(f, nullptr, _IONBF, 0);
+  return f;
+}
+
 }  // namespace
 
 int FaultyPlatform::OpensOf(const std::string& path) const {
@@ -80,17 +121,17 @@ int FaultyPlatform::OpensOf(const std::string& path) const {
 
 std::string FaultyPlatform::ProfileString(const std::string& file, const std::string& section,
                                           const std::string& key, const std::string& def) {
-  return inner_.ProfileString(file, section, key, def);
+  return ini::ProfileString(*this, FullPath(file), section, key, def);
 }
 
 int FaultyPlatform::ProfileInt(const std::string& file, const std::string& section, const std::string& key,
                                int def) {
-  return inner_.ProfileInt(file, section, key, def);
+  return ini::ProfileInt(*this, FullPath(file), section, key, def);
 }
 
 bool FaultyPlatform::WriteProfileString(const std::string& file, const std::string& section,
                                         const std::string& key, const std::string& value) {
-  return inner_.WriteProfileString(file, section, key, value);
+  return ini::WriteProfileString(*this, FullPath(file), section, key, value);
 }
 
 std::string FaultyPlatform::FullPath(const std::string& path) { return inner_.FullPath(path); }
@@ -100,11 +141,8 @@ std::FILE* FaultyPlatform::OpenShared(const std::string& path, const char* mode)
   const Access access = Writes(mode) ? kWrite : kRead;
   if (failOpen_.count({path, access})) return nullptr;
   std::FILE* f = inner_.OpenShared(path, mode);
-  if (f && access == kWrite && breakWrites_) {
-    // The file is created or truncated as asked, but the caller gets it for reading only, so its writes
-    // fail as on a full disk.
-    std::fclose(f);
-    f = inner_.OpenShared(path, "rb");
+  if (f && access == kWrite && writeBudget_ && path.rfind(budgetPrefix_, 0) == 0) {
+    f = WithBudget(f, mode, *writeBudget_);
   }
   return f;
 }
@@ -112,7 +150,12 @@ std::FILE* FaultyPlatform::OpenShared(const std::string& path, const char* mode)
 bool FaultyPlatform::FileExists(const std::string& path) { return inner_.FileExists(path); }
 
 bool FaultyPlatform::ReplaceFile(const std::string& from, const std::string& to) {
-  return !failReplace_ && inner_.ReplaceFile(from, to);
+  if (failReplace_ && (replaceTarget_.empty() || replaceTarget_ == to)) return false;
+  return inner_.ReplaceFile(from, to);
+}
+
+bool FaultyPlatform::ResizeFile(const std::string& path, std::uint64_t size) {
+  return inner_.ResizeFile(path, size);
 }
 
 bool FaultyPlatform::RemoveFile(const std::string& path) { return inner_.RemoveFile(path); }

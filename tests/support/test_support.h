@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -44,7 +46,9 @@ class InTempDir : public ::testing::Test {
 };
 
 // The system platform with faults on demand. File names are compared with the path exactly as the engine
-// passes it to OpenShared / ReplaceFile.
+// passes it to OpenShared / ReplaceFile; the settings file goes by its full path (FullPath(kSettingsFile)).
+// The profile calls run the POSIX profile code over this platform's own file calls, so every fault below
+// reaches the settings file too.
 class FaultyPlatform : public Platform {
  public:
   enum Access { kRead, kWrite };
@@ -53,12 +57,21 @@ class FaultyPlatform : public Platform {
 
   // OpenShared of `path` for this kind of access returns null.
   void FailOpen(const std::string& path, Access access) { failOpen_.insert({path, access}); }
-  // Every stream OpenShared opens for writing accepts the open but fails every write, as on a full disk.
-  void BreakWrites() { breakWrites_ = true; }
+  // Every stream OpenShared opens for writing from now on, on a path that begins with `pathPrefix` (a file
+  // and its temporary), accepts the open, and `bytes` bytes, and then fails every write, as on a full disk or
+  // past a file-size limit. What it did accept is in the file.
+  void FailWritesAfter(std::size_t bytes, const std::string& pathPrefix = "") {
+    writeBudget_ = bytes;
+    budgetPrefix_ = pathPrefix;
+  }
+  void BreakWrites() { FailWritesAfter(0); }
   // The clock reads this UTC hour from now on.
   void SetUtcHour(int hour) { utcHour_ = hour; }
-  // ReplaceFile refuses without touching either file.
-  void FailReplace() { failReplace_ = true; }
+  // ReplaceFile onto `to` (onto anything, when empty) refuses without touching either file.
+  void FailReplace(const std::string& to = "") {
+    failReplace_ = true;
+    replaceTarget_ = to;
+  }
 
   // Message boxes are recorded instead of shown, so tests run unattended.
   struct Message {
@@ -82,6 +95,7 @@ class FaultyPlatform : public Platform {
   std::FILE* OpenShared(const std::string& path, const char* mode) override;
   bool FileExists(const std::string& path) override;
   bool ReplaceFile(const std::string& from, const std::string& to) override;
+  bool ResizeFile(const std::string& path, std::uint64_t size) override;
   bool RemoveFile(const std::string& path) override;
   std::string FindFirstMatch(const std::string& pattern,
                              const std::function<bool(const std::string&)>& visit) override;
@@ -91,8 +105,10 @@ class FaultyPlatform : public Platform {
  private:
   Platform& inner_;
   std::set<std::pair<std::string, Access>> failOpen_;
-  bool breakWrites_ = false;
+  std::optional<std::size_t> writeBudget_;
+  std::string budgetPrefix_;
   bool failReplace_ = false;
+  std::string replaceTarget_;
   int utcHour_ = -1;
   std::vector<std::pair<std::string, std::string>> opens_;
   std::vector<Message> messages_;
@@ -124,14 +140,18 @@ struct Contact {
 class RecordingShell : public Shell {
  public:
   bool windowOpen = false;
-  int refreshes = 0;
+  bool windowUp = true;  // the open window exists already and takes posted refreshes
+  int refreshes = 0;     // posts asked for, whether a window took them or not
   int setupStarts = 0;
   std::vector<CabrilloFields> headerDialogs;
   std::function<void(CabrilloFields&)> editHeader;
   bool confirmHeader = true;
 
   bool SetupWindowOpen() override { return windowOpen; }
-  void PostRefresh() override { ++refreshes; }
+  bool PostRefresh() override {
+    ++refreshes;
+    return windowOpen && windowUp;
+  }
   void StartSetup() override {
     ++setupStarts;
     windowOpen = true;
