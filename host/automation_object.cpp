@@ -48,6 +48,12 @@ void HostObject::SetDelay(DWORD ms) {
   delay_ = ms;
 }
 
+void HostObject::Clear() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  macros_.clear();
+  callReads_ = frequencyReads_ = attaches_ = 0;
+}
+
 std::vector<std::wstring> HostObject::macros() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return macros_;

@@ -37,6 +37,7 @@ class HostObject : public IDispatch {
   void SetDelay(DWORD ms);
 
   // --- What the plug-in did.
+  void Clear();  // forgets it
   std::vector<std::wstring> macros() const;
   int callReads() const;
   int frequencyReads() const;

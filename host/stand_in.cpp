@@ -11,6 +11,7 @@
 #include <cstring>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "host/automation_object.h"
 #include "host/host_abi.h"
@@ -18,6 +19,7 @@
 #include "host/plugin_loader.h"
 #include "host/run_options.h"
 #include "host/stand_in_replay.h"
+#include "host/window_picture.h"
 
 namespace host {
 namespace {
@@ -79,11 +81,53 @@ void CloseSetupWindow() {
               GetModuleHandleA("Stats.dll") ? "is still loaded" : "has unloaded itself");
 }
 
+// The operator types a callsign already in the log, with the radio on 80 m, and the plug-in's windows follow:
+// each is saved as a picture.
+void TakePictures(const PluginLoader& plugin, const std::vector<LogContact>& contacts, const QsoTime& start,
+                  HostObject& object, const std::string& folder) {
+  // The windows show the tour the wall clock is in: type a callsign worked on 80 m in that tour if there is
+  // one, so the table has something to show.
+  SYSTEMTIME now;
+  GetSystemTime(&now);
+  auto tourOf = [&](int hour) { return hour - start.hour >= 2 ? 1 : 0; };
+  const LogContact* typed = nullptr;
+  for (const LogContact& c : contacts) {
+    if (c.band != "80m" || c.call.size() < 3) continue;
+    if (!typed || tourOf(c.time.hour) == tourOf(now.wHour)) typed = &c;
+  }
+  object.SetEnteredCallAnsi(typed ? typed->call : "");
+  object.SetFrequency(typed && typed->freqHz / 1000000 == 3 ? typed->freqHz : 3580000.0);
+  char out1[256] = {}, out2[256] = {};
+  const char* call = typed ? typed->call.c_str() : "";
+  plugin.CheckCall0(call, 0, 0, "RTTY", "", "", "", "", "", "", "", "", "", "", 0, 0, 0, 0.0, 0.0, "", "", "",
+                    "", "", "80m", "80m", out1, out2);
+  // The refresh, then a moment for the titles and the repaints.
+  const int reads = object.frequencyReads();
+  PumpUntil([&] { return object.frequencyReads() > reads; }, 5000);
+  PumpFor(500);
+  const PluginWindows windows = FindPluginWindows();
+  const struct {
+    HWND window;
+    const char* name;
+  } shots[] = {
+      {windows.setup, "setup.bmp"}, {windows.prefix, "prefix.bmp"}, {windows.prevQso, "previous-qso.bmp"}};
+  for (const auto& shot : shots) {
+    const std::string path = folder + "\\" + shot.name;
+    const bool saved = shot.window && SaveWindowPicture(shot.window, path);
+    std::printf("picture    %s %s\n", path.c_str(), saved ? "saved" : "not taken: the window is not shown");
+  }
+}
+
 void PrintAutomation(const HostObject& object) {
   std::printf("automation %s, callsign read %d times, frequency read %d times, %zu macro%s",
               object.attached() ? "attached by the plug-in" : "never attached", object.callReads(),
               object.frequencyReads(), object.macros().size(), object.macros().size() == 1 ? "" : "s");
-  for (const std::wstring& macro : object.macros()) std::printf(" %ls", macro.c_str());
+  // Runs of the same macro (the spots as the radio moves) print once, with their count.
+  const std::vector<std::wstring> macros = object.macros();
+  for (size_t i = 0, run; i < macros.size(); i += run) {
+    for (run = 1; i + run < macros.size() && macros[i + run] == macros[i];) ++run;
+    std::printf(run > 1 ? " %ls x%zu" : " %ls", macros[i].c_str(), run);
+  }
   std::printf("\n");
 }
 
@@ -141,6 +185,7 @@ int Run(const RunOptions& options) {
   std::fwrite(outcome.report.data(), 1, outcome.report.size(), stdout);
   if (!outcome.exportMessage.empty()) std::printf("%s\n", outcome.exportMessage.c_str());
 
+  if (!options.pictures.empty()) TakePictures(plugin, log.contacts, start, object, options.pictures);
   plugin.Unload();
   CloseSetupWindow();
   if (published) {

@@ -58,18 +58,19 @@ ReplayOutcome Replay(const PluginLoader& plugin, const RunOptions& options,
   COleDateTime startDate = ToOle(start);
   COleDateTime endDate = {startDate.m_dt + 4.0 / 24.0, 0};
   const std::string ownCountry = CountryPrefix(ownCall);
-  {
+  auto reset = [&](bool exportPass) {
     Operator header(
-        "ZORVANT", [&](HWND dialog) { TypeIntoHeaderDialog(dialog, options); }, options.cabrillo ? 20000 : 0);
-    plugin.ResetStats0(iniFolder.c_str(), options.cabrillo ? 1 : 0, ownCall.c_str(), &startDate, &endDate, "",
-                       "", "", "", "", "", "", "", "", ownCountry.c_str(), 0, 0, 0, 0.0, 0.0, "", "", "");
-    out.headerAnswered = header.Answered();
-  }
-
-  for (const LogContact& c : contacts) {
+        "ZORVANT", [&](HWND dialog) { TypeIntoHeaderDialog(dialog, options); }, exportPass ? 20000 : 0);
+    plugin.ResetStats0(iniFolder.c_str(), exportPass ? 1 : 0, ownCall.c_str(), &startDate, &endDate, "", "",
+                       "", "", "", "", "", "", "", ownCountry.c_str(), 0, 0, 0, 0.0, 0.0, "", "", "");
+    return header.Answered();
+  };
+  // One contact as the operator logs it: typed (the call check on the way), then logged.
+  auto log = [&](const LogContact& c, bool counted) {
     COleDateTime time = ToOle(c.time);
     COleDateTime unused[3] = {{0.0, 2}, {0.0, 2}, {0.0, 2}};
     char out1[256] = {}, out2[256] = {};
+    const int reads = object ? object->callReads() : 0;
     if (object) {
       object->SetEnteredCallAnsi(c.call);
       object->SetFrequency(c.freqHz);
@@ -78,12 +79,15 @@ ReplayOutcome Replay(const PluginLoader& plugin, const RunOptions& options,
     const int check = plugin.CheckCall0(c.call.c_str(), 0, 0, c.mode.c_str(), "", "", "", "", "", "", "", "",
                                         c.prefix.c_str(), c.countryPrefix.c_str(), 0, 0, 0, 0.0, 0.0, "", "",
                                         "", "", "", c.band.c_str(), c.band.c_str(), out1, out2);
+    // Live, the operator types at a person's pace: the Setup window gets to read each callsign.
+    if (object && !counted) PumpUntil([&] { return object->callReads() > reads; }, 300);
     const std::string& own = c.ownCall.empty() ? ownCall : c.ownCall;
     const int added = plugin.AddData0(
         own.c_str(), c.call.c_str(), &time, &unused[0], &unused[1], &unused[2], 0, c.freqHz, c.mode.c_str(),
         c.rstSent.c_str(), c.rstRcvd.c_str(), c.exchSent.c_str(), c.exchRcvd.c_str(), "", "", "", "", "", "",
         "", "", c.prefix.c_str(), c.countryPrefix.c_str(), 0, 0, 0, 0.0, 0.0, "", "", "", c.band.c_str(), "");
     if (object) PumpFor(0);
+    if (!counted) return;
     if (check >= 0 && check <= 4) ++out.verdicts[check];
     (added == 1 ? out.stored : out.rejected)++;
     if (trace) {
@@ -92,7 +96,17 @@ ReplayOutcome Replay(const PluginLoader& plugin, const RunOptions& options,
                    c.band.c_str(), c.mode.c_str(), c.prefix.c_str(), c.exchSent.c_str(), c.exchRcvd.c_str(),
                    check, Verdict(check), added);
     }
+  };
+
+  // With the host's object there, the contest is first worked live, as an operator logs it: an ordinary
+  // reset, which may open the Setup window, and each contact typed and logged in turn. The export pass then
+  // starts afresh, as the host's export does.
+  if (object && options.cabrillo) {
+    reset(/*exportPass=*/false);
+    for (const LogContact& c : contacts) log(c, /*counted=*/false);
   }
+  out.headerAnswered = reset(options.cabrillo);
+  for (const LogContact& c : contacts) log(c, /*counted=*/true);
 
   Operator output("Output", nullptr, options.cabrillo ? 20000 : 0);
   const char* report = plugin.GetResult0(&out.status);

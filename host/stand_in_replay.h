@@ -34,7 +34,8 @@ struct ReplayOutcome {
 // contact CheckCall0 and AddData0 in log order, then GetResult0 (the "Output" box answered). `trace`, when
 // not null, gets one line per contact. `object`, when not null, is the host's automation object, owned by
 // this thread: before each contact it shows the contact's callsign as typed and its frequency as tuned, and
-// this thread pumps messages between contacts so that the plug-in's calls into it get through.
+// this thread pumps messages between contacts so that the plug-in's calls into it get through; an export pass
+// is then preceded by an ordinary session worked live, as the operator works the contest before exporting.
 ReplayOutcome Replay(const PluginLoader& plugin, const RunOptions& options,
                      const std::vector<LogContact>& contacts, const QsoTime& start,
                      const std::string& ownCall, std::FILE* trace, HostObject* object = nullptr);

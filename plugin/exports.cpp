@@ -51,7 +51,8 @@ int __cdecl StatsIsValidExchg0(const char* exchange, const char*, const char*, c
 
 void __cdecl SetupSet0() {
   Guarded(0, [] {
-    zorvant::SystemPlatform().ShowMessage("No additional setup for this plugin", "", zorvant::MessageIcon::kNone);
+    zorvant::SystemPlatform().ShowMessage("No additional setup for this plugin", "",
+                                          zorvant::MessageIcon::kNone);
     return 0;
   });
 }
@@ -144,7 +145,8 @@ const char* __cdecl GetResult0(int* status) {
     const char* report = contest.reportText.c_str();
     lock.unlock();  // the operator may take any time over the box
     if (outcome.exported) {
-      zorvant::SystemPlatform().ShowMessage(outcome.exportMessage, "Output", zorvant::MessageIcon::kInformation);
+      zorvant::SystemPlatform().ShowMessage(outcome.exportMessage, "Output",
+                                            zorvant::MessageIcon::kInformation);
       if (status) *status = -1;
     }
     return report;

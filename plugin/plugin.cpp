@@ -19,7 +19,7 @@ HINSTANCE ModuleInstance() { return g_instance; }
 
 bool PluginShell::SetupWindowOpen() { return SetupRunning(); }
 
-void PluginShell::PostRefresh() { PostSetupRefresh(); }
+bool PluginShell::PostRefresh() { return PostSetupRefresh(); }
 
 void PluginShell::StartSetup() {
   held_.unlock();

@@ -24,7 +24,7 @@ class PluginShell : public Shell {
  public:
   explicit PluginShell(std::unique_lock<std::mutex>& held) : held_(held) {}
   bool SetupWindowOpen() override;
-  void PostRefresh() override;
+  bool PostRefresh() override;
   void StartSetup() override;
   bool RunCabrilloDialog(CabrilloFields& fields) override;
 
@@ -35,8 +35,9 @@ class PluginShell : public Shell {
 // --- The Setup thread (setup_thread.cpp).
 // Whether a Setup thread is running. REQUIRES: EngineLock() held.
 bool SetupRunning();
-// Posts the refresh message to the Setup window if it exists. REQUIRES: EngineLock() held.
-void PostSetupRefresh();
+// Posts the refresh message to the Setup window if it exists; false if it does not (yet).
+// REQUIRES: EngineLock() held.
+bool PostSetupRefresh();
 // Closes an open Setup window (waiting until its thread has ended) and starts a new Setup thread.
 // REQUIRES: EngineLock() NOT held.
 void StartRoutine();

@@ -7,12 +7,10 @@
 
 #include "plugin/plugin.h"
 #include "resources/resource.h"
-#include "ui/automation_win32.h"
+#include "ui/setup_window_win32.h"
 
 namespace zorvant {
 namespace {
-
-constexpr UINT kRefreshMessage = 1524;
 
 // Guarded by the engine lock.
 struct SetupThread {
@@ -22,65 +20,6 @@ struct SetupThread {
   HANDLE thread = nullptr;
 } g_setup;
 
-void DrawPlainButton(const DRAWITEMSTRUCT& item) {
-  RECT r = item.rcItem;
-  DrawFrameControl(item.hDC, &r, DFC_BUTTON,
-                   DFCS_BUTTONPUSH | ((item.itemState & ODS_SELECTED) ? DFCS_PUSHED : 0));
-  char text[64] = {};
-  GetWindowTextA(item.hwndItem, text, sizeof text);
-  SetBkMode(item.hDC, TRANSPARENT);
-  DrawTextA(item.hDC, text, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-}
-
-HostAutomation* HostOf(HWND dialog) {
-  return reinterpret_cast<HostAutomation*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
-}
-
-// Follows what the operator types and where the radio is tuned. The host's answers are read without the
-// engine lock: the host's thread may be waiting for that lock inside an export, and it must pump messages for
-// these calls to arrive.
-void Refresh(HWND dialog) {
-  if (HostAutomation* host = HostOf(dialog); host && host->attached()) {
-    host->EnteredCall();
-    host->Frequency();
-  }
-  std::lock_guard<std::mutex> lock(EngineLock());
-  TheContest().refreshPending = 1;
-}
-
-INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG: {
-      SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
-      if (HostAutomation* host = HostOf(dialog)) host->Attach();
-      std::string year;
-      {
-        std::lock_guard<std::mutex> lock(EngineLock());
-        if (g_setup.closeRequested) {
-          EndDialog(dialog, IDCANCEL);
-          return TRUE;
-        }
-        g_setup.window = dialog;
-        year = TheContest().startYear;
-      }
-      SetWindowTextA(dialog, ("Setup ZORVANT " + year).c_str());
-      return TRUE;
-    }
-    case WM_DRAWITEM: DrawPlainButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)); return TRUE;
-    case WM_COMMAND:
-      switch (LOWORD(wParam)) {
-        case IDOK:  // Enter never closes the window
-          return TRUE;
-        case IDCANCEL:  // Escape, and WM_CLOSE through the dialog manager
-          EndDialog(dialog, IDCANCEL);
-          return TRUE;
-      }
-      return FALSE;
-    case kRefreshMessage: Refresh(dialog); return TRUE;
-  }
-  return FALSE;
-}
-
 // The thread holds its own reference to this module, taken by the start routine and given back by
 // FreeLibraryAndExitThread, whose last step is outside the module. So a host that frees the library while the
 // window is open never unmaps code this thread is running: the library stays loaded until the window ends,
@@ -89,12 +28,17 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 DWORD WINAPI SetupThreadMain(LPVOID param) {
   HMODULE self = static_cast<HMODULE>(param);
   // The start routine runs one Setup thread at a time, so no other Setup window can be open here.
-  {
-    // Attached as the window opens; let go here, on this thread, before its COM apartment ends.
-    HostAutomation host;
-    DialogBoxParamA(ModuleInstance(), MAKEINTRESOURCEA(IDD_SETUP), /*hWndParent=*/nullptr, SetupDialogProc,
-                    reinterpret_cast<LPARAM>(&host));
-  }
+  SetupContext context;
+  context.module = ModuleInstance();
+  context.engineLock = &EngineLock();
+  context.contest = &TheContest();
+  context.opened = [](HWND window) {
+    std::lock_guard<std::mutex> lock(EngineLock());
+    if (g_setup.closeRequested) return false;
+    g_setup.window = window;
+    return true;
+  };
+  RunSetupWindow(context);
   {
     std::lock_guard<std::mutex> lock(EngineLock());
     g_setup.window = nullptr;
@@ -116,9 +60,7 @@ void WaitLettingHostCallsIn(HANDLE thread) {
 
 bool SetupRunning() { return g_setup.running; }
 
-void PostSetupRefresh() {
-  if (g_setup.window) PostMessageA(g_setup.window, kRefreshMessage, 0, 0);
-}
+bool PostSetupRefresh() { return g_setup.window && PostMessageA(g_setup.window, kRefreshMessage, 0, 0); }
 
 void CloseRoutine() {
   HWND window;

@@ -3,6 +3,7 @@
 #define ZORVANT_RESOURCES_RESOURCE_H_
 
 #define IDD_SETUP 104
+#define IDI_ZORVANT 108
 #define IDC_VIEW_LABEL 1025
 #define IDC_VIEW_PREFIX 1014
 #define IDC_VIEW_PREV_QSO 1015
@@ -12,6 +13,11 @@
 #define IDC_MODE_RTTY 1004
 #define IDC_TOUR1_LABEL 1027
 #define IDC_TOUR2_LABEL 1028
+
+// The information windows: each is one owner-drawn button that paints the content.
+#define IDD_PREV_QSO 114
+#define IDD_PREFIX 116
+#define IDC_CONTENT 1003
 
 // The Cabrillo header dialog.
 #define IDD_CABRILLO 101

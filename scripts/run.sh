@@ -21,7 +21,33 @@ cp "$root/data/sample-contest.adi" "$station/"
 mapfile -t options <"$root/data/sample-contest.args"
 cd "$station"
 rm -f BadQSO_StatsZORVANT_*.txt ./*.cbr  # left by an earlier run
-timeout 600 xvfb-run -a wine zorvant_host.exe sample-contest.adi "${options[@]}" "$@"
+# This station's own settings for the plug-in: its Setup window opens on the live session of every run (the
+# start toggle alternates otherwise), with both information windows, each where the others leave it seen.
+settings=Plugins/ZORVANT.ini
+set_setting() {  # KEY VALUE, in section [Settings], with the CR LF line ends the plug-in writes
+  [ -f "$settings" ] || printf '[Settings]\r\n' >"$settings"
+  if grep -q "^$1=" "$settings"; then
+    sed -i "s/^$1=.*/$1=$2\r/" "$settings"
+  else
+    sed -i "s/^\[Settings\]\r\?\$/&\n$1=$2\r/" "$settings"
+  fi
+}
+set_setting Start 0
+set_setting setup_view_pref 1
+set_setting setup_view_prev_qso 1
+set_setting setup_x 10
+set_setting setup_y 10
+set_setting prev_x 300
+set_setting prev_y 10
+set_setting dxcc_x 10
+set_setting dxcc_y 260
+# Pictures of the plug-in's windows as the run leaves them. The folder is named as Wine's Z: drive shows it
+# (asking winepath would start Wine without the virtual screen, and the windows would have no display).
+pictures="$build/pictures"
+mkdir -p "$pictures"
+rm -f "$pictures"/*.bmp
+timeout 600 xvfb-run -a -s "-screen 0 1024x768x24" wine zorvant_host.exe sample-contest.adi "${options[@]}" \
+  --pictures "Z:${pictures//\//\\}" "$@"
 echo
 echo "bad-QSO file written by the plug-in ($station):"
 cat BadQSO_StatsZORVANT_*.txt | tr -d '\r'

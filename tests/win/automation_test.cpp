@@ -17,88 +17,13 @@
 #include "gtest/gtest.h"
 #include "host/automation_object.h"
 #include "tests/win/child.h"
+#include "tests/win/host_thread.h"
 #include "ui/automation_win32.h"
 
 namespace {
 
 using host::HostObject;
 using zorvant::HostAutomation;
-
-// Longer than anything here takes unless it hangs.
-constexpr auto kHang = std::chrono::seconds(60);
-
-// The host's thread: owns the automation object in its apartment, runs the tasks it is given, and pumps
-// messages all the while, as the host's user-interface thread does.
-class HostThread {
- public:
-  explicit HostThread(bool publish) {
-    thread_ = std::thread([this, publish] {
-      CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-      {
-        HostObject object;
-        object_ = &object;
-        published_ = publish && object.Publish();
-        ready_.set_value();
-        for (;;) {
-          std::function<void()> task;
-          {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (!tasks_.empty()) {
-              task = std::move(tasks_.front());
-              tasks_.pop_front();
-            } else if (stop_) {
-              break;
-            }
-          }
-          if (task) {
-            task();
-          } else {
-            host::PumpFor(5);
-          }
-        }
-        object.Withdraw();
-        object_ = nullptr;
-      }
-      CoUninitialize();
-    });
-    ready_.get_future().wait();
-  }
-  ~HostThread() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stop_ = true;
-    }
-    thread_.join();
-  }
-
-  HostObject& object() { return *object_; }
-  bool published() const { return published_; }
-
-  // Runs `task` on the host's thread; the future is ready when it has.
-  std::future<void> Run(std::function<void()> task) {
-    auto done = std::make_shared<std::promise<void>>();
-    std::future<void> result = done->get_future();
-    std::lock_guard<std::mutex> lock(mutex_);
-    tasks_.push_back([task = std::move(task), done] {
-      task();
-      done->set_value();
-    });
-    return result;
-  }
-  // The host program quits: its object leaves the running-object table and every proxy is cut off.
-  void Withdraw() {
-    ASSERT_EQ(Run([this] { object_->Withdraw(); }).wait_for(kHang), std::future_status::ready);
-  }
-
- private:
-  std::thread thread_;
-  std::promise<void> ready_;
-  HostObject* object_ = nullptr;
-  bool published_ = false;
-  std::mutex mutex_;
-  std::deque<std::function<void()>> tasks_;
-  bool stop_ = false;
-};
 
 // A thread of its own that attaches and then runs `body` with the link, as the Setup thread does; false
 // if it did not end in time.
@@ -213,6 +138,8 @@ class SetupWindowWithHost : public PluginFolderTest {
       EXPECT_TRUE(WaitForWindowGone("Setup ZORVANT 2017", 20000));
     }
     PluginFolderTest::TearDown();
+    // The window's thread lets go of the library last; the next test must load it afresh.
+    EXPECT_TRUE(WaitFor([] { return !GetModuleHandleA("Stats.dll"); }));
   }
   template <typename Pred>
   static bool WaitFor(Pred pred) {

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "tests/win/host_thread.h"
+
 namespace {
 
 const char* const kJunk[] = {"j0", "j1", "j2", "j3", "j4", "j5", "j6", "j7", "j8", "j9", "j10", "j11"};
@@ -167,7 +169,31 @@ TempFolder::~TempFolder() {
 
 // --- Scripted host sessions that end their own process.
 
+// Shows the Setup window for a picture: placed at (20, 20), the contest started an hour ago so that the
+// first lamp is lit, the host's object answering. English, or Russian for a home-area station.
+int ShowSetupWindow(bool russian) {
+  TempFolder folder;
+  CreateDirectoryA("Plugins", nullptr);
+  const std::string ini = folder.path() + "\\Plugins\\ZORVANT.ini";
+  WritePrivateProfileStringA("Settings", "setup_x", "20", ini.c_str());
+  WritePrivateProfileStringA("Settings", "setup_y", "20", ini.c_str());
+  WritePrivateProfileStringA("Settings", "Mode", "BPSK63", ini.c_str());
+  HostThread host(/*publish=*/true);
+  LoadedPlugin p;
+  if (!p.Load()) return 10;
+  SYSTEMTIME now;
+  GetSystemTime(&now);
+  const int hour = now.wHour > 0 ? now.wHour - 1 : 0;
+  host.Run([&] { CallReset(p, MakeDate(now.wYear, now.wMonth, now.wDay, hour, 0), russian ? "UA" : "DL"); })
+      .wait();
+  Sleep(6000);  // long enough for the picture
+  host.Run([&] { p.Unload(); }).wait();
+  return 0;
+}
+
 int RunChild(const char* mode) {
+  if (std::strcmp(mode, "show-setup") == 0) return ShowSetupWindow(/*russian=*/false);
+  if (std::strcmp(mode, "show-setup-russian") == 0) return ShowSetupWindow(/*russian=*/true);
   TempFolder folder;
   LoadedPlugin p;
   if (!p.Load()) return 10;

@@ -1,0 +1,25 @@
+// Pictures of windows as the screen shows them, saved as BMP files. Windows only.
+#ifndef ZORVANT_HOST_WINDOW_PICTURE_H_
+#define ZORVANT_HOST_WINDOW_PICTURE_H_
+
+#include <windows.h>
+
+#include <string>
+
+namespace host {
+
+// Copies the window's screen rectangle (frame included) from the screen into a 24-bit BMP file. The window
+// must be visible and not covered. False when it cannot be read or written.
+bool SaveWindowPicture(HWND window, const std::string& path);
+
+// The plug-in's three windows in this process, each null while it is not shown.
+struct PluginWindows {
+  HWND setup = nullptr;
+  HWND prefix = nullptr;
+  HWND prevQso = nullptr;
+};
+PluginWindows FindPluginWindows();
+
+}  // namespace host
+
+#endif  // ZORVANT_HOST_WINDOW_PICTURE_H_

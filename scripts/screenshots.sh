@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Takes the README's pictures of the plug-in's windows under a virtual X screen and writes them to docs/.
+# The windows are shown inside Wine's own desktop window, so that they have their captions: the Setup
+# window by the Windows test program (English, and Russian for a home-area station), the information
+# windows by the host stand-in after it has worked the bundled log, with a logged callsign typed on 80 m.
+set -euo pipefail
+. "$(dirname "$0")/env.sh"
+
+"$root/scripts/setup.sh"
+missing=()
+for p in x11-apps imagemagick; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+"$root/scripts/build.sh" >/dev/null
+wine_ready
+mkdir -p "$root/docs"
+
+# setup_shot MODE FILE: the test program's MODE shows the Setup window at (20, 20); the desktop's corner that
+# holds it is saved.
+setup_shot() {
+  xvfb-run -a -s "-screen 0 640x400x24" bash -c '
+    cd "$1/win32/bin"
+    wine explorer /desktop=shot,360x180 win_tests.exe --child="$2" >/dev/null 2>&1 &
+    sleep 4
+    xwd -root -silent | convert xwd:- -crop 360x180+0+0 +repage "$3"
+    wait
+  ' _ "$build" "$1" "$2"
+  echo "wrote $2"
+}
+setup_shot show-setup "$root/docs/setup-window.png"
+setup_shot show-setup-russian "$root/docs/setup-window-russian.png"
+
+# The information windows: a station folder of its own whose settings show both, apart from each other.
+station="$build/shots"
+rm -rf "$station"
+mkdir -p "$station/Plugins" "$station/pictures"
+cp "$build/win32/bin/zorvant_host.exe" "$root/data/sample-contest.adi" "$station/"
+cp "$build/win32/bin/Stats.dll" "$station/Plugins/"
+printf '[Settings]\r\nStart=0\r\nsetup_view_pref=1\r\nsetup_view_prev_qso=1\r\nsetup_x=10\r\nsetup_y=10\r\nprev_x=300\r\nprev_y=10\r\ndxcc_x=10\r\ndxcc_y=260\r\n' \
+  >"$station/Plugins/ZORVANT.ini"
+(
+  cd "$station"
+  xvfb-run -a -s "-screen 0 1024x768x24" wine explorer /desktop=shot,1024x768 zorvant_host.exe \
+    sample-contest.adi --call DL0ZV --pictures "Z:${station//\//\\}\\pictures" >/dev/null 2>&1
+)
+convert "$station/pictures/prefix.bmp" "$root/docs/prefix-window.png"
+convert "$station/pictures/previous-qso.bmp" "$root/docs/previous-qso-window.png"
+echo "wrote $root/docs/prefix-window.png and previous-qso-window.png"

@@ -1,0 +1,118 @@
+// What the Setup window decides, apart from the window system: the mode it starts in, the texts it shows, the
+// refresh that polls the host and fills the previous-QSO table, and the tour timer's rule. The window code
+// calls these and only carries out what they return, so all of it runs natively against a fake host link.
+//
+// Threads: everything here runs on the Setup thread. The functions given the engine lock take it themselves,
+// for short spans, and never hold it across a call to the host link: the host answers those calls on its
+// own thread, which may be waiting for the lock inside an export. So call them, and SendModeMacros, without
+// the lock held.
+#ifndef ZORVANT_UI_SETUP_LOGIC_H_
+#define ZORVANT_UI_SETUP_LOGIC_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/contest.h"
+#include "ui/host_link.h"
+
+namespace zorvant {
+
+// A colour laid out as the window system's (red in the low byte), so the window code passes it on as it is.
+constexpr std::uint32_t Rgb(int red, int green, int blue) {
+  return static_cast<std::uint32_t>(red) | static_cast<std::uint32_t>(green) << 8 |
+         static_cast<std::uint32_t>(blue) << 16;
+}
+inline constexpr std::uint32_t kLampYellow = Rgb(255, 255, 0);  // both lamps when the window opens
+inline constexpr std::uint32_t kLampGreen = Rgb(0, 255, 0);
+inline constexpr std::uint32_t kLampRed = Rgb(255, 0, 0);
+
+// What one Setup window remembers between its refreshes and timer ticks. Each window has its own, starting
+// clear, so a window opened after a reset sends "<SP1>" afresh and shows the lamps of the tour it opens in.
+struct SetupMemory {
+  double lastSpotFrequency = 0;  // hertz at which "<SP1>" was last sent
+  bool tourOneLitDone = false;
+  bool tourTwoLitDone = false;
+  bool contestOverDone = false;
+};
+
+// --- Mode choice.
+enum class ModemMode { kRtty, kBpsk63 };
+
+// The mode the window starts in, from the "Mode" setting: only "RTTY" or nothing selects RTTY; any other
+// text, "rtty" too, selects BPSK63.
+ModemMode ModeFromSetting(const std::string& value);
+// What a click on a mode button writes to "Mode".
+const char* ModeSetting(ModemMode mode);
+// Sends the mode's macro pair to the host, in order. REQUIRES: engine lock NOT held.
+void SendModeMacros(HostLink& host, ModemMode mode);
+
+// --- Texts. When `russian` is set (the contest's homeArea) a text is in Windows-1251 bytes, and the window
+// code converts it from that code page to show it; otherwise it is in the ANSI code page.
+
+// The values every information window title is made of, copied from the contest.
+struct TitleValues {
+  std::string startYear;
+  int tourNumber = 1;  // currentTour + 1
+  bool russian = false;
+};
+TitleValues TitleValuesOf(const Contest& contest);  // REQUIRES: engine lock held
+
+std::string SetupTitle(const std::string& startYear, bool russian);
+// Prefix window: when it opens, and when the host is tuned to one of the prefix bands.
+std::string PrefixOpeningTitle(const TitleValues& v);
+std::string PrefixBandTitle(const TitleValues& v, const std::string& band, std::size_t prefixCount);
+// Previous-QSO window: when it opens, and with the callsign being typed.
+std::string PrevQsoTitle(const TitleValues& v);
+std::string PrevQsoCallTitle(const TitleValues& v, const std::string& call);
+
+// The Setup window's controls that show Russian texts when homeArea is set (1251 bytes).
+struct ControlText {
+  int id;
+  const char* text;
+};
+extern const ControlText kRussianSetupTexts[7];
+// The Russian label of the mode buttons is longer: its control moves to this client rectangle, in pixels.
+inline constexpr int kRussianModeLabelId = 1026;
+inline constexpr int kRussianModeLabelX = 170, kRussianModeLabelY = 8;
+inline constexpr int kRussianModeLabelWidth = 100, kRussianModeLabelHeight = 20;
+
+// --- Refresh (on the refresh message, after the window code has opened the wanted information windows).
+
+// What the window code does after a refresh, without the lock, to the windows that are open.
+struct RefreshResult {
+  bool russian = false;  // the titles below are 1251 bytes
+  // Titles for the Previous-QSO window, to set in this order: the plain one, then the callsign one.
+  std::vector<std::string> prevQsoTitles;
+  // The band title for the Prefix window, when the host is tuned to a prefix band.
+  std::optional<std::string> prefixTitle;
+  // Invalidate control 1003 of each open information window without erasing: their content changed.
+  bool repaintContent = false;
+};
+
+// Reads the callsign being typed and the frequency from the host; fills rows 0 to 2 of bandRows with the
+// current tour's contacts with that callsign; sets enteredCall and currentBandSlot; sends "<SP1>" when the
+// frequency moved by more than 300 Hz since this window last sent it; and sets refreshPending to 1 again.
+// A callsign of one or two characters changes nothing but enteredCall. A frequency the host does not give
+// detects no band and sends nothing. REQUIRES: engine lock NOT held.
+RefreshResult RunRefresh(HostLink& host, std::mutex& engineLock, Contest& contest, SetupMemory& mine);
+
+// --- Tour timer (every second).
+
+struct LampPaint {
+  int lamp;  // 1 or 2
+  std::uint32_t colour;
+};
+
+// Sets currentTour from the UTC hour and returns the lamps to repaint, in order; each lamp changes colour
+// once per window. Nothing wraps at midnight: before the start hour nothing happens.
+// REQUIRES: engine lock NOT held.
+std::vector<LampPaint> TickTourTimer(int utcHour, std::mutex& engineLock, Contest& contest,
+                                     SetupMemory& mine);
+
+}  // namespace zorvant
+
+#endif  // ZORVANT_UI_SETUP_LOGIC_H_
