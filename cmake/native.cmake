@@ -7,17 +7,10 @@ enable_testing()
 file(GLOB_RECURSE ZORVANT_NATIVE_TEST_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/tests/*_test.cpp ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
 list(FILTER ZORVANT_NATIVE_TEST_SOURCES EXCLUDE REGEX "/tests/win/")
-# The host's portable pieces (log reading, callsign prefixes), shared by the stand-in and the CLI.
-# Everything in host/ but the Windows stand-in (its loader and automation object) and the CLI's own files.
-file(GLOB ZORVANT_HOSTLOG_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/host/*.cpp)
-list(FILTER ZORVANT_HOSTLOG_SOURCES EXCLUDE REGEX "/(stand_in|plugin_loader|automation_object|window_picture|cli)[^/]*\\.cpp$")
-add_library(zorvant_hostlog STATIC ${ZORVANT_HOSTLOG_SOURCES})
-target_include_directories(zorvant_hostlog PUBLIC ${CMAKE_SOURCE_DIR})
-
 # The command-line tool: its scoring run is a library so that the tests drive it too.
-add_library(zorvant_cli STATIC host/cli_score.cpp)
-target_link_libraries(zorvant_cli PUBLIC zorvant_engine zorvant_hostlog)
-add_executable(zorvant host/cli_main.cpp)
+add_library(zorvant_cli STATIC cli/score.cpp)
+target_link_libraries(zorvant_cli PUBLIC zorvant_options)
+add_executable(zorvant cli/main.cpp)
 target_link_libraries(zorvant PRIVATE zorvant_cli)
 
 add_executable(zorvant_tests ${ZORVANT_NATIVE_TEST_SOURCES})

@@ -19,14 +19,11 @@ target_link_libraries(Stats PRIVATE zorvant_winui zorvant_engine)
 target_link_options(Stats PRIVATE ${ZORVANT_STATIC_RUNTIME})
 target_link_libraries(Stats PRIVATE user32 gdi32 ole32 oleaut32)
 
+# The host stand-in: everything in host/.
 file(GLOB ZORVANT_HOST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/host/*.cpp)
-list(FILTER ZORVANT_HOST_SOURCES EXCLUDE REGEX "/cli")
-if(ZORVANT_HOST_SOURCES)
-  add_executable(zorvant_host ${ZORVANT_HOST_SOURCES})
-  target_include_directories(zorvant_host PRIVATE ${CMAKE_SOURCE_DIR})
-  target_link_options(zorvant_host PRIVATE ${ZORVANT_STATIC_RUNTIME})
-  target_link_libraries(zorvant_host PRIVATE user32 gdi32 ole32 oleaut32 uuid)
-endif()
+add_executable(zorvant_host ${ZORVANT_HOST_SOURCES})
+target_link_options(zorvant_host PRIVATE ${ZORVANT_STATIC_RUNTIME})
+target_link_libraries(zorvant_host PRIVATE zorvant_options user32 gdi32 ole32 oleaut32 uuid)
 
 # GoogleTest from Debian's source package, built with this toolchain.
 set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
@@ -37,10 +34,10 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 # The tests drive the plug-in with the stand-in's own pieces: everything in host/ but its main.
 file(GLOB ZORVANT_WIN_TEST_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/tests/win/*.cpp ${CMAKE_SOURCE_DIR}/tests/platform/*_test.cpp ${CMAKE_SOURCE_DIR}/host/*.cpp)
-list(FILTER ZORVANT_WIN_TEST_SOURCES EXCLUDE REGEX "/host/(stand_in|cli[^/]*)\\.cpp$")
+list(FILTER ZORVANT_WIN_TEST_SOURCES EXCLUDE REGEX "/host/stand_in\\.cpp$")
 add_executable(win_tests ${ZORVANT_WIN_TEST_SOURCES})
 target_include_directories(win_tests PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(win_tests PRIVATE zorvant_winui zorvant_engine gtest user32 gdi32 ole32 oleaut32 uuid)
+target_link_libraries(win_tests PRIVATE zorvant_winui zorvant_options gtest user32 gdi32 ole32 oleaut32 uuid)
 target_link_options(win_tests PRIVATE ${ZORVANT_STATIC_RUNTIME})
 add_dependencies(win_tests Stats)
 # The tests find the bundled log and its golden files beside them, as on a Windows machine without the tree.

@@ -13,16 +13,19 @@
 #include <string>
 #include <vector>
 
+#include "cli/run_options.h"
 #include "host/automation_object.h"
 #include "host/host_abi.h"
-#include "host/log_reader.h"
 #include "host/plugin_loader.h"
-#include "host/run_options.h"
 #include "host/stand_in_replay.h"
 #include "host/window_picture.h"
+#include "logs/log_reader.h"
 
 namespace host {
 namespace {
+
+using namespace cli;
+using namespace logs;
 
 const char kHostId[] = "stand-in 1.0";
 
@@ -203,9 +206,9 @@ int main(int argc, char** argv) {
   // report's CR LF line ends reach it as the plug-in wrote them.
   std::setvbuf(stdout, nullptr, _IONBF, 0);
   _setmode(_fileno(stdout), _O_BINARY);
-  host::RunOptions options;
+  cli::RunOptions options;
   std::string error;
-  if (!host::ParseRunOptions(argc, argv, 1, /*withDll=*/true, &options, &error)) {
+  if (!cli::ParseRunOptions(argc, argv, 1, /*withDll=*/true, &options, &error)) {
     std::fprintf(stderr, "zorvant_host: %s\n", error.c_str());
     host::Usage(stderr);
     return host::kBadUsage;

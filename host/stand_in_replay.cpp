@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "host/callsign.h"
 #include "host/stand_in_operator.h"
+#include "logs/callsign.h"
 
 namespace host {
 namespace {
@@ -35,7 +35,7 @@ void TypeIntoHeaderDialog(HWND dialog, const RunOptions& options) {
   if (options.soapbox.empty()) return;
   zorvant::CabrilloFields typed;
   TypeHeader(options, typed);  // joins the soapbox lines as the multi-line box holds them
-  SetDlgItemTextA(dialog, kSoapboxControl, typed.soapbox.c_str());
+  SetDlgItemTextA(dialog, cli::kSoapboxControl, typed.soapbox.c_str());
 }
 
 }  // namespace
@@ -57,7 +57,7 @@ ReplayOutcome Replay(const PluginLoader& plugin, const RunOptions& options,
   const std::string iniFolder = std::string(folder) + "\\";
   COleDateTime startDate = ToOle(start);
   COleDateTime endDate = {startDate.m_dt + 4.0 / 24.0, 0};
-  const std::string ownCountry = CountryPrefix(ownCall);
+  const std::string ownCountry = logs::CountryPrefix(ownCall);
   auto reset = [&](bool exportPass) {
     Operator header(
         "ZORVANT", [&](HWND dialog) { TypeIntoHeaderDialog(dialog, options); }, exportPass ? 20000 : 0);

@@ -7,13 +7,17 @@
 #include <string>
 #include <vector>
 
+#include "cli/run_options.h"
 #include "host/automation_object.h"
 #include "host/host_abi.h"
-#include "host/log_reader.h"
 #include "host/plugin_loader.h"
-#include "host/run_options.h"
+#include "logs/log_reader.h"
 
 namespace host {
+
+using cli::RunOptions;
+using logs::LogContact;
+using logs::QsoTime;
 
 // Contest times lie after 1899, where an OLE date is days since 30 December 1899 plus the fraction of the
 // day.

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "host/cli_score.h"
+#include "cli/score.h"
 #include "tests/support/test_support.h"
 
-namespace host {
+namespace cli {
 namespace {
 
 using zorvant::testing::ReadFileBytes;
@@ -167,4 +167,4 @@ TEST_F(ScoreTest, ReadsEveryRealLogItIsGiven) {
 }
 
 }  // namespace
-}  // namespace host
+}  // namespace cli

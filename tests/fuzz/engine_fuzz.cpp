@@ -25,7 +25,7 @@
 #include "cabrillo/writer.h"
 #include "engine/contest.h"
 #include "engine/file_text.h"
-#include "host/log_reader.h"
+#include "logs/log_reader.h"
 #include "report/report.h"
 
 namespace {
@@ -113,7 +113,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
-  const host::LogReadResult log = host::ParseLogText("fuzz.log", text);
+  const logs::LogReadResult log = logs::ParseLogText("fuzz.log", text);
   std::minstd_rand pick(Hash(text));
   // Nothing carries over from one run to the next: the settings start afresh.
   std::error_code ec;
@@ -121,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fs::create_directory("Plugins", ec);
 
   std::vector<Args> contacts;
-  for (const host::LogContact& c : log.contacts) {
+  for (const logs::LogContact& c : log.contacts) {
     Args a;
     a.texts = {c.ownCall,  c.call,   c.mode, c.rstSent,       c.rstRcvd, c.exchSent,
                c.exchRcvd, c.prefix, c.band, c.countryPrefix, ""};

@@ -6,12 +6,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "host/adif.h"
-#include "host/log_reader.h"
+#include "logs/adif.h"
+#include "logs/log_reader.h"
 
 namespace {
 
-bool RealTime(const host::QsoTime& t) {
+bool RealTime(const logs::QsoTime& t) {
   return t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= 31 && t.hour >= 0 && t.hour <= 23 &&
          t.minute >= 0 && t.minute <= 59 && t.second >= 0 && t.second <= 59;
 }
@@ -20,10 +20,10 @@ bool RealTime(const host::QsoTime& t) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
-  const host::LogReadResult log = host::ParseLogText("fuzz.log", text);
-  for (const host::LogContact& c : log.contacts) {
+  const logs::LogReadResult log = logs::ParseLogText("fuzz.log", text);
+  for (const logs::LogContact& c : log.contacts) {
     if (c.call.empty() || !RealTime(c.time)) std::abort();
   }
-  host::ParseAdif(text);
+  logs::ParseAdif(text);
   return 0;
 }

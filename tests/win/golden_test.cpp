@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "cli/run_options.h"
 #include "gtest/gtest.h"
-#include "host/log_reader.h"
 #include "host/plugin_loader.h"
-#include "host/run_options.h"
 #include "host/stand_in_replay.h"
+#include "logs/log_reader.h"
 #include "tests/win/child.h"
 
 namespace {
@@ -21,16 +21,16 @@ std::string DataFolder() {
 }
 
 // The options the golden files were made with, from the .args file beside the log.
-host::RunOptions GoldenOptions(bool html) {
+cli::RunOptions GoldenOptions(bool html) {
   std::vector<std::string> args = {"zorvant_host", DataFolder() + "sample-contest.adi"};
   std::ifstream in(DataFolder() + "sample-contest.args");
   for (std::string line; std::getline(in, line);) args.push_back(line);
   if (html) args.push_back("--html");
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(&a[0]);
-  host::RunOptions options;
+  cli::RunOptions options;
   std::string error;
-  EXPECT_TRUE(host::ParseRunOptions(static_cast<int>(argv.size()), argv.data(), 1, true, &options, &error))
+  EXPECT_TRUE(cli::ParseRunOptions(static_cast<int>(argv.size()), argv.data(), 1, true, &options, &error))
       << error;
   return options;
 }
@@ -42,13 +42,13 @@ TEST_P(GoldenThroughTheDll, SameReportAndCabrilloFileAsNatively) {
   TempFolder folder;
   CreateDirectoryA("Plugins", nullptr);
   WriteFileBytes("Tarq2.ini", "[Program]\r\nTarq=stand-in 1.0\r\n");
-  const host::RunOptions options = GoldenOptions(html);
-  const host::LogReadResult log = host::ReadLog(options.log);
+  const cli::RunOptions options = GoldenOptions(html);
+  const logs::LogReadResult log = logs::ReadLog(options.log);
   ASSERT_TRUE(log.opened) << options.log;
-  host::QsoTime start;
+  logs::QsoTime start;
   std::string ownCall, error;
-  ASSERT_TRUE(host::ContestStart(options, log.contacts, &start, &error)) << error;
-  ASSERT_TRUE(host::OwnCall(options, log.contacts, &ownCall, &error)) << error;
+  ASSERT_TRUE(cli::ContestStart(options, log.contacts, &start, &error)) << error;
+  ASSERT_TRUE(cli::OwnCall(options, log.contacts, &ownCall, &error)) << error;
 
   host::PluginLoader plugin;
   ASSERT_TRUE(plugin.Load(PluginPath())) << plugin.error();

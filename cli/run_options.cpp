@@ -1,12 +1,14 @@
-#include "host/run_options.h"
+#include "cli/run_options.h"
 
 #include <cctype>
 #include <cstdio>
 
-#include "host/callsign.h"
+#include "logs/callsign.h"
 #include "resources/resource.h"
 
-namespace host {
+namespace cli {
+
+using namespace logs;  // the log reader and the callsign rules
 
 using zorvant::CabrilloFields;
 
@@ -210,4 +212,4 @@ bool OwnCall(const RunOptions& options, const std::vector<LogContact>& contacts,
   return true;
 }
 
-}  // namespace host
+}  // namespace cli

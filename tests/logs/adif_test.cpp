@@ -1,4 +1,4 @@
-#include "host/adif.h"
+#include "logs/adif.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace host {
+namespace logs {
 namespace {
 
 std::vector<std::string> Calls(const std::string& text) {
@@ -191,4 +191,4 @@ TEST(AdifTest, BundledSampleLogIsComplete) {
 }
 
 }  // namespace
-}  // namespace host
+}  // namespace logs

@@ -1,10 +1,10 @@
-#include "host/callsign.h"
+#include "logs/callsign.h"
 
 #include <cctype>
 #include <utility>
 #include <vector>
 
-namespace host {
+namespace logs {
 namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -167,4 +167,4 @@ std::string CountryPrefix(const std::string& call) {
   return country;
 }
 
-}  // namespace host
+}  // namespace logs

@@ -1,14 +1,14 @@
-#include "host/cabrillo_log.h"
+#include "logs/cabrillo_log.h"
 
 #include <cctype>
 #include <climits>
 #include <cstdlib>
 #include <vector>
 
-#include "host/adif.h"
-#include "host/callsign.h"
+#include "logs/adif.h"
+#include "logs/callsign.h"
 
-namespace host {
+namespace logs {
 namespace {
 
 bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
@@ -239,4 +239,4 @@ void ParseCabrillo(const std::string& name, const std::string& text, LogReadResu
   }
 }
 
-}  // namespace host
+}  // namespace logs

@@ -1,13 +1,13 @@
 // Reading the QSO: lines of a Cabrillo 3.0 log (the contest-log submission format) as the host's contacts.
 // Portable, like the rest of the log reader.
-#ifndef ZORVANT_HOST_CABRILLO_LOG_H_
-#define ZORVANT_HOST_CABRILLO_LOG_H_
+#ifndef ZORVANT_LOGS_CABRILLO_LOG_H_
+#define ZORVANT_LOGS_CABRILLO_LOG_H_
 
 #include <string>
 
-#include "host/log_reader.h"
+#include "logs/log_reader.h"
 
-namespace host {
+namespace logs {
 
 // One "QSO:" line, tag included: frequency, mode, date, time, own call, sent exchange, worked call, received
 // exchange and an optional transmitter ID, separated by any run of blanks.
@@ -31,6 +31,6 @@ bool ParseCabrilloQso(const std::string& line, LogContact* contact, std::string*
 // ends at END-OF-LOG:. A line without a tag is reported.
 void ParseCabrillo(const std::string& name, const std::string& text, LogReadResult* result);
 
-}  // namespace host
+}  // namespace logs
 
-#endif  // ZORVANT_HOST_CABRILLO_LOG_H_
+#endif  // ZORVANT_LOGS_CABRILLO_LOG_H_

@@ -1,4 +1,4 @@
-#include "host/log_reader.h"
+#include "logs/log_reader.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -15,7 +15,7 @@
 #include <tuple>
 #include <vector>
 
-namespace host {
+namespace logs {
 namespace {
 
 std::string SourceDir() { return std::string(ZORVANT_SOURCE_DIR) + "/"; }
@@ -355,4 +355,4 @@ TEST(LogReaderTest, BundledSampleLog) {
 }
 
 }  // namespace
-}  // namespace host
+}  // namespace logs

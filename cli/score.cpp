@@ -1,10 +1,12 @@
-#include "host/cli_score.h"
+#include "cli/score.h"
 
 #include "engine/contest.h"
-#include "host/callsign.h"
+#include "logs/callsign.h"
 #include "report/report.h"
 
-namespace host {
+namespace cli {
+
+using namespace logs;  // the log reader and the callsign rules
 
 std::string ScoreHelp() {
   return "usage: zorvant score LOG [options]\n"
@@ -93,4 +95,4 @@ int RunScore(const RunOptions& options, std::ostream& out, std::ostream& err) {
   return kScored;
 }
 
-}  // namespace host
+}  // namespace cli

@@ -1,11 +1,11 @@
 // What the host derives from a callsign before it hands a QSO to the plug-in: the prefix (the multiplier
 // unit) and the country (entity) prefix. Portable: the native command-line tool uses it too.
-#ifndef ZORVANT_HOST_CALLSIGN_H_
-#define ZORVANT_HOST_CALLSIGN_H_
+#ifndef ZORVANT_LOGS_CALLSIGN_H_
+#define ZORVANT_LOGS_CALLSIGN_H_
 
 #include <string>
 
-namespace host {
+namespace logs {
 
 // Letters and digits up to the call's last digit: UA9ABC -> UA9, 2E0ABC -> 2E0, N5KWN -> N5. A call without
 // a digit gets a 0 after its first two characters. A portable designator decides instead: DL/UA9ABC -> DL0,
@@ -19,6 +19,6 @@ std::string CallPrefix(const std::string& call);
 // "" when the table does not know the call, and for maritime and aeronautical mobiles, which have no entity.
 std::string CountryPrefix(const std::string& call);
 
-}  // namespace host
+}  // namespace logs
 
-#endif  // ZORVANT_HOST_CALLSIGN_H_
+#endif  // ZORVANT_LOGS_CALLSIGN_H_

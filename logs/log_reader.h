@@ -1,14 +1,14 @@
 // Reading an operator's contest log, ADIF or Cabrillo, into the contacts the host would hand the plug-in.
 // Shared by the host stand-in and the native command-line tool, so it must stay free of Windows headers.
-#ifndef ZORVANT_HOST_LOG_READER_H_
-#define ZORVANT_HOST_LOG_READER_H_
+#ifndef ZORVANT_LOGS_LOG_READER_H_
+#define ZORVANT_LOGS_LOG_READER_H_
 
 #include <string>
 #include <vector>
 
-#include "host/adif.h"
+#include "logs/adif.h"
 
-namespace host {
+namespace logs {
 
 // One contact with every text exactly as the host puts it in AddData0's argument list (the names are those
 // of the arguments). Nothing is filtered to the contest's bands or modes: judging them is the plug-in's part.
@@ -52,6 +52,6 @@ bool ReadFileText(const std::string& path, std::string* text, std::string* error
 // opened false and one problem.
 LogReadResult ReadLog(const std::string& path);
 
-}  // namespace host
+}  // namespace logs
 
-#endif  // ZORVANT_HOST_LOG_READER_H_
+#endif  // ZORVANT_LOGS_LOG_READER_H_

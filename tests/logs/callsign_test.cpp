@@ -1,8 +1,8 @@
-#include "host/callsign.h"
+#include "logs/callsign.h"
 
 #include <gtest/gtest.h>
 
-namespace host {
+namespace logs {
 namespace {
 
 struct Case {
@@ -72,4 +72,4 @@ TEST(CallsignTest, PrefixAndCountry) {
 }
 
 }  // namespace
-}  // namespace host
+}  // namespace logs

@@ -1,4 +1,4 @@
-#include "host/log_reader.h"
+#include "logs/log_reader.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,10 +9,10 @@
 #include <fstream>
 #include <iterator>
 
-#include "host/cabrillo_log.h"
-#include "host/callsign.h"
+#include "logs/cabrillo_log.h"
+#include "logs/callsign.h"
 
-namespace host {
+namespace logs {
 namespace {
 
 std::string Upper(std::string s) {
@@ -176,4 +176,4 @@ LogReadResult ReadLog(const std::string& path) {
   return ParseLogText(path, text);
 }
 
-}  // namespace host
+}  // namespace logs

@@ -1,12 +1,12 @@
 // Reading ADIF logs (the amateur-radio exchange format) into the few fields the host feeds the plug-in.
 // Shared by the host stand-in and the native command-line tool, so it must stay free of Windows headers.
-#ifndef ZORVANT_HOST_ADIF_H_
-#define ZORVANT_HOST_ADIF_H_
+#ifndef ZORVANT_LOGS_ADIF_H_
+#define ZORVANT_LOGS_ADIF_H_
 
 #include <string>
 #include <vector>
 
-namespace host {
+namespace logs {
 
 // One QSO. Texts are the field values with surrounding blanks removed; a field the record lacks is empty.
 struct AdifRecord {
@@ -70,6 +70,6 @@ struct QsoTime {
 // From QSO_DATE and TIME_ON; false when either is not a real date or time of day.
 bool ParseQsoTime(const std::string& qso_date, const std::string& time_on, QsoTime* out);
 
-}  // namespace host
+}  // namespace logs
 
-#endif  // ZORVANT_HOST_ADIF_H_
+#endif  // ZORVANT_LOGS_ADIF_H_

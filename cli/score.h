@@ -1,12 +1,12 @@
 // `zorvant score`: the contest engine driven natively exactly as the host drives the plug-in.
-#ifndef ZORVANT_HOST_CLI_SCORE_H_
-#define ZORVANT_HOST_CLI_SCORE_H_
+#ifndef ZORVANT_CLI_SCORE_H_
+#define ZORVANT_CLI_SCORE_H_
 
 #include <ostream>
 
-#include "host/run_options.h"
+#include "cli/run_options.h"
 
-namespace host {
+namespace cli {
 
 enum ExitCode { kScored = 0, kUnreadableLog = 1, kBadUsage = 2 };
 
@@ -19,6 +19,6 @@ int RunScore(const RunOptions& options, std::ostream& out, std::ostream& err);
 // The whole --help text.
 std::string ScoreHelp();
 
-}  // namespace host
+}  // namespace cli
 
-#endif  // ZORVANT_HOST_CLI_SCORE_H_
+#endif  // ZORVANT_CLI_SCORE_H_

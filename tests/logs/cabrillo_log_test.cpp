@@ -1,10 +1,10 @@
-#include "host/cabrillo_log.h"
+#include "logs/cabrillo_log.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-namespace host {
+namespace logs {
 namespace {
 
 TEST(CabrilloLogTest, ReadsEveryFieldOfAContestQso) {
@@ -182,4 +182,4 @@ TEST(CabrilloLogTest, WholeLogSkipsTheHeaderAndReportsStrayLines) {
 }
 
 }  // namespace
-}  // namespace host
+}  // namespace logs

@@ -1,4 +1,4 @@
-#include "host/adif.h"
+#include "logs/adif.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,7 +9,7 @@
 #include <iterator>
 #include <utility>
 
-namespace host {
+namespace logs {
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
@@ -308,4 +308,4 @@ bool ParseQsoTime(const std::string& qso_date, const std::string& time_on, QsoTi
   return true;
 }
 
-}  // namespace host
+}  // namespace logs

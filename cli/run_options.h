@@ -1,17 +1,20 @@
 // The command line shared by the two programs that score a log through the plug-in's exports: the native
 // `zorvant score` and the Windows host stand-in. Portable.
-#ifndef ZORVANT_HOST_RUN_OPTIONS_H_
-#define ZORVANT_HOST_RUN_OPTIONS_H_
+#ifndef ZORVANT_CLI_RUN_OPTIONS_H_
+#define ZORVANT_CLI_RUN_OPTIONS_H_
 
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "cabrillo/cabrillo_export.h"
-#include "host/adif.h"
-#include "host/log_reader.h"
+#include "logs/adif.h"
+#include "logs/log_reader.h"
 
-namespace host {
+namespace cli {
+
+using logs::LogContact;
+using logs::QsoTime;
 
 // A header field the operator would type into the Cabrillo header dialog, set from the command line.
 struct HeaderOption {
@@ -57,6 +60,6 @@ bool ContestStart(const RunOptions& options, const std::vector<LogContact>& cont
 bool OwnCall(const RunOptions& options, const std::vector<LogContact>& contacts, std::string* call,
              std::string* error);
 
-}  // namespace host
+}  // namespace cli
 
-#endif  // ZORVANT_HOST_RUN_OPTIONS_H_
+#endif  // ZORVANT_CLI_RUN_OPTIONS_H_

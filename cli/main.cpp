@@ -2,28 +2,28 @@
 #include <iostream>
 #include <string>
 
-#include "host/cli_score.h"
+#include "cli/score.h"
 
 int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
   if (command == "--help" || command == "-h" || command == "help") {
-    std::cout << host::ScoreHelp();
-    return host::kScored;
+    std::cout << cli::ScoreHelp();
+    return cli::kScored;
   }
   if (command != "score") {
     std::cerr << "zorvant: " << (command.empty() ? "no command given" : "unknown command " + command)
               << "; try: zorvant score LOG --call MYCALL --start \"YYYY-MM-DD HH:MM\" (zorvant --help)\n";
-    return host::kBadUsage;
+    return cli::kBadUsage;
   }
-  host::RunOptions options;
+  cli::RunOptions options;
   std::string error;
-  if (!host::ParseRunOptions(argc, argv, 2, /*withDll=*/false, &options, &error)) {
+  if (!cli::ParseRunOptions(argc, argv, 2, /*withDll=*/false, &options, &error)) {
     std::cerr << "zorvant: " << error << " (zorvant --help)\n";
-    return host::kBadUsage;
+    return cli::kBadUsage;
   }
   if (options.help) {
-    std::cout << host::ScoreHelp();
-    return host::kScored;
+    std::cout << cli::ScoreHelp();
+    return cli::kScored;
   }
-  return host::RunScore(options, std::cout, std::cerr);
+  return cli::RunScore(options, std::cout, std::cerr);
 }
