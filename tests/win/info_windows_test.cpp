@@ -97,7 +97,7 @@ TEST_F(InfoWindows, OpenWhereTheSetupWindowDoesAndFollowWindowOnTop) {
   // "Window on top" closes both; the refresh it posts reopens them as the setting now says, each time.
   for (bool topmost : {true, false}) {
     const HWND before[] = {FindInfoWindow(true), FindInfoWindow(false)};
-    SendMessageA(GetDlgItem(setup, IDC_ON_TOP), BM_CLICK, 0, 0);
+    Click(GetDlgItem(setup, IDC_ON_TOP));
     EXPECT_FALSE(IsWindow(before[0]));
     EXPECT_FALSE(IsWindow(before[1]));
     EXPECT_EQ(Setting("setup_window_on_top"), topmost ? "1" : "0");
@@ -189,10 +189,10 @@ TEST_F(InfoWindows, EscapeHidesAWindowUntilItsCheckBoxIsClickedTwice) {
   Sleep(300);
   EXPECT_EQ(FindInfoWindow(/*prefix=*/false), nullptr);
   EXPECT_EQ(IsDlgButtonChecked(setup, IDC_VIEW_PREV_QSO), BST_CHECKED);
-  SendMessageA(GetDlgItem(setup, IDC_VIEW_PREV_QSO), BM_CLICK, 0, 0);
+  Click(GetDlgItem(setup, IDC_VIEW_PREV_QSO));
   EXPECT_FALSE(IsWindow(prev));
   EXPECT_EQ(Setting("setup_view_prev_qso"), "0");
-  SendMessageA(GetDlgItem(setup, IDC_VIEW_PREV_QSO), BM_CLICK, 0, 0);
+  Click(GetDlgItem(setup, IDC_VIEW_PREV_QSO));
   EXPECT_NE(WaitForInfoWindow(/*prefix=*/false), nullptr);
   EXPECT_EQ(Setting("setup_view_prev_qso"), "1");
 }

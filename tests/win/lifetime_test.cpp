@@ -72,8 +72,12 @@ TEST_F(SetupWindowTest, EscapeEndsTheWindowAndTheNextResetOpensAFreshOne) {
   CallReset(plugin_, MakeDate(2017, 3, 5, 14, 0));
   HWND first = WaitForSetupWindow("2017", 10000);
   ASSERT_NE(first, nullptr);
+  HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, GetWindowThreadProcessId(first, nullptr));
   PostMessageA(first, WM_COMMAND, IDCANCEL, 0);  // what Escape sends
   ASSERT_TRUE(WaitForWindowGone(kSetupTitle, 10000));
+  // Until its thread has quite ended the window still counts as open, and a reset opens none.
+  EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+  CloseHandle(thread);
   WritePrivateProfileStringA("Settings", "Start", "0", ini_.c_str());
   CallReset(plugin_, MakeDate(2017, 3, 5, 14, 0));
   EXPECT_NE(WaitForSetupWindow("2017", 10000), nullptr);

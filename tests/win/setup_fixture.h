@@ -114,6 +114,26 @@ class SetupWindowShown : public PluginFolderTest {
     WritePrivateProfileStringA("Settings", key, value, ini_.c_str());
   }
 
+  // A click as BM_CLICK makes it. A button that loses the focus between its press and its release takes no
+  // click, and a window just shown is still being activated for a moment (the X server's focus events come
+  // later): wait until the thread's active window has stayed the same for a while first.
+  static void Click(HWND button) {
+    const DWORD thread = GetWindowThreadProcessId(button, nullptr);
+    HWND last = nullptr;
+    int steady = 0;
+    WaitUntil(
+        [&] {
+          GUITHREADINFO info = {};
+          info.cbSize = sizeof info;
+          GetGUIThreadInfo(thread, &info);
+          steady = info.hwndActive == last ? steady + 1 : 0;
+          last = info.hwndActive;
+          return steady >= 10;  // 200 ms
+        },
+        3000);
+    SendMessageA(button, BM_CLICK, 0, 0);
+  }
+
   std::string Setting(const char* key) {
     char buf[64] = {};
     GetPrivateProfileStringA("Settings", key, "(missing)", buf, sizeof buf, ini_.c_str());

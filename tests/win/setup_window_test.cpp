@@ -40,7 +40,7 @@ TEST_F(SetupWindowShown, TheModeSettingPicksTheButtonAndItsMacrosAtStart) {
     EXPECT_EQ(Setting("Mode"), c.setting ? c.setting : "(missing)");
 
     // The other button: its pair, its green face, and the choice remembered.
-    SendMessageA(GetDlgItem(w, other), BM_CLICK, 0, 0);
+    Click(GetDlgItem(w, other));
     EXPECT_TRUE(WaitUntil([&] { return host_.object().macros().size() >= 4; }));
     const std::vector<std::wstring> all = host_.object().macros();
     ASSERT_EQ(all.size(), 4u);
