@@ -33,7 +33,7 @@ endif()
 file(GLOB ZORVANT_THREAD_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/threads/*_test.cpp)
 add_executable(zorvant_thread_tests EXCLUDE_FROM_ALL ${ZORVANT_THREAD_TEST_SOURCES}
   ${CMAKE_SOURCE_DIR}/tests/support/test_support.cpp)
-target_link_libraries(zorvant_thread_tests PRIVATE zorvant_engine GTest::gtest_main Threads::Threads)
+target_link_libraries(zorvant_thread_tests PRIVATE zorvant_ui GTest::gtest_main Threads::Threads)
 
 # Checks that build the whole tree another way, each in a build tree of its own (scripts/test.sh and
 # scripts/fuzz.sh make them under the build folder):

@@ -1,18 +1,16 @@
 // The plug-in's two threads on one contest. The host's thread makes the export calls, each under the one
 // engine lock exactly as the exports take it (a call that waits for the operator or for the Setup window lets
-// go of it meanwhile); the Setup thread takes the same lock for its refresh, its tour timer and the copy a
-// paint needs, and draws from that copy without the lock. scripts/test.sh runs this under ThreadSanitizer,
-// which fails the run on any access to shared state that the lock does not order.
-//
-// The Setup thread's side is written out here by hand, as its window code reads and writes the contest. When
-// the Setup window's portable refresh, tour timer and paint copy land, they take the place of SetupThread's
-// hand-written steps below, and the thread goes on calling them beside the same host thread.
+// go of it meanwhile); the Setup thread runs the Setup window's own refresh (against a host link that answers
+// at once), its tour timer, and the copies the two content paints take, then draws from the copies without
+// the lock. scripts/test.sh runs this under ThreadSanitizer, which fails the run on any access to shared
+// state that the lock does not order.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,6 +18,8 @@
 #include "engine/contest.h"
 #include "report/report.h"
 #include "tests/support/test_support.h"
+#include "ui/content_drawing.h"
+#include "ui/setup_logic.h"
 
 namespace zorvant {
 namespace {
@@ -59,6 +59,18 @@ class ExportShell : public Shell {
 };
 
 const char* const kCalls[] = {"UA3ABC", "DL1XX", "OK1AB", "UA9ZZ", "K3DUPE"};
+const double kFrequencies[] = {1840000.0, 3580000.0, 7040000.0, 14070000.0};
+
+// The host's automation object as the Setup thread sees it: the operator typing through the calls, the radio
+// moving through the bands.
+class TypingHost : public HostLink {
+ public:
+  int tick = 0;
+  bool attached() const override { return true; }
+  void SendMacro(const std::string&) override {}
+  std::string EnteredCall() override { return kCalls[tick % 5]; }
+  std::optional<double> Frequency() override { return kFrequencies[tick % 4]; }
+};
 const char* const kBands[] = {"160m", "80m", "40m", "30m"};
 
 class HostAndSetupThreadsTest : public testing::InTempDir {
@@ -117,47 +129,26 @@ class HostAndSetupThreadsTest : public testing::InTempDir {
     }
   }
 
-  // The Setup window: a refresh for the callsign being typed, the tour timer, and a paint of the
-  // previous-QSO table and the prefix grid from a copy.
+  // The Setup window: a refresh for the callsign being typed, the tour timer, and the paints of the
+  // previous-QSO table and the prefix grid, each from its copy.
   void SetupThread() {
-    std::vector<std::string> grid;
-    std::vector<std::vector<std::string>> table;
+    TypingHost host;
+    SetupMemory memory;
     for (int tick = 0; !hostDone_; ++tick) {
-      const std::string typed = kCalls[tick % 5];
+      host.tick = tick;
+      const RefreshResult refreshed = RunRefresh(host, engineLock_, contest_, memory);
+      TickTourTimer(14 + tick % 5, engineLock_, contest_, memory);
+      PrevQsoTableCopy table;
+      PrefixGridCopy grid;
       {
         std::lock_guard<std::mutex> lock(engineLock_);
-        for (std::size_t slot = 0; slot < kPrefixBands; ++slot) {
-          contest_.bandRows[slot] = {contest_.bandTable[slot], "   -", "   -", "   -", "   -"};
-        }
-        for (const CInfo& r : contest_.qsoLog.records()) {
-          if (r.call != typed || r.tour != contest_.currentTour) continue;
-          for (std::size_t slot = 0; slot < kPrefixBands; ++slot) {
-            if (r.band == contest_.bandRows[slot][0]) {
-              contest_.bandRows[slot] = {r.band, r.mode, Format(r.time, "%H:%M"), r.exchRcvd, r.rstRcvd};
-            }
-          }
-        }
+        table = CopyPrevQsoTable(contest_);
+        grid = CopyPrefixGrid(contest_);
         ++setupReads_;
       }
-      const int hour = 14 + tick % 5;
-      {
-        std::lock_guard<std::mutex> lock(engineLock_);
-        contest_.currentTour = static_cast<std::int16_t>(hour - contest_.startHour < 2 ? 0 : 1);
-      }
-      {
-        std::lock_guard<std::mutex> lock(engineLock_);
-        const int slot = tick % kPrefixBands;
-        grid = contest_.tourPrefixes[static_cast<std::size_t>(contest_.currentTour * kPrefixBands + slot)];
-        table.assign(contest_.bandRows.begin(), contest_.bandRows.begin() + kPrefixBands);
-      }
       // Drawing works on the copies only.
-      std::sort(grid.begin(), grid.end());
-      std::string drawn;
-      for (const auto& row : table) {
-        for (const std::string& cell : row) drawn += cell;
-      }
-      for (const std::string& prefix : grid) drawn += prefix;
-      painted_ += drawn.size();
+      painted_ += DrawPrevQsoTable(table, 400, 190).size() + DrawPrefixGrid(grid, 400, 200).size() +
+                  refreshed.prevQsoTitles.size();
     }
   }
 
