@@ -93,6 +93,9 @@ TEST_F(SetupWindowShown, ASecondWindowLightsTheLampsAfresh) {
   }
   ASSERT_NE(window_, nullptr);
   EXPECT_EQ(PixelWhen(window_, kLamp1, kGreen), kGreen);
+  // The new window's thread attached afresh in its own apartment: its start macros reach the host too.
+  EXPECT_TRUE(WaitUntil([this] { return host_.object().macros().size() >= 4; }));
+  EXPECT_EQ(host_.object().macros().size(), 4u);
 }
 
 TEST_F(SetupWindowShown, TheModeButtonsHaveARaisedTwoPixelEdge) {
