@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "cabrillo/header.h"
+#include "engine/export_state.h"
 #include "resources/resource.h"
 
 namespace zorvant {

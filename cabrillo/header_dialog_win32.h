@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "cabrillo/cabrillo_export.h"
+#include "engine/export_state.h"
 
 namespace zorvant {
 

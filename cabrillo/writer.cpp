@@ -10,7 +10,8 @@ namespace {
 
 // A value that has one line of the file to itself: a line break in it would start a line of its own, a fake
 // QSO line or an early END-OF-LOG, so each CR or LF becomes a blank.
-std::string OneLine(std::string value) {
+std::string OneLine(std::string_view text) {
+  std::string value(text);
   for (char& c : value) {
     if (c == '\r' || c == '\n') c = ' ';
   }
@@ -36,25 +37,24 @@ std::string TaggedLines(const std::string& value, const std::string& tag) {
 
 }  // namespace
 
-const char* CabrilloModeCode(const std::string& mode) {
+const char* CabrilloModeCode(std::string_view mode) {
   if (mode == "RTTY") return "RY";
   if (mode == "BPSK63") return "PM";
   return "??";
 }
 
-std::string CabrilloQsoLine(int freqKHz, const std::string& modeCode, const OleDate& time,
-                            const std::string& ownCall, const std::string& rstSent,
-                            const std::string& exchSent, const std::string& call, const std::string& rstRcvd,
-                            const std::string& exchRcvd) {
+std::string CabrilloQsoLine(int freqKHz, std::string_view modeCode, const OleDate& time,
+                            std::string_view ownCall, std::string_view rstSent, std::string_view exchSent,
+                            std::string_view call, std::string_view rstRcvd, std::string_view exchRcvd) {
   return StringPrintf("QSO: %5i %2s %s %-13s %-3s %-6s %-13s %-3s %s\r\n", freqKHz, OneLine(modeCode).c_str(),
                       Format(time, "%Y-%m-%d %H%M").c_str(), OneLine(ownCall).c_str(),
                       OneLine(rstSent).c_str(), OneLine(exchSent).c_str(), OneLine(call).c_str(),
                       OneLine(rstRcvd).c_str(), OneLine(exchRcvd).c_str());
 }
 
-void AddCabrilloQso(CabrilloExport& out, const std::string& call, int freqKHz, const std::string& modeCode,
-                    const OleDate& time, const std::string& rstSent, const std::string& exchSent,
-                    const std::string& rstRcvd, const std::string& exchRcvd) {
+void AddCabrilloQso(CabrilloExport& out, std::string_view call, int freqKHz, std::string_view modeCode,
+                    const OleDate& time, std::string_view rstSent, std::string_view exchSent,
+                    std::string_view rstRcvd, std::string_view exchRcvd) {
   out.qsoLines.push_back(
       CabrilloQsoLine(freqKHz, modeCode, time, out.callsign, rstSent, exchSent, call, rstRcvd, exchRcvd));
 }

@@ -3,27 +3,27 @@
 #define ZORVANT_CABRILLO_WRITER_H_
 
 #include <string>
+#include <string_view>
 
-#include "cabrillo/cabrillo_export.h"
+#include "engine/export_state.h"
 #include "engine/ole_date.h"
 #include "platform/platform.h"
 
 namespace zorvant {
 
 // "RY" for "RTTY", "PM" for "BPSK63" (exact letter case), "??" for anything else.
-const char* CabrilloModeCode(const std::string& mode);
+const char* CabrilloModeCode(std::string_view mode);
 
 // One QSO line with its CR LF. Values that fit keep the fixed columns; a longer value is written whole and
 // moves the rest of the line to the right. A CR or LF in a value is written as a blank.
-std::string CabrilloQsoLine(int freqKHz, const std::string& modeCode, const OleDate& time,
-                            const std::string& ownCall, const std::string& rstSent,
-                            const std::string& exchSent, const std::string& call, const std::string& rstRcvd,
-                            const std::string& exchRcvd);
+std::string CabrilloQsoLine(int freqKHz, std::string_view modeCode, const OleDate& time,
+                            std::string_view ownCall, std::string_view rstSent, std::string_view exchSent,
+                            std::string_view call, std::string_view rstRcvd, std::string_view exchRcvd);
 
 // Appends the QSO line of a contact, with the export's own callsign, to its QSO lines.
-void AddCabrilloQso(CabrilloExport& out, const std::string& call, int freqKHz, const std::string& modeCode,
-                    const OleDate& time, const std::string& rstSent, const std::string& exchSent,
-                    const std::string& rstRcvd, const std::string& exchRcvd);
+void AddCabrilloQso(CabrilloExport& out, std::string_view call, int freqKHz, std::string_view modeCode,
+                    const OleDate& time, std::string_view rstSent, std::string_view exchSent,
+                    std::string_view rstRcvd, std::string_view exchRcvd);
 
 // The whole file: the header lines, the QSO lines as stored and "END-OF-LOG:", every line ending in CR LF.
 // Only the address and the soapbox span lines, each further line with its own tag; a CR or LF anywhere else

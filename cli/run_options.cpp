@@ -97,6 +97,8 @@ bool ParseRunOptions(int argc, char** argv, int first, bool withDll, RunOptions*
       out->trace = true;
     } else if (arg == "--pictures" && withDll) {
       if (!value(&out->pictures)) return false;
+    } else if (arg == "--interactive" && withDll) {
+      out->interactive = true;
     } else if (arg == "--soapbox") {
       std::string text;
       if (!value(&text)) return false;
@@ -123,7 +125,7 @@ bool ParseRunOptions(int argc, char** argv, int first, bool withDll, RunOptions*
       return false;
     }
   }
-  if (!out->help && out->log.empty()) {
+  if (!out->help && !out->interactive && out->log.empty()) {
     *error = "no log file given";
     return false;
   }
@@ -148,6 +150,8 @@ std::string OptionHelp(bool withDll) {
     text += line("--pictures DIR",
                  "after the run: a logged callsign typed, the radio on 80 m, and the plug-in's");
     text += line("", "windows saved there as setup.bmp, prefix.bmp and previous-qso.bmp");
+    text += line("--interactive", "a logging window to try the plug-in by hand; LOG, when given, is");
+    text += line("", "opened in it (--call and --start then apply to it)");
   }
   text +=
       "Cabrillo header fields, as if typed into the header dialog (saved ones come from "
@@ -164,45 +168,62 @@ void TypeHeader(const RunOptions& options, CabrilloFields& fields) {
   fields.soapbox = soapbox;
 }
 
-bool ContestStart(const RunOptions& options, const std::vector<LogContact>& contacts, QsoTime* start,
-                  std::string* error) {
+namespace {
+
+long long Key(const QsoTime& t) {
+  return ((((t.year * 100LL + t.month) * 100 + t.day) * 100 + t.hour) * 100 + t.minute) * 100 + t.second;
+}
+
+bool ParseStart(const std::string& text, QsoTime* start) {
+  int y, mo, d, h, mi;
+  char tail;
+  char date[16], time[16];
+  if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d%c", &y, &mo, &d, &h, &mi, &tail) == 5 && y >= 0 &&
+      y <= 9999 && mo >= 0 && d >= 0 && h >= 0 && mi >= 0 && mo < 100 && d < 100 && h < 100 && mi < 100) {
+    std::snprintf(date, sizeof date, "%04d%02d%02d", y, mo, d);
+    std::snprintf(time, sizeof time, "%02d%02d", h, mi);
+    return ParseQsoTime(date, time, start);
+  }
+  return false;
+}
+
+LogFacts FactsOf(const std::vector<LogContact>& contacts) {
+  LogFacts facts;
+  for (const LogContact& c : contacts) facts.Note(c);
+  return facts;
+}
+
+}  // namespace
+
+void LogFacts::Note(const LogContact& contact) {
+  if (!any_ || Key(contact.time) < Key(earliest_)) earliest_ = contact.time;
+  if (ownCall_.empty()) ownCall_ = contact.ownCall;
+  any_ = true;
+}
+
+bool NeedsLogFacts(const RunOptions& options) {
+  QsoTime ignored;
+  return options.start.empty() || options.call.empty() || !ParseStart(options.start, &ignored);
+}
+
+bool ContestStart(const RunOptions& options, const LogFacts& log, QsoTime* start, std::string* error) {
   if (!options.start.empty()) {
-    int y, mo, d, h, mi;
-    char tail;
-    char date[16], time[16];
-    if (std::sscanf(options.start.c_str(), "%d-%d-%d %d:%d%c", &y, &mo, &d, &h, &mi, &tail) == 5 && y >= 0 &&
-        y <= 9999 && mo >= 0 && d >= 0 && h >= 0 && mi >= 0 && mo < 100 && d < 100 && h < 100 && mi < 100) {
-      std::snprintf(date, sizeof date, "%04d%02d%02d", y, mo, d);
-      std::snprintf(time, sizeof time, "%02d%02d", h, mi);
-      if (ParseQsoTime(date, time, start)) return true;
-    }
+    if (ParseStart(options.start, start)) return true;
     *error = "--start wants \"YYYY-MM-DD HH:MM\", got \"" + options.start + "\"";
     return false;
   }
-  const LogContact* earliest = nullptr;
-  auto key = [](const QsoTime& t) {
-    return ((((t.year * 100LL + t.month) * 100 + t.day) * 100 + t.hour) * 100 + t.minute) * 100 + t.second;
-  };
-  for (const LogContact& c : contacts) {
-    if (!earliest || key(c.time) < key(earliest->time)) earliest = &c;
-  }
-  if (!earliest) {
+  if (!log.any()) {
     *error = "no contact to take the contest start from: give --start";
     return false;
   }
-  *start = earliest->time;
+  *start = log.earliest();
   start->minute = 0;
   start->second = 0;
   return true;
 }
 
-bool OwnCall(const RunOptions& options, const std::vector<LogContact>& contacts, std::string* call,
-             std::string* error) {
-  std::string own = options.call;
-  for (const LogContact& c : contacts) {
-    if (!own.empty()) break;
-    own = c.ownCall;
-  }
+bool OwnCall(const RunOptions& options, const LogFacts& log, std::string* call, std::string* error) {
+  std::string own = options.call.empty() ? log.ownCall() : options.call;
   for (char& ch : own) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
   if (own.empty()) {
     *error = "the log does not name the station: give --call";
@@ -210,6 +231,16 @@ bool OwnCall(const RunOptions& options, const std::vector<LogContact>& contacts,
   }
   *call = own;
   return true;
+}
+
+bool ContestStart(const RunOptions& options, const std::vector<LogContact>& contacts, QsoTime* start,
+                  std::string* error) {
+  return ContestStart(options, FactsOf(contacts), start, error);
+}
+
+bool OwnCall(const RunOptions& options, const std::vector<LogContact>& contacts, std::string* call,
+             std::string* error) {
+  return OwnCall(options, FactsOf(contacts), call, error);
 }
 
 }  // namespace cli

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "cabrillo/cabrillo_export.h"
+#include "engine/export_state.h"
 #include "logs/adif.h"
 #include "logs/log_reader.h"
 
@@ -39,7 +39,8 @@ struct RunOptions {
   // The stand-in's own: the plug-in to load, and one line per contact.
   std::string dll;
   bool trace = false;
-  std::string pictures;  // folder for pictures of the plug-in's windows; "" takes none
+  std::string pictures;      // folder for pictures of the plug-in's windows; "" takes none
+  bool interactive = false;  // a window to log by hand in; the log, if any, is opened in it
 };
 
 // Parses argv[first..argc). False with a one-line reason for anything it does not understand, for an empty
@@ -53,8 +54,29 @@ std::string OptionHelp(bool withDll);
 // The header fields as typed: each option's value, the soapbox lines joined with CR LF.
 void TypeHeader(const RunOptions& options, zorvant::CabrilloFields& fields);
 
+// What the contest's defaults take from a log, gathered contact by contact as the log streams past.
+class LogFacts {
+ public:
+  void Note(const LogContact& contact);
+
+  bool any() const { return any_; }
+  const QsoTime& earliest() const { return earliest_; }    // the first of the earliest contacts' times
+  const std::string& ownCall() const { return ownCall_; }  // the first own call the log gives; "" for none
+
+ private:
+  bool any_ = false;
+  QsoTime earliest_{};
+  std::string ownCall_;
+};
+
+// Whether ContestStart and OwnCall need facts from the log: --start or --call is not given, or --start is
+// malformed (whose error then comes after the log's own problems, as when the defaults are taken).
+bool NeedsLogFacts(const RunOptions& options);
+
 // The contest as the host would start it. False with a reason when --start is malformed or, without it,
 // no contact has a date; or when there is no own callsign from --call or the log.
+bool ContestStart(const RunOptions& options, const LogFacts& log, QsoTime* start, std::string* error);
+bool OwnCall(const RunOptions& options, const LogFacts& log, std::string* call, std::string* error);
 bool ContestStart(const RunOptions& options, const std::vector<LogContact>& contacts, QsoTime* start,
                   std::string* error);
 bool OwnCall(const RunOptions& options, const std::vector<LogContact>& contacts, std::string* call,

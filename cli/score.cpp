@@ -28,22 +28,86 @@ std::string ScoreHelp() {
          "exit status: 0 scored, 1 the log cannot be read at all, 2 bad command line.\n";
 }
 
+namespace {
+
+// Problems with the log go to standard error as they are read.
+class ProblemPrinter : public LogSink {
+ public:
+  explicit ProblemPrinter(std::ostream& err) : err_(err) {}
+  void Contact(const LogContact&) override {}
+  void Problem(const std::string& problem) override { err_ << problem << '\n'; }
+
+ private:
+  std::ostream& err_;
+};
+
+// A first pass, when the defaults of the contest come from the log.
+class FactGatherer : public ProblemPrinter {
+ public:
+  explicit FactGatherer(std::ostream& err) : ProblemPrinter(err) {}
+  void Contact(const LogContact& contact) override { facts.Note(contact); }
+  LogFacts facts;
+};
+
+// Each contact goes to the engine as soon as it is read, as the host hands over one after the other.
+class Feeder : public ProblemPrinter {
+ public:
+  Feeder(zorvant::Contest& contest, const std::string& ownCall, std::ostream& err, bool printProblems)
+      : ProblemPrinter(err), contest_(contest), ownCall_(ownCall), printProblems_(printProblems) {}
+
+  void Contact(const LogContact& c) override {
+    const zorvant::OleDate time = zorvant::OleDate::FromParts(c.time.year, c.time.month, c.time.day,
+                                                              c.time.hour, c.time.minute, c.time.second);
+    zorvant::QsoArgs q;
+    q.ownCall = c.ownCall.empty() ? ownCall_.c_str() : c.ownCall.c_str();
+    q.call = c.call.c_str();
+    q.time = &time;
+    q.freqHz = c.freqHz;
+    q.mode = c.mode.c_str();
+    q.rstSent = c.rstSent.c_str();
+    q.rstRcvd = c.rstRcvd.c_str();
+    q.exchSent = c.exchSent.c_str();
+    q.exchRcvd = c.exchRcvd.c_str();
+    q.prefix = c.prefix.c_str();
+    q.countryPrefix = c.countryPrefix.c_str();
+    q.hostText = "";
+    q.band = c.band.c_str();
+    stored += contest_.AddData(q);
+  }
+  void Problem(const std::string& problem) override {
+    if (printProblems_) ProblemPrinter::Problem(problem);
+  }
+
+  int stored = 0;
+
+ private:
+  zorvant::Contest& contest_;
+  const std::string& ownCall_;
+  const bool printProblems_;
+};
+
+}  // namespace
+
 int RunScore(const RunOptions& options, std::ostream& out, std::ostream& err) {
-  const LogReadResult log = ReadLog(options.log);
-  if (!log.opened) {
-    err << "zorvant: " << (log.problems.empty() ? options.log + ": cannot be read" : log.problems[0]) << '\n';
+  LogStream log(options.log);
+  if (!log.opened()) {
+    err << "zorvant: " << log.error() << '\n';
     return kUnreadableLog;
   }
-  if (log.format.empty()) {
+  if (log.format().empty()) {
     err << "zorvant: " << options.log << ": neither an ADIF nor a Cabrillo log\n";
     return kUnreadableLog;
   }
-  for (const std::string& problem : log.problems) err << problem << '\n';
 
+  // The contest starts before its first contact arrives: what it takes from the log is read in a pass of
+  // its own, which then also tells the problems.
+  FactGatherer first(err);
+  const bool twoPasses = NeedsLogFacts(options);
+  if (twoPasses) log.Read(first);
   QsoTime start;
   std::string ownCall, error;
-  if (!ContestStart(options, log.contacts, &start, &error) ||
-      !OwnCall(options, log.contacts, &ownCall, &error)) {
+  if (!ContestStart(options, first.facts, &start, &error) ||
+      !OwnCall(options, first.facts, &ownCall, &error)) {
     err << "zorvant: " << error << '\n';
     return kBadUsage;
   }
@@ -65,33 +129,15 @@ int RunScore(const RunOptions& options, std::ostream& out, std::ostream& err) {
   reset.ownCountryPrefix = ownCountry.c_str();
   contest.Reset(reset, shell);
 
-  int stored = 0;
-  for (const LogContact& c : log.contacts) {
-    const zorvant::OleDate time = zorvant::OleDate::FromParts(c.time.year, c.time.month, c.time.day,
-                                                              c.time.hour, c.time.minute, c.time.second);
-    zorvant::QsoArgs q;
-    q.ownCall = c.ownCall.empty() ? ownCall.c_str() : c.ownCall.c_str();
-    q.call = c.call.c_str();
-    q.time = &time;
-    q.freqHz = c.freqHz;
-    q.mode = c.mode.c_str();
-    q.rstSent = c.rstSent.c_str();
-    q.rstRcvd = c.rstRcvd.c_str();
-    q.exchSent = c.exchSent.c_str();
-    q.exchRcvd = c.exchRcvd.c_str();
-    q.prefix = c.prefix.c_str();
-    q.countryPrefix = c.countryPrefix.c_str();
-    q.hostText = "";
-    q.band = c.band.c_str();
-    stored += contest.AddData(q);
-  }
+  Feeder feeder(contest, ownCall, err, /*printProblems=*/!twoPasses);
+  const std::size_t read = log.ReadAhead(feeder);
 
   const zorvant::ReportOutcome outcome = zorvant::MakeReport(contest);
   out << contest.reportText;
   if (outcome.exported) out << outcome.exportMessage << '\n';
-  err << "zorvant: " << log.contacts.size() << " contacts read from " << options.log << " (" << log.format
-      << "), " << stored << " stored, " << log.contacts.size() - static_cast<std::size_t>(stored)
-      << " rejected (see " << contest.badQsoFileName << ")\n";
+  err << "zorvant: " << read << " contacts read from " << options.log << " (" << log.format() << "), "
+      << feeder.stored << " stored, " << read - static_cast<std::size_t>(feeder.stored) << " rejected (see "
+      << contest.badQsoFileName << ")\n";
   return kScored;
 }
 

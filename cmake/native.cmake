@@ -24,16 +24,21 @@ if(benchmark_FOUND)
   file(GLOB ZORVANT_BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
   if(ZORVANT_BENCH_SOURCES)
     add_executable(zorvant_bench ${ZORVANT_BENCH_SOURCES})
-    target_link_libraries(zorvant_bench PRIVATE zorvant_ui benchmark::benchmark_main)
+    target_link_libraries(zorvant_bench PRIVATE zorvant_ui zorvant_logs benchmark::benchmark_main)
   endif()
+  # Memory measured through the allocator, by a program whose operator new counts.
+  file(GLOB ZORVANT_MEMORY_BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/memory/*.cpp)
+  add_executable(zorvant_memory_bench ${ZORVANT_MEMORY_BENCH_SOURCES})
+  target_link_libraries(zorvant_memory_bench PRIVATE zorvant_engine zorvant_logs benchmark::benchmark_main)
 endif()
 
 # The same engine once more under ThreadSanitizer (a build tree configured with ZORVANT_TSAN): the host's
-# thread and the Setup thread side by side. Built on request only; the test is in zorvant_tests as well.
+# thread and the Setup thread side by side, and a log read ahead beside the engine. Built on request only;
+# the tests are in zorvant_tests as well.
 file(GLOB ZORVANT_THREAD_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/threads/*_test.cpp)
 add_executable(zorvant_thread_tests EXCLUDE_FROM_ALL ${ZORVANT_THREAD_TEST_SOURCES}
   ${CMAKE_SOURCE_DIR}/tests/support/test_support.cpp)
-target_link_libraries(zorvant_thread_tests PRIVATE zorvant_ui GTest::gtest_main Threads::Threads)
+target_link_libraries(zorvant_thread_tests PRIVATE zorvant_ui zorvant_logs GTest::gtest_main Threads::Threads)
 
 # Checks that build the whole tree another way, each in a build tree of its own (scripts/test.sh and
 # scripts/fuzz.sh make them under the build folder):

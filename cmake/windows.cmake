@@ -43,3 +43,11 @@ add_dependencies(win_tests Stats)
 # The tests find the bundled log and its golden files beside them, as on a Windows machine without the tree.
 add_custom_command(TARGET win_tests POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/data $<TARGET_FILE_DIR:win_tests>/data)
+
+# The host's rescan through Stats.dll, timed under Wine by scripts/bench.sh (the plug-in loaded as the
+# stand-in loads it).
+add_executable(zorvant_wine_bench ${CMAKE_SOURCE_DIR}/bench/win/rescan_bench.cpp ${CMAKE_SOURCE_DIR}/host/plugin_loader.cpp)
+target_include_directories(zorvant_wine_bench PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(zorvant_wine_bench PRIVATE zorvant_logs)
+target_link_options(zorvant_wine_bench PRIVATE ${ZORVANT_STATIC_RUNTIME})
+add_dependencies(zorvant_wine_bench Stats)

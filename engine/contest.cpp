@@ -85,6 +85,7 @@ int Contest::AddData(const QsoArgs& q) {
   std::FILE* file = nullptr;
   FileCloser closer{file};
 
+  qsoLog.PrefetchCall(S(q.call));
   const char* band = S(q.band);
   const char* rejected = Rejection(q);
   // A band counts as worked once any contact on it arrives, even one then refused for its mode or number.
@@ -97,7 +98,7 @@ int Contest::AddData(const QsoArgs& q) {
     return 0;
   }
 
-  CInfo r;
+  QsoView r;
   r.call = S(q.call);
   r.band = band;
   r.mode = S(q.mode);
@@ -111,12 +112,7 @@ int Contest::AddData(const QsoArgs& q) {
   r.freqKHz = q.freqHz / 1000;
   r.time = OleDate::From(q.time);
   r.tour = TourOf(r.time);
-  if (qsoLog.HasCall(r.call, r.band, r.mode, r.tour)) {
-    r.excluded = 1;
-    r.dupe = 1;
-    AppendBadQso(file, q, kDupe);
-  }
-  qsoLog.Append(r);
+  if (qsoLog.AppendJudged(r)) AppendBadQso(file, q, kDupe);
   return 1;
 }
 
@@ -230,8 +226,8 @@ int Contest::CheckCall(const CallCheckArgs& c, Shell& shell) {
   if (c.band && c.band2 && !EqualNoCase(c.band, c.band2)) return 4;
   if (!bandTable.Contains(c.band) || !modeTable.Contains(c.mode)) return 4;
   if (!*S(c.countryPrefix)) return 1;
-  if (qsoLog.HasCall(S(c.call), c.band, c.mode, currentTour)) return 0;
-  if (qsoLog.HasPrefix(c.band, S(c.prefix), currentTour)) return 1;
+  if (qsoLog.HasCall(S(c.call), S(c.band), S(c.mode), currentTour)) return 0;
+  if (qsoLog.HasPrefix(S(c.band), S(c.prefix), currentTour)) return 1;
   return 2;
 }
 

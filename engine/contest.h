@@ -15,9 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "cabrillo/cabrillo_export.h"
-#include "cabrillo/header.h"
 #include "engine/contest_rules.h"
+#include "engine/export_state.h"
 #include "engine/ole_date.h"
 #include "engine/qso.h"
 #include "engine/qso_log.h"

@@ -3,6 +3,7 @@
 #include <oleauto.h>
 
 #include <cstring>
+#include <cwchar>
 
 namespace host {
 
@@ -14,6 +15,29 @@ namespace {
 constexpr DISPID kRunMacro = 16;
 constexpr DISPID kEnteredCall = 8;
 constexpr DISPID kFrequency = 2;
+
+// The value of a macro "<NAME:value>", or nullptr when `macro` is not one of NAME.
+const wchar_t* MacroValue(const std::wstring& macro, const wchar_t* name) {
+  const size_t n = std::wcslen(name);
+  if (macro.size() < n + 3 || macro.front() != L'<' || macro.back() != L'>') return nullptr;
+  if (macro.compare(1, n, name) != 0 || macro[n + 1] != L':') return nullptr;
+  return macro.c_str() + n + 2;
+}
+
+// A phase-shift mode is named by its rate ("<MODE:BPSK31>" at "<BAUDRATE:63>" is BPSK63); any other mode by
+// its own text.
+std::string PairMode(const std::wstring& mode, const std::wstring& baud) {
+  std::string name;
+  for (wchar_t c : mode) name += c < 128 ? static_cast<char>(c) : '?';
+  if (name.size() > 3 && name.compare(1, 3, "PSK") == 0) {
+    name.resize(4);
+    for (wchar_t c : baud) {
+      if (c < L'0' || c > L'9') break;
+      name += static_cast<char>(c);
+    }
+  }
+  return name;
+}
 
 }  // namespace
 
@@ -46,6 +70,17 @@ void HostObject::SetAnswer(Answer answer) {
 void HostObject::SetDelay(DWORD ms) {
   std::lock_guard<std::mutex> lock(mutex_);
   delay_ = ms;
+}
+
+std::string HostObject::mode() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return mode_;
+}
+
+void HostObject::WatchMode(HWND window, UINT message) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  modeWindow_ = window;
+  modeMessage_ = message;
 }
 
 void HostObject::Clear() {
@@ -141,6 +176,18 @@ HRESULT STDMETHODCALLTYPE HostObject::Invoke(DISPID member, REFIID, LCID, WORD f
       const BSTR text = params->rgvarg[0].bstrVal;
       std::lock_guard<std::mutex> lock(mutex_);
       macros_.emplace_back(text ? text : L"", text ? SysStringLen(text) : 0);
+      const std::wstring& macro = macros_.back();
+      if (const wchar_t* mode = MacroValue(macro, L"MODE")) {
+        pairMode_ = mode;
+        pairMode_.pop_back();  // the closing '>'
+      } else if (const wchar_t* baud = MacroValue(macro, L"BAUDRATE")) {
+        if (!pairMode_.empty()) {
+          const std::string before = mode_;
+          mode_ = PairMode(pairMode_, baud);
+          pairMode_.clear();
+          if (mode_ != before && modeWindow_) PostMessageW(modeWindow_, modeMessage_, 0, 0);
+        }
+      }
       return S_OK;
     }
     case kEnteredCall:

@@ -35,6 +35,12 @@ class HostObject : public IDispatch {
   void SetAnswer(Answer answer);
   // Each member call takes this long before it answers.
   void SetDelay(DWORD ms);
+  // The modem mode the plug-in's last macro pair switched to: "BPSK63", "RTTY", or the pair's own mode
+  // text; "" before any pair.
+  std::string mode() const;
+  // Posts `message` to `window` each time a macro pair switches the mode, from whichever thread the call
+  // arrives on; a null window stops it.
+  void WatchMode(HWND window, UINT message);
 
   // --- What the plug-in did.
   void Clear();  // forgets it
@@ -67,6 +73,10 @@ class HostObject : public IDispatch {
   Answer answer_ = Answer::kValue;
   DWORD delay_ = 0;
   std::vector<std::wstring> macros_;
+  std::wstring pairMode_;  // from a "<MODE:...>" waiting for its "<BAUDRATE:...>"
+  std::string mode_;
+  HWND modeWindow_ = nullptr;
+  UINT modeMessage_ = 0;
   int callReads_ = 0;
   int frequencyReads_ = 0;
   int attaches_ = 0;

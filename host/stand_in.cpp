@@ -1,7 +1,8 @@
 // The host stand-in: loads Stats.dll as the host does and runs one contest through its exports: the reset
 // (an export pass with --cabrillo, its header dialog answered as an operator would), the call check and
-// AddData0 for every contact of the log, and the report. Run it in the folder the host would run in: the
-// plug-in reads and writes its files in the current folder.
+// AddData0 for every contact of the log, and the report. With --interactive it is instead a small logging
+// window for a person to drive the plug-in by hand. Run it in the folder the host would run in: the plug-in
+// reads and writes its files in the current folder.
 #include <fcntl.h>
 #include <io.h>
 #include <objbase.h>
@@ -16,6 +17,7 @@
 #include "cli/run_options.h"
 #include "host/automation_object.h"
 #include "host/host_abi.h"
+#include "host/interactive_window.h"
 #include "host/plugin_loader.h"
 #include "host/stand_in_replay.h"
 #include "host/window_picture.h"
@@ -42,7 +44,8 @@ std::string ExeFolder() {
 }
 
 void Usage(std::FILE* to) {
-  std::fprintf(to, "usage: zorvant_host LOG [options]\n\noptions:\n%s", OptionHelp(/*withDll=*/true).c_str());
+  std::fprintf(to, "usage: zorvant_host LOG [options]\n       zorvant_host --interactive [LOG] [options]\n");
+  std::fprintf(to, "\noptions:\n%s", OptionHelp(/*withDll=*/true).c_str());
 }
 
 // The host's own folder layout: a Plugins folder, and its ini file with the line the plug-in takes the host's
@@ -54,34 +57,6 @@ void PrepareFolder() {
     std::fprintf(ini, "[Program]\r\nTarq=%s\r\n", kHostId);
     std::fclose(ini);
   }
-}
-
-BOOL CALLBACK FindSetupWindow(HWND w, LPARAM found) {
-  char title[64] = {};
-  DWORD pid = 0;
-  GetWindowThreadProcessId(w, &pid);
-  GetWindowTextA(w, title, sizeof title);
-  if (pid != GetCurrentProcessId() || std::strncmp(title, "Setup ZORVANT", 13) != 0) return TRUE;
-  *reinterpret_cast<HWND*>(found) = w;
-  return FALSE;
-}
-
-// The plug-in stays loaded while its Setup window is open. Close the window as the operator would (Escape)
-// and wait until the library has unloaded itself, so this process never ends under a window still busy
-// with the display.
-void CloseSetupWindow() {
-  HWND window = nullptr;
-  for (int waited = 0; waited < 10000 && !window; waited += 50) {
-    EnumWindows(FindSetupWindow, reinterpret_cast<LPARAM>(&window));
-    if (!window && !GetModuleHandleA("Stats.dll")) return;  // no window and already unloaded
-    if (!window) PumpFor(50);
-  }
-  if (!window) return;
-  PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-  // The window may be calling into this thread's automation object as it goes: keep answering.
-  PumpUntil([] { return !GetModuleHandleA("Stats.dll"); }, 10000);
-  std::printf("Setup window closed; the plug-in %s\n",
-              GetModuleHandleA("Stats.dll") ? "is still loaded" : "has unloaded itself");
 }
 
 // The operator types a callsign already in the log, with the radio on 80 m, and the plug-in's windows follow:
@@ -134,7 +109,51 @@ void PrintAutomation(const HostObject& object) {
   std::printf("\n");
 }
 
+// Loads the plug-in as the host does, from the host's Plugins folder (or --dll), and says what it found.
+bool LoadPlugin(const RunOptions& options, PluginLoader* plugin) {
+  std::string dll = options.dll;
+  if (dll.empty()) dll = Exists("Plugins\\Stats.dll") ? "Plugins\\Stats.dll" : ExeFolder() + "Stats.dll";
+  if (!plugin->Load(dll)) {
+    std::printf("plug-in    %s does not load: %s\n", dll.c_str(), plugin->error().c_str());
+    return false;
+  }
+  std::printf("plug-in    %s: %d of %zu names resolved, set \"%s\"\n", dll.c_str(), plugin->resolved(),
+              std::size(kExportNames), plugin->GetSetName ? plugin->GetSetName(0) : "?");
+  for (const std::string& name : plugin->missing()) std::printf("  missing  %s\n", name.c_str());
+  for (const std::string& name : plugin->mismatched()) {
+    std::printf("  differs  %s leads elsewhere than its plain name\n", name.c_str());
+  }
+  return plugin->complete();
+}
+
+// Ends a session as the host quits: the library let go, the Setup window closed, the object withdrawn.
+void Quit(PluginLoader& plugin, HostObject& object, bool published) {
+  plugin.Unload();
+  if (CloseSetupWindow()) {
+    std::printf("Setup window closed; the plug-in %s\n",
+                GetModuleHandleA("Stats.dll") ? "is still loaded" : "has unloaded itself");
+  }
+  if (published) {
+    PrintAutomation(object);
+    object.Withdraw();
+  }
+}
+
+int RunWindow(const RunOptions& options) {
+  std::printf("Tarq %s, interactive\n", kHostId);
+  PrepareFolder();
+  PluginLoader plugin;
+  if (!LoadPlugin(options, &plugin)) return kNoPlugin;
+  HostObject object;
+  const bool published = object.Publish();
+  if (!published) std::printf("automation Tarq2.Application could not be published\n");
+  const int code = host::RunInteractive(plugin, object, options);
+  Quit(plugin, object, published);
+  return code;
+}
+
 int Run(const RunOptions& options) {
+  if (options.interactive) return RunWindow(options);
   std::printf("Tarq %s\n", kHostId);
   const LogReadResult log = ReadLog(options.log);
   for (const std::string& problem : log.problems) std::fprintf(stderr, "%s\n", problem.c_str());
@@ -154,20 +173,8 @@ int Run(const RunOptions& options) {
               log.contacts.size());
   PrepareFolder();
 
-  std::string dll = options.dll;
-  if (dll.empty()) dll = Exists("Plugins\\Stats.dll") ? "Plugins\\Stats.dll" : ExeFolder() + "Stats.dll";
   PluginLoader plugin;
-  if (!plugin.Load(dll)) {
-    std::printf("plug-in    %s does not load: %s\n", dll.c_str(), plugin.error().c_str());
-    return kNoPlugin;
-  }
-  std::printf("plug-in    %s: %d of %zu names resolved, set \"%s\"\n", dll.c_str(), plugin.resolved(),
-              std::size(kExportNames), plugin.GetSetName ? plugin.GetSetName(0) : "?");
-  for (const std::string& name : plugin.missing()) std::printf("  missing  %s\n", name.c_str());
-  for (const std::string& name : plugin.mismatched()) {
-    std::printf("  differs  %s leads elsewhere than its plain name\n", name.c_str());
-  }
-  if (!plugin.complete()) return kNoPlugin;
+  if (!LoadPlugin(options, &plugin)) return kNoPlugin;
   std::printf("contest    own call %s, start %04d-%02d-%02d %02d:%02d UTC%s\n", ownCall.c_str(), start.year,
               start.month, start.day, start.hour, start.minute, options.cabrillo ? ", export pass" : "");
 
@@ -189,12 +196,7 @@ int Run(const RunOptions& options) {
   if (!outcome.exportMessage.empty()) std::printf("%s\n", outcome.exportMessage.c_str());
 
   if (!options.pictures.empty()) TakePictures(plugin, log.contacts, start, object, options.pictures);
-  plugin.Unload();
-  CloseSetupWindow();
-  if (published) {
-    PrintAutomation(object);
-    object.Withdraw();
-  }
+  Quit(plugin, object, published);
   return kDone;
 }
 

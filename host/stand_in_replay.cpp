@@ -46,46 +46,59 @@ COleDateTime ToOle(const QsoTime& t) {
   return {static_cast<double>(days) + (t.hour * 3600 + t.minute * 60 + t.second) / 86400.0, 0};
 }
 
-ReplayOutcome Replay(const PluginLoader& plugin, const RunOptions& options,
-                     const std::vector<LogContact>& contacts, const QsoTime& start,
-                     const std::string& ownCall, std::FILE* trace, HostObject* object) {
-  ReplayOutcome out;
-  if (options.html) plugin.setVersion("stand-in");
-
+int HostReset(const PluginLoader& plugin, bool exportPass, const std::string& ownCall, const QsoTime& start) {
   char folder[MAX_PATH] = "";
   GetCurrentDirectoryA(sizeof folder, folder);
   const std::string iniFolder = std::string(folder) + "\\";
   COleDateTime startDate = ToOle(start);
   COleDateTime endDate = {startDate.m_dt + 4.0 / 24.0, 0};
   const std::string ownCountry = logs::CountryPrefix(ownCall);
+  return plugin.ResetStats0(iniFolder.c_str(), exportPass ? 1 : 0, ownCall.c_str(), &startDate, &endDate, "",
+                            "", "", "", "", "", "", "", "", ownCountry.c_str(), 0, 0, 0, 0.0, 0.0, "", "",
+                            "");
+}
+
+int HostCheck(const PluginLoader& plugin, const LogContact& c) {
+  char out1[256] = {}, out2[256] = {};
+  return plugin.CheckCall0(c.call.c_str(), 0, 0, c.mode.c_str(), "", "", "", "", "", "", "", "",
+                           c.prefix.c_str(), c.countryPrefix.c_str(), 0, 0, 0, 0.0, 0.0, "", "", "", "", "",
+                           c.band.c_str(), c.band.c_str(), out1, out2);
+}
+
+int HostQso(QsoFn fn, const LogContact& c, const std::string& ownCall) {
+  COleDateTime time = ToOle(c.time);
+  COleDateTime unused[3] = {{0.0, 2}, {0.0, 2}, {0.0, 2}};
+  const std::string& own = c.ownCall.empty() ? ownCall : c.ownCall;
+  return fn(own.c_str(), c.call.c_str(), &time, &unused[0], &unused[1], &unused[2], 0, c.freqHz,
+            c.mode.c_str(), c.rstSent.c_str(), c.rstRcvd.c_str(), c.exchSent.c_str(), c.exchRcvd.c_str(), "",
+            "", "", "", "", "", "", "", c.prefix.c_str(), c.countryPrefix.c_str(), 0, 0, 0, 0.0, 0.0, "", "",
+            "", c.band.c_str(), "");
+}
+
+ReplayOutcome Replay(const PluginLoader& plugin, const RunOptions& options,
+                     const std::vector<LogContact>& contacts, const QsoTime& start,
+                     const std::string& ownCall, std::FILE* trace, HostObject* object) {
+  ReplayOutcome out;
+  if (options.html) plugin.setVersion("stand-in");
+
   auto reset = [&](bool exportPass) {
     Operator header(
         "ZORVANT", [&](HWND dialog) { TypeIntoHeaderDialog(dialog, options); }, exportPass ? 20000 : 0);
-    plugin.ResetStats0(iniFolder.c_str(), exportPass ? 1 : 0, ownCall.c_str(), &startDate, &endDate, "", "",
-                       "", "", "", "", "", "", "", ownCountry.c_str(), 0, 0, 0, 0.0, 0.0, "", "", "");
+    HostReset(plugin, exportPass, ownCall, start);
     return header.Answered();
   };
   // One contact as the operator logs it: typed (the call check on the way), then logged.
   auto log = [&](const LogContact& c, bool counted) {
-    COleDateTime time = ToOle(c.time);
-    COleDateTime unused[3] = {{0.0, 2}, {0.0, 2}, {0.0, 2}};
-    char out1[256] = {}, out2[256] = {};
     const int reads = object ? object->callReads() : 0;
     if (object) {
       object->SetEnteredCallAnsi(c.call);
       object->SetFrequency(c.freqHz);
       PumpFor(0);
     }
-    const int check = plugin.CheckCall0(c.call.c_str(), 0, 0, c.mode.c_str(), "", "", "", "", "", "", "", "",
-                                        c.prefix.c_str(), c.countryPrefix.c_str(), 0, 0, 0, 0.0, 0.0, "", "",
-                                        "", "", "", c.band.c_str(), c.band.c_str(), out1, out2);
+    const int check = HostCheck(plugin, c);
     // Live, the operator types at a person's pace: the Setup window gets to read each callsign.
     if (object && !counted) PumpUntil([&] { return object->callReads() > reads; }, 300);
-    const std::string& own = c.ownCall.empty() ? ownCall : c.ownCall;
-    const int added = plugin.AddData0(
-        own.c_str(), c.call.c_str(), &time, &unused[0], &unused[1], &unused[2], 0, c.freqHz, c.mode.c_str(),
-        c.rstSent.c_str(), c.rstRcvd.c_str(), c.exchSent.c_str(), c.exchRcvd.c_str(), "", "", "", "", "", "",
-        "", "", c.prefix.c_str(), c.countryPrefix.c_str(), 0, 0, 0, 0.0, 0.0, "", "", "", c.band.c_str(), "");
+    const int added = HostQso(plugin.AddData0, c, ownCall);
     if (object) PumpFor(0);
     if (!counted) return;
     if (check >= 0 && check <= 4) ++out.verdicts[check];

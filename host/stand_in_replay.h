@@ -23,6 +23,15 @@ using logs::QsoTime;
 // day.
 COleDateTime ToOle(const QsoTime& t);
 
+// Single export calls with the host's argument lists, for the replay and the interactive window alike.
+// The reset names this folder as the one holding the host's ini file and ends the contest four hours after
+// its start; the own station's country prefix comes from the callsign rules.
+int HostReset(const PluginLoader& plugin, bool exportPass, const std::string& ownCall, const QsoTime& start);
+// The contact as typed so far: its call, mode and band (given as both band arguments), prefix and country.
+int HostCheck(const PluginLoader& plugin, const LogContact& c);
+// AddData0 or RemoveData0 (`fn`) with the contact; its own call when it names one, else `ownCall`.
+int HostQso(QsoFn fn, const LogContact& c, const std::string& ownCall);
+
 struct ReplayOutcome {
   std::string report;  // what GetResult0 returned ("(null)" never: a null report reads as empty)
   int status = 0;      // the int behind GetResult0's argument, 0 before the call

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "host/automation_object.h"
+
 namespace host {
 namespace {
 
@@ -21,7 +23,29 @@ BOOL CALLBACK Sort(HWND w, LPARAM out) {
   return TRUE;
 }
 
+// By its "Window on top" box, whatever language its title is in, shown or still opening.
+BOOL CALLBACK FindSetup(HWND w, LPARAM out) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  if (pid != GetCurrentProcessId() || !GetDlgItem(w, 1016)) return TRUE;
+  *reinterpret_cast<HWND*>(out) = w;
+  return FALSE;
+}
+
 }  // namespace
+
+bool CloseSetupWindow() {
+  HWND window = nullptr;
+  for (int waited = 0; waited < 10000 && !window; waited += 50) {
+    EnumWindows(FindSetup, reinterpret_cast<LPARAM>(&window));
+    if (!window && !GetModuleHandleA("Stats.dll")) return false;  // no window and already unloaded
+    if (!window) PumpFor(50);
+  }
+  if (!window) return false;
+  PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+  PumpUntil([] { return !GetModuleHandleA("Stats.dll"); }, 10000);
+  return true;
+}
 
 PluginWindows FindPluginWindows() {
   PluginWindows found;

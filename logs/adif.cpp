@@ -1,13 +1,10 @@
 #include "logs/adif.h"
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
-#include <exception>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <utility>
 
 namespace logs {
 namespace {
@@ -16,251 +13,394 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-std::string Trim(const std::string& s) {
-  size_t b = 0, e = s.size();
+// The C library's classification in the "C" locale this program runs in, without a call per byte.
+bool IsAlpha(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+bool IsNameChar(char c) { return IsAlpha(c) || IsDigit(c) || c == '_'; }
+
+std::string_view Trim(std::string_view s) {
+  std::size_t b = 0, e = s.size();
   while (b < e && IsBlank(s[b])) ++b;
   while (e > b && IsBlank(s[e - 1])) --e;
   return s.substr(b, e - b);
 }
 
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
-// A record while its fields arrive: the two spellings of each serial are kept apart until the record ends.
-struct Pending {
-  AdifRecord record;
-  std::string stx, stx_string, srx, srx_string;
-  bool known = false;  // holds a field listed in AdifRecord
-  bool any = false;    // holds any field at all
-
-  // Null for a field this reader does not keep.
-  std::string* Field(const std::string& name) {
-    const std::pair<const char*, std::string*> kFields[] = {
-        {"CALL", &record.call},
-        {"QSO_DATE", &record.qso_date},
-        {"TIME_ON", &record.time_on},
-        {"BAND", &record.band},
-        {"FREQ", &record.freq},
-        {"MODE", &record.mode},
-        {"SUBMODE", &record.submode},
-        {"RST_SENT", &record.rst_sent},
-        {"RST_RCVD", &record.rst_rcvd},
-        {"STX", &stx},
-        {"STX_STRING", &stx_string},
-        {"SRX", &srx},
-        {"SRX_STRING", &srx_string},
-        {"STATION_CALLSIGN", &record.station_callsign},
-        {"OPERATOR", &record.operator_call},
-        {"PFX", &record.pfx},
-    };
-    for (const auto& field : kFields) {
-      if (name == field.first) return field.second;
-    }
-    return nullptr;
+// Whether a field name as written is `upper` in any letter case. Names hold letters, digits and '_' only.
+bool NameIs(std::string_view name, std::string_view upper) {
+  if (name.size() != upper.size()) return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (Upper(name[i]) != upper[i]) return false;
   }
-
-  void Set(const std::string& name, const std::string& value) {
-    any = true;
-    if (std::string* field = Field(name)) {
-      *field = value;
-      known = true;
-    }
-  }
-
-  AdifRecord Finish() {
-    // The _STRING form keeps the serial as it was sent ("007"); the plain form is a number and may have lost
-    // its leading zeros.
-    record.stx = stx_string.empty() ? stx : stx_string;
-    record.srx = srx_string.empty() ? srx : srx_string;
-    record.freq_hz = MhzToHz(record.freq);
-    record.band = record.band.empty() ? BandOfHz(record.freq_hz) : Lower(record.band);
-    AdifRecord done = record;
-    *this = Pending();
-    return done;
-  }
-};
-
-// A data specifier: <NAME>, <NAME:LENGTH> or <NAME:LENGTH:TYPE>. On success `pos` is just past the '>'.
-// A length past the text's end is only ever cut to the end, so *length stops growing there; *declared keeps
-// the digits as written, without leading zeros, for messages.
-bool ReadTag(const std::string& text, size_t* pos, std::string* name, size_t* length, std::string* declared,
-             bool* has_length) {
-  size_t p = *pos + 1;
-  const size_t name_start = p;
-  while (p < text.size() && (std::isalnum(static_cast<unsigned char>(text[p])) || text[p] == '_')) ++p;
-  if (p == name_start) return false;
-  *name = Upper(text.substr(name_start, p - name_start));
-  *has_length = false;
-  *length = 0;
-  if (p < text.size() && text[p] == ':') {
-    ++p;
-    const size_t digits = p;
-    while (p < text.size() && IsDigit(text[p])) {
-      if (*length <= text.size()) *length = *length * 10 + static_cast<size_t>(text[p] - '0');
-      ++p;
-    }
-    if (p == digits) return false;
-    const size_t significant = text.find_first_not_of('0', digits);
-    *declared = significant < p ? text.substr(significant, p - significant) : "0";
-    *has_length = true;
-    if (p < text.size() && text[p] == ':') {
-      ++p;
-      while (p < text.size() && std::isalpha(static_cast<unsigned char>(text[p]))) ++p;
-    }
-  }
-  if (p >= text.size() || text[p] != '>') return false;
-  *pos = p + 1;
   return true;
 }
 
-bool AllDigits(const std::string& s) {
+bool AllDigits(std::string_view s) {
   for (char c : s) {
     if (!IsDigit(c)) return false;
   }
   return true;
 }
 
-int Number(const std::string& s, size_t at, size_t count) { return std::stoi(s.substr(at, count)); }
+// REQUIRES: every character is a digit and the number fits.
+int Number(std::string_view s) {
+  int n = 0;
+  for (char c : s) n = n * 10 + (c - '0');
+  return n;
+}
 
-// Line numbers for messages, counted on demand as the scan moves forward through the text.
-class LineCounter {
- public:
-  explicit LineCounter(const std::string& text) : text_(text) {}
+// A record while its fields arrive: the two spellings of each serial are kept apart until the record ends.
+// One of these serves a whole scan, so its texts keep their room from record to record.
+struct Pending {
+  AdifRecord record;
+  std::string stx, stx_string, srx, srx_string;
+  bool known = false;  // holds a field listed in AdifRecord
+  bool any = false;    // holds any field at all
 
-  int At(size_t pos) {
-    for (; counted_ < pos && counted_ < text_.size(); ++counted_) {
-      if (text_[counted_] == '\n') ++line_;
+  // Null for a field this reader does not keep. Every record has a dozen fields or more, so the name's
+  // length picks the few candidates first.
+  std::string* Field(std::string_view name) {
+    switch (name.size()) {
+      case 3:
+        if (NameIs(name, "STX")) return &stx;
+        if (NameIs(name, "SRX")) return &srx;
+        if (NameIs(name, "PFX")) return &record.pfx;
+        break;
+      case 4:
+        if (NameIs(name, "CALL")) return &record.call;
+        if (NameIs(name, "BAND")) return &record.band;
+        if (NameIs(name, "FREQ")) return &record.freq;
+        if (NameIs(name, "MODE")) return &record.mode;
+        break;
+      case 7:
+        if (NameIs(name, "TIME_ON")) return &record.time_on;
+        if (NameIs(name, "SUBMODE")) return &record.submode;
+        break;
+      case 8:
+        if (NameIs(name, "QSO_DATE")) return &record.qso_date;
+        if (NameIs(name, "RST_SENT")) return &record.rst_sent;
+        if (NameIs(name, "RST_RCVD")) return &record.rst_rcvd;
+        if (NameIs(name, "OPERATOR")) return &record.operator_call;
+        break;
+      case 10:
+        if (NameIs(name, "STX_STRING")) return &stx_string;
+        if (NameIs(name, "SRX_STRING")) return &srx_string;
+        break;
+      case 16:
+        if (NameIs(name, "STATION_CALLSIGN")) return &record.station_callsign;
+        break;
     }
-    return line_;
+    return nullptr;
   }
 
- private:
-  const std::string& text_;
-  size_t counted_ = 0;
-  int line_ = 1;
+  void Start(int number, int line) {
+    record.number = number;
+    record.line = line;
+    any = true;
+  }
+
+  void Set(std::string* field, std::string_view value) {
+    any = true;
+    if (!field) return;
+    field->assign(value.data(), value.size());
+    known = true;
+  }
+
+  void Finish() {
+    // The _STRING form keeps the serial as it was sent ("007"); the plain form is a number and may have lost
+    // its leading zeros.
+    record.stx = stx_string.empty() ? stx : stx_string;
+    record.srx = srx_string.empty() ? srx : srx_string;
+    record.freq_hz = MhzToHz(record.freq);
+    if (record.band.empty()) {
+      record.band = BandNameOfHz(record.freq_hz);
+    } else {
+      for (char& c : record.band) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+  }
+
+  void Clear() {
+    for (std::string* s : {&record.call, &record.qso_date, &record.time_on, &record.band, &record.freq,
+                           &record.mode, &record.submode, &record.rst_sent, &record.rst_rcvd, &record.stx,
+                           &record.srx, &record.station_callsign, &record.operator_call, &record.pfx, &stx,
+                           &stx_string, &srx, &srx_string}) {
+      s->clear();
+    }
+    record.freq_hz = 0;
+    record.number = 0;
+    record.line = 0;
+    known = false;
+    any = false;
+  }
 };
 
+// A data specifier: <NAME>, <NAME:LENGTH> or <NAME:LENGTH:TYPE>, read from the source's buffered bytes.
+struct Tag {
+  std::uint64_t nameEnd = 0;
+  std::uint64_t digits = 0, digitsEnd = 0;  // the length as written
+  bool hasLength = false;
+  // Stops growing once far past any real file, where it only has to stay larger than what is left.
+  std::uint64_t length = 0;
+  std::uint64_t end = 0;  // just past the '>'
+};
+
+enum class TagRead { kTag, kNotTag, kMore };
+
+TagRead ReadTag(const LogSource& s, std::uint64_t pos, Tag* tag) {
+  // Running out of buffered bytes decides nothing until the log itself has ended.
+  const TagRead cut = s.finished() ? TagRead::kNotTag : TagRead::kMore;
+  const char* const open = s.at(pos);
+  const char* const end = s.at(s.end());
+  const char* p = open + 1;
+  while (p < end && IsNameChar(*p)) ++p;
+  if (p == end) return cut;
+  if (p == open + 1) return TagRead::kNotTag;
+  tag->nameEnd = pos + static_cast<std::uint64_t>(p - open);
+  tag->hasLength = false;
+  tag->length = 0;
+  if (*p == ':') {
+    const char* const digits = ++p;
+    while (p < end && IsDigit(*p)) {
+      if (tag->length < (std::uint64_t{1} << 58))
+        tag->length = tag->length * 10 + static_cast<unsigned>(*p - '0');
+      ++p;
+    }
+    if (p == end) return cut;
+    if (p == digits) return TagRead::kNotTag;
+    tag->digits = pos + static_cast<std::uint64_t>(digits - open);
+    tag->digitsEnd = pos + static_cast<std::uint64_t>(p - open);
+    tag->hasLength = true;
+    if (*p == ':') {
+      ++p;
+      while (p < end && IsAlpha(*p)) ++p;
+      if (p == end) return cut;
+    }
+  }
+  if (*p != '>') return TagRead::kNotTag;
+  tag->end = pos + static_cast<std::uint64_t>(p - open) + 1;
+  return TagRead::kTag;
+}
+
 // A message may quote a stretch of a binary file: anything unprintable is shown as '?'.
-std::string Quote(const std::string& text, size_t pos, size_t max_length) {
+std::string Quote(const LogSource& s, std::uint64_t pos, std::uint64_t maxLength) {
   std::string quoted = "\"";
-  for (size_t i = pos; i < text.size() && i < pos + max_length; ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
+  for (std::uint64_t i = pos; i < s.end() && i < pos + maxLength; ++i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
     quoted += c >= 0x20 && c < 0x7f ? static_cast<char>(c) : '?';
     if (c == '>') break;
   }
   return quoted + "\"";
 }
 
-std::vector<AdifRecord> Scan(const std::string& text, bool keep_foreign, std::vector<AdifProblem>* problems) {
-  std::vector<AdifRecord> records;
-  Pending pending;
-  LineCounter lines(text);
-  int number = 0;
-  bool cut = false;
-  bool in_records = false;  // past the free-text preamble, where a '<' is no longer just text
-  auto note = [&](size_t pos, const std::string& what) {
-    if (!problems) return;
-    const int line = lines.At(pos);
-    if (pending.any) {
-      problems->push_back({pending.record.number, pending.record.line, what});
-    } else {
-      problems->push_back({0, line, what});
-    }
-  };
-  auto finish = [&] {
-    if (pending.any && (pending.known || keep_foreign)) {
-      records.push_back(pending.Finish());
-    } else {
-      pending = Pending();
-    }
-  };
-  size_t pos = 0;
-  // Everything before the first well-formed tag is skipped, so a free-text preamble needs no <EOH> to end
-  // it; header fields that do follow it are not record fields and are dropped with <EOH> or ignored.
-  while ((pos = text.find('<', pos)) != std::string::npos) {
-    std::string name, declared;
-    size_t length = 0;
-    bool has_length = false;
-    const size_t tag = pos;
-    if (!ReadTag(text, &pos, &name, &length, &declared, &has_length)) {
-      const bool named = pos + 1 < text.size() &&
-                         (std::isalnum(static_cast<unsigned char>(text[pos + 1])) || text[pos + 1] == '_');
-      if (in_records && named) note(pos, "malformed tag " + Quote(text, pos, 24));
-      ++pos;
-      continue;
-    }
-    in_records = true;
-    if (!has_length) {
-      if (name == "EOH") {
-        pending = Pending();
-        number = 0;
+class Scanner {
+ public:
+  Scanner(LogSource& source, bool keepForeign, AdifHandler& handler)
+      : s_(source), lines_(source), keepForeign_(keepForeign), handler_(handler) {}
+
+  void Run() {
+    std::uint64_t pos = s_.begin();
+    bool cut = false;
+    bool inRecords = false;  // past the free-text preamble, where a '<' is no longer just text
+    // Everything before the first well-formed tag is skipped, so a free-text preamble needs no <EOH> to end
+    // it; header fields that do follow it are not record fields and are dropped with <EOH> or ignored.
+    while (FindOpen(&pos)) {
+      Tag tag;
+      TagRead read;
+      while ((read = ReadTag(s_, pos, &tag)) == TagRead::kMore) Refill(pos);
+      if (read == TagRead::kNotTag) {
+        Ensure(pos, 24);
+        const bool named = pos + 1 < s_.end() && IsNameChar(s_[pos + 1]);
+        if (inRecords && named) Note(pos, "malformed tag " + Quote(s_, pos, 24));
+        ++pos;
+        continue;
       }
-      if (name == "EOR") finish();
-      continue;
+      inRecords = true;
+      const std::string_view name(s_.at(pos + 1), tag.nameEnd - pos - 1);
+      if (!tag.hasLength) {
+        if (NameIs(name, "EOH")) {
+          pending_.Clear();
+          number_ = 0;
+        }
+        if (NameIs(name, "EOR")) Finish();
+        pos = tag.end;
+        continue;
+      }
+      if (!pending_.any) pending_.Start(++number_, lines_.At(pos));
+      std::string* field = pending_.Field(name);
+      if (s_.end() - tag.end >= tag.length) {  // the usual case: the whole value is here
+        pending_.Set(field, Trim(std::string_view(s_.at(tag.end), tag.length)));
+        pos = tag.end + tag.length;
+        continue;
+      }
+      // The value runs past the buffered bytes, perhaps past the end of the log: the tag goes out of the
+      // buffer now, so what a message needs of it is kept first.
+      const std::string upper = UpperName(name);
+      const std::uint64_t significant = std::min(tag.digitsEnd - 1, FirstNonZero(tag.digits, tag.digitsEnd));
+      const std::string declared(s_.at(significant), tag.digitsEnd - significant);
+      const std::uint64_t start = tag.end;
+      std::uint64_t take;
+      if (field) {
+        Ensure(start, tag.length);
+        take = std::min(tag.length, s_.end() - start);
+        pending_.Set(field, Trim(std::string_view(s_.at(start), take)));
+      } else {
+        pending_.Set(nullptr, {});
+        take = Skip(start, tag.length);
+      }
+      if (take < tag.length) {
+        Note(start, "the text ends inside " + upper + " (" + std::to_string(take) + " of " + declared +
+                        " characters)");
+        cut = true;
+      }
+      pos = start + take;
     }
-    if (!pending.any) {
-      pending.record.number = ++number;
-      pending.record.line = lines.At(tag);
-    }
-    const size_t take = std::min(length, text.size() - pos);
-    pending.Set(name, Trim(text.substr(pos, take)));
-    if (take < length) {
-      note(tag,
-           "the text ends inside " + name + " (" + std::to_string(take) + " of " + declared + " characters)");
-      cut = true;
-    }
-    pos += take;
+    if (pending_.any && !cut) Note(s_.end(), "the text ends before <EOR>");
+    Finish();
   }
-  if (pending.any && !cut) note(text.size(), "the text ends before <EOR>");
-  finish();
-  return records;
-}
+
+ private:
+  static std::string UpperName(std::string_view name) {
+    std::string upper(name);
+    for (char& c : upper) c = Upper(c);
+    return upper;
+  }
+
+  std::uint64_t FirstNonZero(std::uint64_t from, std::uint64_t to) const {
+    while (from < to && s_[from] == '0') ++from;
+    return from;
+  }
+
+  // Reads on, keeping the bytes from `keep`; their lines are counted before they go.
+  bool Refill(std::uint64_t keep) {
+    lines_.At(keep);
+    return s_.More(keep);
+  }
+
+  // Buffers the `n` bytes from `pos` on, or as many as the log has.
+  void Ensure(std::uint64_t pos, std::uint64_t n) {
+    while (s_.end() - pos < n && Refill(pos)) {
+    }
+  }
+
+  // Moves `pos` to the next '<'; false at the end of the log.
+  bool FindOpen(std::uint64_t* pos) {
+    // Fields follow each other closely: a look at the next few bytes usually finds the tag.
+    for (const std::uint64_t near = std::min(*pos + 4, s_.end()); *pos < near; ++*pos) {
+      if (s_[*pos] == '<') return true;
+    }
+    for (;;) {
+      if (*pos < s_.end()) {
+        const void* found = std::memchr(s_.at(*pos), '<', static_cast<std::size_t>(s_.end() - *pos));
+        if (found) {
+          *pos = s_.begin() + static_cast<std::uint64_t>(static_cast<const char*>(found) - s_.at(s_.begin()));
+          return true;
+        }
+        *pos = s_.end();
+      }
+      if (!Refill(*pos)) return false;
+    }
+  }
+
+  // Passes over up to `n` bytes from `start` without keeping them; returns how many there were.
+  std::uint64_t Skip(std::uint64_t start, std::uint64_t n) {
+    std::uint64_t pos = start;
+    for (;;) {
+      pos = std::min(start + n, s_.end());
+      if (pos == start + n || !Refill(pos)) return pos - start;
+    }
+  }
+
+  // A problem of the record being read, or between records when none is.
+  void Note(std::uint64_t pos, const std::string& what) {
+    const int line = lines_.At(pos);
+    if (pending_.any) {
+      handler_.Problem({pending_.record.number, pending_.record.line, what});
+    } else {
+      handler_.Problem({0, line, what});
+    }
+  }
+
+  void Finish() {
+    if (pending_.any && (pending_.known || keepForeign_)) {
+      pending_.Finish();
+      handler_.Record(pending_.record);
+    }
+    pending_.Clear();
+  }
+
+  LogSource& s_;
+  LineCounter lines_;
+  const bool keepForeign_;
+  AdifHandler& handler_;
+  Pending pending_;
+  int number_ = 0;
+};
+
+class Collect : public AdifHandler {
+ public:
+  explicit Collect(std::vector<AdifProblem>* problems) : problems_(problems) {}
+  void Record(const AdifRecord& record) override { records.push_back(record); }
+  void Problem(const AdifProblem& problem) override {
+    if (problems_) problems_->push_back(problem);
+  }
+  std::vector<AdifRecord> records;
+
+ private:
+  std::vector<AdifProblem>* problems_;
+};
 
 }  // namespace
 
-std::vector<AdifRecord> ParseAdif(const std::string& text) { return Scan(text, false, nullptr); }
+void ScanAdif(LogSource& source, bool keepForeign, AdifHandler& handler) {
+  Scanner(source, keepForeign, handler).Run();
+}
+
+std::vector<AdifRecord> ParseAdif(const std::string& text) {
+  LogSource source(text);
+  Collect collect(nullptr);
+  ScanAdif(source, false, collect);
+  return std::move(collect.records);
+}
 
 std::vector<AdifRecord> ScanAdif(const std::string& text, std::vector<AdifProblem>* problems) {
-  return Scan(text, true, problems);
+  LogSource source(text);
+  Collect collect(problems);
+  ScanAdif(source, true, collect);
+  return std::move(collect.records);
 }
 
 bool ReadAdifFile(const std::string& path, std::vector<AdifRecord>* records) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) return false;  // a pipe would wait for a writer
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::string text;
-  try {  // a folder opens, then throws on the first read
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  } catch (const std::exception&) {
-    return false;
-  }
-  if (in.bad()) return false;
-  *records = ParseAdif(text);
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return false;
+  LogSource source(file);
+  Collect collect(nullptr);
+  ScanAdif(source, false, collect);
+  std::fclose(file);
+  if (source.failed()) return false;
+  *records = std::move(collect.records);
   return true;
 }
 
-unsigned MhzToHz(const std::string& mhz) {
-  const std::string s = Trim(mhz);
-  const size_t point = s.find_first_of(".,");
-  const std::string whole = s.substr(0, point);
-  std::string fraction = point == std::string::npos ? "" : s.substr(point + 1);
+unsigned MhzToHz(std::string_view mhz) {
+  const std::string_view s = Trim(mhz);
+  const std::size_t point = s.find_first_of(".,");
+  const std::string_view whole = s.substr(0, point);
+  const std::string_view fraction = point == std::string_view::npos ? "" : s.substr(point + 1);
   if (whole.empty() && fraction.empty()) return 0;
   if (!AllDigits(whole) || !AllDigits(fraction) || whole.size() > 6) return 0;
-  fraction.resize(6, '0');
-  const unsigned long long hz =
-      (whole.empty() ? 0ULL : std::stoull(whole)) * 1000000ULL + std::stoull(fraction.substr(0, 6));
+  unsigned long long hz = static_cast<unsigned long long>(whole.empty() ? 0 : Number(whole)) * 1000000ULL;
+  // Six digits of the fraction are the Hz; what follows is cut off.
+  unsigned long long scale = 100000;
+  for (std::size_t i = 0; i < fraction.size() && i < 6; ++i, scale /= 10) {
+    hz += static_cast<unsigned long long>(fraction[i] - '0') * scale;
+  }
   return hz > UINT_MAX ? 0 : static_cast<unsigned>(hz);
 }
 
-std::string BandOfHz(unsigned hz) {
+const char* BandNameOfHz(unsigned hz) {
   struct Band {
     unsigned low, high;
     const char* name;
@@ -280,25 +420,28 @@ std::string BandOfHz(unsigned hz) {
   return "";
 }
 
+std::string BandOfHz(unsigned hz) { return BandNameOfHz(hz); }
+
 std::string HostMode(const AdifRecord& record) {
-  const std::string mode = Upper(record.mode);
-  const std::string submode = Upper(record.submode);
-  if (mode == "PSK" && (submode == "PSK63" || submode == "BPSK63")) return "BPSK63";
+  const bool psk = NameIs(record.mode, "PSK");
+  if (psk && (NameIs(record.submode, "PSK63") || NameIs(record.submode, "BPSK63"))) return "BPSK63";
   // Logs written before submodes existed put the PSK variant in MODE itself.
-  if (mode == "PSK63" || mode == "BPSK63") return "BPSK63";
+  if (NameIs(record.mode, "PSK63") || NameIs(record.mode, "BPSK63")) return "BPSK63";
+  std::string mode = record.mode;
+  for (char& c : mode) c = Upper(c);
   return mode;
 }
 
-bool ParseQsoTime(const std::string& qso_date, const std::string& time_on, QsoTime* out) {
+bool ParseQsoTime(std::string_view qso_date, std::string_view time_on, QsoTime* out) {
   if (qso_date.size() != 8 || !AllDigits(qso_date)) return false;
   if ((time_on.size() != 4 && time_on.size() != 6) || !AllDigits(time_on)) return false;
   QsoTime t;
-  t.year = Number(qso_date, 0, 4);
-  t.month = Number(qso_date, 4, 2);
-  t.day = Number(qso_date, 6, 2);
-  t.hour = Number(time_on, 0, 2);
-  t.minute = Number(time_on, 2, 2);
-  t.second = time_on.size() == 6 ? Number(time_on, 4, 2) : 0;
+  t.year = Number(qso_date.substr(0, 4));
+  t.month = Number(qso_date.substr(4, 2));
+  t.day = Number(qso_date.substr(6, 2));
+  t.hour = Number(time_on.substr(0, 2));
+  t.minute = Number(time_on.substr(2, 2));
+  t.second = time_on.size() == 6 ? Number(time_on.substr(4, 2)) : 0;
   static const int kDaysIn[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   const bool leap = (t.year % 4 == 0 && t.year % 100 != 0) || t.year % 400 == 0;
   if (t.year < 100 || t.month < 1 || t.month > 12 || t.day < 1) return false;

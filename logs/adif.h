@@ -4,7 +4,10 @@
 #define ZORVANT_LOGS_ADIF_H_
 
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "logs/log_source.h"
 
 namespace logs {
 
@@ -49,15 +52,28 @@ struct AdifProblem {
 // returned as far as they were read.
 std::vector<AdifRecord> ScanAdif(const std::string& text, std::vector<AdifProblem>* problems);
 
+// What a scan finds, handed on in file order as it is found. A record is lent for the call only.
+class AdifHandler {
+ public:
+  virtual ~AdifHandler() = default;
+  virtual void Record(const AdifRecord& record) = 0;
+  virtual void Problem(const AdifProblem& problem) = 0;
+};
+
+// The scan of ScanAdif (`keepForeign` true) or ParseAdif (false) over a log read a piece at a time: the
+// memory it takes does not grow with the number of records, only with the longest value it keeps.
+void ScanAdif(LogSource& source, bool keepForeign, AdifHandler& handler);
+
 // False when the file cannot be read or is not a regular file.
 bool ReadAdifFile(const std::string& path, std::vector<AdifRecord>* records);
 
 // "14.0745" -> 14074500. Digits past the Hz are cut off, a comma counts as the decimal point; 0 for anything
 // unreadable or too large for 32 bits.
-unsigned MhzToHz(const std::string& mhz);
+unsigned MhzToHz(std::string_view mhz);
 
 // The amateur band holding the frequency, in the host's spelling ("80m", "70cm"); "" outside every band.
 std::string BandOfHz(unsigned hz);
+const char* BandNameOfHz(unsigned hz);  // the same, without making a string
 
 // The mode text the host shows for the record: PSK with a PSK63 submode, and the older spellings of it, are
 // "BPSK63"; any other mode is MODE as written.
@@ -68,7 +84,7 @@ struct QsoTime {
 };
 
 // From QSO_DATE and TIME_ON; false when either is not a real date or time of day.
-bool ParseQsoTime(const std::string& qso_date, const std::string& time_on, QsoTime* out);
+bool ParseQsoTime(std::string_view qso_date, std::string_view time_on, QsoTime* out);
 
 }  // namespace logs
 

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
@@ -202,41 +203,63 @@ bool ParseCabrilloQso(const std::string& line, LogContact* contact, std::string*
   return true;
 }
 
-void ParseCabrillo(const std::string& name, const std::string& text, LogReadResult* result) {
+std::size_t ReadCabrillo(const std::string& name, LogSource& source, LogSink& sink) {
+  std::size_t contacts = 0;
   int number = 0;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    // CR LF, LF and a lone CR all end a line.
-    size_t end = text.find_first_of("\r\n", pos);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(pos, end - pos);
-    pos = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+  std::uint64_t pos = source.begin();
+  LogContact contact;
+  std::string problem;
+  for (;;) {
+    // CR LF, LF and a lone CR all end a line; a CR at the end of the buffered bytes waits for the next one.
+    std::uint64_t end = pos;
+    while (true) {
+      while (end < source.end() && source[end] != '\r' && source[end] != '\n') ++end;
+      const bool complete = end + (end < source.end() && source[end] == '\r' ? 1 : 0) < source.end();
+      if (complete || source.finished()) break;
+      const std::uint64_t scanned = end - pos;
+      if (!source.More(pos)) break;
+      end = pos + scanned;
+    }
+    if (pos >= source.end()) break;
+    const std::string line(source.at(pos), end - pos);
+    pos = end + (end + 1 < source.end() && source[end] == '\r' && source[end + 1] == '\n' ? 2 : 1);
     ++number;
-    const std::string where = name + ": line " + std::to_string(number) + ": ";
 
-    size_t start = 0;
+    std::size_t start = 0;
     while (start < line.size() && IsBlank(line[start])) ++start;
     if (start == line.size()) continue;
-    size_t colon = start;
+    std::size_t colon = start;
     while (colon < line.size() &&
            (std::isalnum(static_cast<unsigned char>(line[colon])) || line[colon] == '-')) {
       ++colon;
     }
+    const auto where = [&] { return name + ": line " + std::to_string(number) + ": "; };
     if (colon == start || colon == line.size() || line[colon] != ':') {
-      result->problems.push_back(where + "not a Cabrillo line: " + Quote(line));
+      sink.Problem(where() + "not a Cabrillo line: " + Quote(line));
       continue;
     }
     const std::string tag = Upper(line.substr(start, colon - start));
     if (tag == "END-OF-LOG") break;
     if (tag != "QSO") continue;
-    LogContact contact;
-    std::string problem;
     const bool usable = ParseCabrilloQso(line.substr(start), &contact, &problem);
-    if (!problem.empty()) result->problems.push_back(where + problem);
+    if (!problem.empty()) sink.Problem(where() + problem);
     if (!usable) continue;
     contact.sourceLine = number;
-    result->contacts.push_back(contact);
+    sink.Contact(contact);
+    ++contacts;
   }
+  return contacts;
+}
+
+void ParseCabrillo(const std::string& name, const std::string& text, LogReadResult* result) {
+  struct Gather : LogSink {
+    explicit Gather(LogReadResult* r) : result(r) {}
+    void Contact(const LogContact& c) override { result->contacts.push_back(c); }
+    void Problem(const std::string& p) override { result->problems.push_back(p); }
+    LogReadResult* result;
+  } gather(result);
+  LogSource source(text);
+  ReadCabrillo(name, source, gather);
 }
 
 }  // namespace logs

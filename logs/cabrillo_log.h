@@ -3,6 +3,7 @@
 #ifndef ZORVANT_LOGS_CABRILLO_LOG_H_
 #define ZORVANT_LOGS_CABRILLO_LOG_H_
 
+#include <cstddef>
 #include <string>
 
 #include "logs/log_reader.h"
@@ -26,9 +27,12 @@ namespace logs {
 // Sets neither sourceLine nor record.
 bool ParseCabrilloQso(const std::string& line, LogContact* contact, std::string* problem);
 
-// Every QSO: line of a Cabrillo text into `result` (contacts and problems labelled with `name`). Other tags
-// are the header and are skipped, X-QSO: lines too (they are excluded from scoring by definition); reading
-// ends at END-OF-LOG:. A line without a tag is reported.
+// Every QSO: line of a Cabrillo log to `sink` (problems labelled with `name`), read a line at a time. Other
+// tags are the header and are skipped, X-QSO: lines too (they are excluded from scoring by definition);
+// reading ends at END-OF-LOG:. A line without a tag is reported. Returns the number of contacts.
+std::size_t ReadCabrillo(const std::string& name, LogSource& source, LogSink& sink);
+
+// ReadCabrillo of a whole text into `result`.
 void ParseCabrillo(const std::string& name, const std::string& text, LogReadResult* result);
 
 }  // namespace logs

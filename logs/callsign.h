@@ -19,6 +19,9 @@ std::string CallPrefix(const std::string& call);
 // "" when the table does not know the call, and for maritime and aeronautical mobiles, which have no entity.
 std::string CountryPrefix(const std::string& call);
 
+// Both at once, into texts the caller reuses from call to call.
+void CallPrefixes(const std::string& call, std::string* prefix, std::string* countryPrefix);
+
 }  // namespace logs
 
 #endif  // ZORVANT_LOGS_CALLSIGN_H_

@@ -1,12 +1,20 @@
 // Reading an operator's contest log, ADIF or Cabrillo, into the contacts the host would hand the plug-in.
 // Shared by the host stand-in and the native command-line tool, so it must stay free of Windows headers.
+//
+// A log is read as a stream: each contact is handed on as soon as it is read, and the memory the reading
+// takes does not grow with the log. ReadLog and ParseLogText gather a whole log for callers that want one.
 #ifndef ZORVANT_LOGS_LOG_READER_H_
 #define ZORVANT_LOGS_LOG_READER_H_
 
+#include <cstddef>
+#include <cstdio>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "logs/adif.h"
+#include "logs/log_source.h"
 
 namespace logs {
 
@@ -29,28 +37,74 @@ struct LogContact {
   int record = 0;             // ADIF: the record's number, from 1; 0 for Cabrillo
 };
 
+// Problems are lines naming the file and the record or line: "log.adi: record 17 (line 20): no QSO_DATE",
+// "log.cbr: line 42: time \"18:01\" is not HHMM". A contact without a call or a usable date and time is
+// left out; one with an unreadable frequency is kept without it. A missing serial is no problem here: the
+// plug-in rejects such a contact itself.
+class LogSink {
+ public:
+  virtual ~LogSink() = default;
+  // Lent for the call only: the reader fills the same contact again for the next one.
+  virtual void Contact(const LogContact& contact) = 0;
+  virtual void Problem(const std::string& problem) = 0;
+};
+
+// A log opened for reading. The format is told by the content, not the file name: "START-OF-LOG:" first, or
+// QSO: lines, is Cabrillo; <EOH>, <EOR> or any well-formed ADIF field is ADIF. Telling it usually takes the
+// first bytes; a log that is neither may take a look at all of them.
+class LogStream {
+ public:
+  // A file; `path` as given labels the problems. Only a regular file is ever opened: a pipe or a device
+  // could wait forever for a writer. `piece`: see LogSource.
+  explicit LogStream(const std::string& path, std::size_t piece = LogSource::kPiece);
+  // A text the caller keeps alive; `name` labels the problems. With a `piece` size, the text is read as a
+  // file would be, that many bytes at a time.
+  LogStream(const std::string& name, std::string_view text, std::size_t piece = 0);
+  ~LogStream();
+  LogStream(const LogStream&) = delete;
+  LogStream& operator=(const LogStream&) = delete;
+
+  // False when the file could not be read at all; error() says why ("log.adi: cannot be read: ...").
+  bool opened() const { return opened_; }
+  const std::string& error() const { return error_; }
+  // "ADIF", "Cabrillo", or "" for a text that is neither.
+  const std::string& format() const { return format_; }
+
+  // Hands every contact and problem to `sink` in file order, reading the log from its start, and returns
+  // the number of contacts. May be called again for another pass.
+  std::size_t Read(LogSink& sink);
+  // Read, with the reading done on a thread of its own while `sink` takes contacts and problems on the
+  // calling thread, in file order still: when the sink's work on a contact costs about as much as reading
+  // it, a large log takes the time of the slower of the two. A few batches of contacts are in flight.
+  std::size_t ReadAhead(LogSink& sink);
+
+ private:
+  void TellFormat();
+
+  std::string name_;
+  std::FILE* file_ = nullptr;
+  std::unique_ptr<LogSource> source_;
+  bool opened_ = false;
+  bool empty_ = false;
+  std::string error_;
+  std::string format_;
+};
+
 struct LogReadResult {
   bool opened = false;               // false: the file could not be read at all
   std::string format;                // "ADIF", "Cabrillo", or "" for a text that is neither
   std::vector<LogContact> contacts;  // in file order
-  // One line each, naming the file and the record or line: "log.adi: record 17 (line 20): no QSO_DATE",
-  // "log.cbr: line 42: time \"18:01\" is not HHMM". A contact without a call or a usable date and time is
-  // left out; one with an unreadable frequency is kept without it. A missing serial is no problem here:
-  // the plug-in rejects such a contact itself.
   std::vector<std::string> problems;
 };
 
-// The format is told by the content, not the file name: "START-OF-LOG:" first, or QSO: lines, is Cabrillo;
-// <EOH>, <EOR> or any well-formed ADIF field is ADIF. `name` only labels the problems.
+// The whole log at once: its contacts and problems gathered from a LogStream.
 LogReadResult ParseLogText(const std::string& name, const std::string& text);
+// A file that cannot be read gives opened false and one problem.
+LogReadResult ReadLog(const std::string& path);
 
 // The whole file as bytes; false with the reason in `error` when it cannot be opened or read, and for
 // anything but a regular file (a folder, a pipe, a device), which is never opened.
 bool ReadFileText(const std::string& path, std::string* text, std::string* error);
-
-// ParseLogText on a file's bytes; `path` as given labels the problems. A file that cannot be read gives
-// opened false and one problem.
-LogReadResult ReadLog(const std::string& path);
 
 }  // namespace logs
 

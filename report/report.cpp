@@ -1,7 +1,6 @@
 #include "report/report.h"
 
 #include <cstdint>
-#include <unordered_set>
 #include <utility>
 
 #include "cabrillo/writer.h"
@@ -104,30 +103,56 @@ int PrefixBandIndex(const std::string& band) {
   return -1;
 }
 
-// Scores one band text from its own contacts. A prefix is new the first time a scoring contact brings it
-// within its tour on this band. The three prefix bands also refill the current tour's list the windows show.
-Counts ScoreBand(Contest& contest, const std::string& band) {
+// Scores each band text of bandsWorked from its own contacts, in one pass over the log. A prefix is new the
+// first time a scoring contact brings it within its tour on its band. The three prefix bands also refill the
+// current tour's list the windows show; no two band texts share a list, so clearing them all first and
+// filling them in one pass gives what a pass per band gives.
+std::vector<Counts> ScoreBands(Contest& contest) {
+  const QsoLog& log = contest.qsoLog;
   const int tour = contest.currentTour;
-  std::vector<std::string>* shown = nullptr;
-  const int index = PrefixBandIndex(band);
-  if (index >= 0) {
-    shown = &contest.tourPrefixes[static_cast<std::size_t>(tour * kPrefixBands + index)];
-    shown->clear();
+  const std::size_t bands = contest.bandsWorked.size();
+  std::vector<Counts> counts(bands);
+  std::vector<std::vector<std::string>*> shown(bands, nullptr);
+  std::vector<std::size_t> place(log.bands().size(), bands);  // band id -> its first place in bandsWorked
+  std::vector<std::size_t> first(bands);                      // a band text's first place, for repeats
+  for (std::size_t b = 0; b < bands; ++b) {
+    const std::string& band = contest.bandsWorked[b];
+    first[b] = b;
+    QsoLog::TextId id;
+    if (log.bands().Find(band, &id)) {
+      if (place[id] == bands) place[id] = b;
+      first[b] = place[id];
+    }
+    const int index = PrefixBandIndex(band);
+    if (index >= 0) {
+      shown[b] = &contest.tourPrefixes[static_cast<std::size_t>(tour * kPrefixBands + index)];
+      shown[b]->clear();
+    }
   }
-  std::unordered_set<std::string> seen[2];
-  Counts c;
-  for (const CInfo& r : contest.qsoLog.records()) {
-    if (r.band != band || r.call.empty()) continue;
-    c.dupes += r.dupe;
-    if (r.excluded != 0) continue;
+  // Per band place and prefix id, a bit for each tour in which the prefix has come already.
+  const std::size_t prefixes = log.prefixes().size();
+  std::vector<std::uint8_t> seen(bands * prefixes, 0);
+  for (std::size_t i = 0; i < log.size(); ++i) {
+    const QsoLog::Record& r = log.record(i);
+    const std::size_t b = place[r.band];
+    if (b == bands || r.call == TextPool::kEmpty) continue;
+    Counts& c = counts[b];
+    c.dupes += r.dupe() ? 1 : 0;
+    if (r.excluded()) continue;
     ++c.qsos;
-    if (seen[r.tour == 1 ? 1 : 0].insert(r.prefix).second) {
-      if (shown && r.tour == tour) shown->push_back(r.prefix);
+    const std::uint8_t tourBit = r.tour == 1 ? 2 : 1;
+    std::uint8_t& bits = seen[b * prefixes + r.prefix];
+    if ((bits & tourBit) == 0) {
+      bits |= tourBit;
+      if (shown[b] && r.tour == tour) shown[b]->emplace_back(log.prefixes()[r.prefix]);
       ++c.newPrefixes;
     }
   }
-  c.points = 2 * c.qsos;
-  return c;
+  for (std::size_t b = 0; b < bands; ++b) {
+    counts[b] = counts[first[b]];  // a band text listed twice scores the same twice
+    counts[b].points = 2 * counts[b].qsos;
+  }
+  return counts;
 }
 
 int CountBadQsos(Contest& contest) {
@@ -139,14 +164,16 @@ int CountBadQsos(Contest& contest) {
 }
 
 std::string ExportCabrillo(Contest& contest) {
-  CabrilloExport& log = contest.cabrillo;
+  CabrilloExport& out = contest.cabrillo;
   // Each export starts afresh, so the file holds one line per contact of the log as it stands.
-  log.qsoLines.clear();
-  for (const CInfo& r : contest.qsoLog.records()) {
-    AddCabrilloQso(log, r.call, static_cast<int>(r.freqKHz), CabrilloModeCode(r.mode), r.time, r.rstSent,
+  out.qsoLines.clear();
+  out.qsoLines.reserve(contest.qsoLog.size());
+  for (std::size_t i = 0; i < contest.qsoLog.size(); ++i) {
+    const QsoView r = contest.qsoLog.View(i);
+    AddCabrilloQso(out, r.call, static_cast<int>(r.freqKHz), CabrilloModeCode(r.mode), r.time, r.rstSent,
                    r.exchSent, r.rstRcvd, r.exchRcvd);
   }
-  return WriteCabrilloFile(contest.platform(), log, contest.claimedScore, contest.hostId);
+  return WriteCabrilloFile(contest.platform(), out, contest.claimedScore, contest.hostId);
 }
 
 }  // namespace
@@ -187,9 +214,10 @@ ReportOutcome MakeReport(Contest& contest) {
   contest.badQsoCount = CountBadQsos(contest);
 
   Counts total;
-  for (const std::string& band : contest.bandsWorked) {
-    const Counts c = ScoreBand(contest, band);
-    report.Band(band, c);
+  const std::vector<Counts> bands = ScoreBands(contest);
+  for (std::size_t b = 0; b < bands.size(); ++b) {
+    const Counts& c = bands[b];
+    report.Band(contest.bandsWorked[b], c);
     total.qsos += c.qsos;
     total.points += c.points;
     total.newPrefixes += c.newPrefixes;

@@ -2,7 +2,8 @@
 # Takes the README's pictures of the plug-in's windows under a virtual X screen and writes them to docs/.
 # The windows are shown inside Wine's own desktop window, so that they have their captions: the Setup
 # window by the Windows test program (English, and Russian for a home-area station), the information
-# windows by the host stand-in after it has worked the bundled log, with a logged callsign typed on 80 m.
+# windows by the host stand-in after it has worked the bundled log, with a logged callsign typed on 80 m,
+# and a live session of the stand-in's interactive window beside all three, scripted by the test program.
 set -euo pipefail
 . "$(dirname "$0")/env.sh"
 
@@ -49,3 +50,23 @@ printf '[Settings]\r\nStart=0\r\nsetup_view_pref=1\r\nsetup_view_prev_qso=1\r\ns
 convert "$station/pictures/prefix.bmp" "$root/docs/prefix-window.png"
 convert "$station/pictures/previous-qso.bmp" "$root/docs/previous-qso-window.png"
 echo "wrote $root/docs/prefix-window.png and previous-qso-window.png"
+
+# The interactive stand-in: the test program opens a log of this hour in it and types a callsign of the log;
+# it leaves interactive-session.ready beside itself while the windows are there to be pictured.
+xvfb-run -a -s "-screen 0 1100x700x24" bash -c '
+  cd "$1/win32/bin"
+  rm -f interactive-session.ready
+  wine explorer /desktop=shot,1060x640 win_tests.exe --child=interactive-session >/dev/null 2>&1 &
+  for _ in $(seq 600); do
+    [ -f interactive-session.ready ] && break
+    sleep 0.1
+  done
+  if [ -f interactive-session.ready ]; then
+    sleep 0.5
+    xwd -root -silent | convert xwd:- -crop 1060x640+0+0 +repage "png:$2"
+  fi
+  wait
+  [ -f "$2" ]
+' _ "$build" "$root/docs/interactive-session.png.new" && mv "$root/docs/interactive-session.png.new" "$root/docs/interactive-session.png" ||
+  { echo "the interactive session did not come to be pictured" >&2; exit 1; }
+echo "wrote $root/docs/interactive-session.png"

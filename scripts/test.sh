@@ -67,7 +67,7 @@ else
   failed=$((failed + 1))
 fi
 
-echo "== the host's thread beside the Setup thread, under ThreadSanitizer"
+echo "== the host's thread beside the Setup thread, and a log read ahead, under ThreadSanitizer"
 tsan_log="$build/tsan-tests.log"
 if cmake -S "$root" -B "$build/tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVANT_TSAN=ON >/dev/null &&
   cmake --build "$build/tsan" -j "$jobs" --target zorvant_thread_tests >"$tsan_log" 2>&1; then

@@ -52,7 +52,7 @@ void FillPreviousQsos(Contest& contest) {
     for (std::size_t cell = 1; cell < kRowCells; ++cell) row[cell] = kNothingFound;
   }
   if (contest.enteredCall.empty()) return;
-  contest.qsoLog.ForEachOfCall(contest.enteredCall, [&contest](std::size_t, const CInfo& r) {
+  contest.qsoLog.ForEachOfCall(contest.enteredCall, [&contest](std::size_t, const QsoView& r) {
     if (r.tour != contest.currentTour) return true;
     for (std::size_t s = 0; s < static_cast<std::size_t>(kPrefixBands); ++s) {
       if (r.band != contest.bandTable[s]) continue;

@@ -1,6 +1,7 @@
 // Fuzz target: the log reader on any bytes, as `zorvant score` and the host stand-in read an operator's file.
 // Besides running clean under the sanitizers, what it hands on must be what the reader promises: every
-// contact has a callsign and a real date and time of day.
+// contact has a callsign and a real date and time of day; and reading the bytes a few at a time, as from a
+// file, must hand on the same contacts and problems as reading them all at once.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -16,14 +17,42 @@ bool RealTime(const logs::QsoTime& t) {
          t.minute >= 0 && t.minute <= 59 && t.second >= 0 && t.second <= 59;
 }
 
+// The contacts' calls, lines and records and the problems, in the order they came.
+class Transcript : public logs::LogSink {
+ public:
+  void Contact(const logs::LogContact& c) override {
+    text +=
+        c.call + " " + c.band + " " + std::to_string(c.sourceLine) + " " + std::to_string(c.record) + "\n";
+  }
+  void Problem(const std::string& p) override { text += p + "\n"; }
+  std::string text;
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   const logs::LogReadResult log = logs::ParseLogText("fuzz.log", text);
+  Transcript whole;
   for (const logs::LogContact& c : log.contacts) {
     if (c.call.empty() || !RealTime(c.time)) std::abort();
+    whole.Contact(c);
   }
+  for (const std::string& p : log.problems) whole.Problem(p);
+  // Interleaved, the problems come among the contacts; apart, each kind keeps its order.
+  logs::LogStream pieces("fuzz.log", text, 1 + size % 7);
+  if (pieces.format() != log.format) std::abort();
+  Transcript contacts, problems;
+  struct Split : logs::LogSink {
+    Transcript* contacts;
+    Transcript* problems;
+    void Contact(const logs::LogContact& c) override { contacts->Contact(c); }
+    void Problem(const std::string& p) override { problems->Problem(p); }
+  } split;
+  split.contacts = &contacts;
+  split.problems = &problems;
+  pieces.Read(split);
+  if (contacts.text + problems.text != whole.text) std::abort();
   logs::ParseAdif(text);
   return 0;
 }

@@ -11,6 +11,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -271,6 +272,90 @@ TEST(LogReaderTest, SurvivesDamagedFiles) {
     ParseLogText("random", "<EOH>" + bytes);
     ParseLogText("random", "START-OF-LOG: 3.0\nQSO: " + bytes);
   }
+}
+
+// Everything a read hands on, in order, as one text.
+std::string Transcript(const LogReadResult& r) {
+  std::string out = r.format + "\n";
+  for (const LogContact& c : r.contacts) {
+    char time[32];
+    std::snprintf(time, sizeof time, "%04d%02d%02d %02d%02d%02d", c.time.year, c.time.month, c.time.day,
+                  c.time.hour, c.time.minute, c.time.second);
+    for (const std::string& field :
+         {c.ownCall, c.call, std::string(time), std::to_string(c.freqHz), c.mode, c.band, c.rstSent,
+          c.rstRcvd, c.exchSent, c.exchRcvd, c.prefix, c.countryPrefix, std::to_string(c.sourceLine),
+          std::to_string(c.record)}) {
+      out += field + "|";
+    }
+    out += "\n";
+  }
+  for (const std::string& p : r.problems) out += p + "\n";
+  return out;
+}
+
+class Gathering : public LogSink {
+ public:
+  void Contact(const LogContact& c) override { result.contacts.push_back(c); }
+  void Problem(const std::string& p) override { result.problems.push_back(p); }
+  LogReadResult result;
+};
+
+std::string PieceByPiece(const std::string& text, size_t piece, bool ahead) {
+  LogStream log("x", text, piece);
+  Gathering gathering;
+  gathering.result.format = log.format();
+  ahead ? log.ReadAhead(gathering) : log.Read(gathering);
+  return Transcript(gathering.result);
+}
+
+// A log is read a piece at a time: whatever the size of the pieces, and whether read ahead on a thread of its
+// own or not, the contacts and problems are those of the whole text read at once.
+TEST(LogReaderTest, ReadsTheSameWhateverThePieces) {
+  std::vector<std::string> texts = {
+      "\xEF\xBB\xBF\t  QSO: x<CALL:4>K1AB<CALL:9999>cut",  // a byte-order mark: the first line is no QSO line
+      "   \r\n   START-OF-LOG: 3.0\rQSO: 3585 RY 2026-03-14 1401 UA3XYZ 599 1 K1AB 599 2\r",
+      "QSO: 3585 RY 2026-03-14 1401 UA3XYZ 599 1 K1AB 599 2\r\n\r\n" + std::string(70, ' ') +
+          "junk\rQSO: 7040 RY 2026-03-14 1402 UA3XYZ 599 2 K2AB 599 3",
+      "pre <b> amble\n<CALL:4>K1AB<QSO_DATE:8>20260314<TIME_ON:4>1401<EOR><bad tag<EOH>"
+      "<CALL:5>K2AB <COMMENT:30>spans <the> pieces of the read<QSO_DATE:8>20260314<TIME_ON:4>1402<EOR>"
+      "<CALL:000004>K3AB<QSO_DATE:8>2026031<TIME_ON:6>140300<EOR><CALL:4>K4AB<NOTES:40>cut",
+  };
+  for (const char* name : {"NAQP-RTTY-2022_KI2D.log", "FLE-2018-09-02_M0NOM-P_contest.adi"}) {
+    std::string text, error;
+    ASSERT_TRUE(ReadFileText(Sample(name), &text, &error)) << error;
+    texts.push_back(text);
+  }
+  for (const std::string& text : texts) {
+    const std::string whole = Transcript(ParseLogText("x", text));
+    for (const size_t piece : {1, 2, 3, 5, 8, 13, 100}) {
+      EXPECT_EQ(PieceByPiece(text, piece, false), whole) << "piece " << piece << " of " << text.substr(0, 40);
+    }
+    EXPECT_EQ(PieceByPiece(text, 7, true), whole) << text.substr(0, 40);
+  }
+
+  // A file, read in small pieces from the disk.
+  LogStream file(SourceDir() + "data/sample-contest.adi", 5);
+  Gathering gathering;
+  gathering.result.format = file.format();
+  EXPECT_EQ(file.ReadAhead(gathering), 198u);
+  EXPECT_EQ(Transcript(gathering.result), Transcript(ReadLog(SourceDir() + "data/sample-contest.adi")));
+}
+
+// What the taking side throws comes back to the caller, once the reading thread has ended.
+TEST(LogReaderTest, ReadingAheadPassesOnWhatTheSinkThrows) {
+  class Refusing : public LogSink {
+   public:
+    void Contact(const LogContact&) override {
+      if (++taken == 3) throw std::runtime_error("refused");
+    }
+    void Problem(const std::string&) override {}
+    int taken = 0;
+  } refusing;
+  std::string text;
+  for (int i = 0; i < 2000; ++i) text += "<CALL:4>K1AB<QSO_DATE:8>20260314<TIME_ON:4>1401<EOR>";
+  LogStream log("x", text, 64);
+  EXPECT_THROW(log.ReadAhead(refusing), std::runtime_error);
+  EXPECT_EQ(refusing.taken, 3);
 }
 
 TEST(LogReaderTest, UnreadableFiles) {

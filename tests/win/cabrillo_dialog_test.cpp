@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "cabrillo/header.h"
+#include "engine/export_state.h"
 #include "gtest/gtest.h"
 #include "host/stand_in_operator.h"
 #include "resources/resource.h"

@@ -191,8 +191,13 @@ int ShowSetupWindow(bool russian) {
   return 0;
 }
 
+// The stand-in's interactive window beside the plug-in's windows, for a picture
+// (tests/win/interactive_test.cpp).
+int ShowInteractiveSession();
+
 int RunChild(const char* mode) {
   if (std::strcmp(mode, "show-setup") == 0) return ShowSetupWindow(/*russian=*/false);
+  if (std::strcmp(mode, "interactive-session") == 0) return ShowInteractiveSession();
   if (std::strcmp(mode, "show-setup-russian") == 0) return ShowSetupWindow(/*russian=*/true);
   TempFolder folder;
   LoadedPlugin p;

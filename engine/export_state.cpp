@@ -1,4 +1,4 @@
-#include "cabrillo/header.h"
+#include "engine/export_state.h"
 
 #include <cctype>
 #include <cstddef>

@@ -1,20 +1,53 @@
-// The Cabrillo header: loading the operator's header fields from the plug-in's settings, the presets, the
-// confirmation by the operator (a dialog, or none at all), saving them back, and the three forms of the
-// multi-line fields:
+// The export state: the Cabrillo header fields the operator confirms at the reset of an export pass, kept in
+// the plug-in's settings between passes, and the QSO lines of the export step. The reset fills it (the
+// header step below); the report's export step and the writer in cabrillo/ read it.
+//
+// The header step loads the fields, presets the categories, lets the operator confirm them (a dialog, or
+// none at all), saves them back, and keeps the three forms of the multi-line fields:
 //   dialog form  lines separated by CR LF, as a multi-line edit box gives them (soapbox only);
 //   ini form     CR and LF spelled "<CR>" and "<LF>", so the value stays on one line of the settings file;
 //   file form    each further line introduced by CR LF and its own tag ("SOAPBOX: ", "ADDRESS: ").
 // The address is typed on one line with "<CR>" (optionally "<LF>") where its lines break, so its dialog
 // and ini forms are the text as typed.
-#ifndef ZORVANT_CABRILLO_HEADER_H_
-#define ZORVANT_CABRILLO_HEADER_H_
+#ifndef ZORVANT_ENGINE_EXPORT_STATE_H_
+#define ZORVANT_ENGINE_EXPORT_STATE_H_
 
 #include <string>
 #include <vector>
 
-#include "cabrillo/cabrillo_export.h"
-
 namespace zorvant {
+
+// The header fields, one per control of the header dialog. The address and soapbox hold their continuation
+// lines in file form (each further line introduced by CR LF and its own tag) once the header is confirmed.
+struct CabrilloFields {
+  std::string callsign;
+  std::string name;
+  std::string address;
+  std::string claimed;
+  std::string contest;  // shown in the dialog only: the file's CONTEST line is fixed
+  std::string email;
+  std::string club;
+  std::string soapbox;
+  std::string operators;
+  std::string categoryOperator;
+  std::string categoryAssisted;
+  std::string categoryStation;  // shown in the dialog only: the file's CATEGORY-STATION line is fixed
+  std::string categoryBand;
+  std::string categoryMode;
+  std::string categoryPower;
+  std::string categoryTransmitter;
+  std::string addressCity;
+  std::string addressState;
+  std::string addressPostalCode;
+  std::string addressCountry;
+  std::string categoryOverlay;
+  std::string location;
+};
+
+struct CabrilloExport : CabrilloFields {
+  std::string fileBase;               // file name without folder and extension, from the host's callsign
+  std::vector<std::string> qsoLines;  // each a whole QSO line ending in CR LF
+};
 
 class Platform;
 class Shell;
@@ -49,4 +82,4 @@ void AsShownInDialog(CabrilloFields& fields);
 
 }  // namespace zorvant
 
-#endif  // ZORVANT_CABRILLO_HEADER_H_
+#endif  // ZORVANT_ENGINE_EXPORT_STATE_H_

@@ -1,0 +1,145 @@
+#!/usr/bin/env python3
+"""Prints the one performance table of scripts/bench.sh from what its runs left in a folder:
+
+  zorvant_bench.json, zorvant_memory_bench.json  Google Benchmark's output of the two programs (of
+                                                 repeated runs, the best counts)
+  score.txt    lines "CONTACTS SECONDS PEAK_KB", one per run of `zorvant score` (the best run counts)
+  wine.txt     lines "rescan CONTACTS SECONDS" and "report CONTACTS SECONDS" from zorvant_wine_bench
+
+Each figure is shown with its ratio to the same row's figure at the smallest size.
+
+usage: bench/bench_table.py RESULTS_FOLDER
+"""
+import datetime
+import json
+import os
+import platform
+import sys
+
+SIZES = [1000, 100000, 1000000]
+UNIT_SECONDS = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
+
+
+def duration(seconds):
+    for unit, scale in (("s", 1.0), ("ms", 1e-3), ("µs", 1e-6)):
+        if seconds >= scale:
+            return "%.3g %s" % (seconds / scale, unit)
+    return "%.3g ns" % (seconds / 1e-9)
+
+
+def size_text(contacts):
+    return "{:,}".format(contacts).replace(",", " ")
+
+
+def read_native(folder):
+    """{(benchmark name, size): {"seconds": real time of one iteration, counters...}}"""
+    found = {}
+    benchmarks = []
+    for program in ("zorvant_bench", "zorvant_memory_bench"):
+        path = os.path.join(folder, program + ".json")
+        if os.path.exists(path):
+            benchmarks += json.load(open(path))["benchmarks"]
+    for b in benchmarks:
+        if b.get("error_occurred") or b.get("run_type") == "aggregate":
+            continue
+        name, _, rest = b["name"].partition("/")
+        size = int(rest.split("/")[0]) if rest else 0
+        entry = dict(b)
+        entry["seconds"] = b["real_time"] * UNIT_SECONDS[b["time_unit"]]
+        # Of repeated runs the best counts: a shared machine's other work only ever adds time.
+        if (name, size) not in found or entry["seconds"] < found[(name, size)]["seconds"]:
+            found[(name, size)] = entry
+    return found
+
+
+def read_score(folder):
+    """{size: (best seconds, peak MB of that size's runs)}"""
+    best = {}
+    path = os.path.join(folder, "score.txt")
+    if not os.path.exists(path):
+        return best
+    for line in open(path):
+        parts = line.split()
+        if len(parts) != 3:
+            continue
+        size, seconds, peak_kb = int(parts[0]), float(parts[1]), int(parts[2])
+        old = best.get(size)
+        best[size] = (min(seconds, old[0]) if old else seconds, max(peak_kb / 1024.0, old[1]) if old else peak_kb / 1024.0)
+    return best
+
+
+def read_wine(folder):
+    """{(what, size): seconds}"""
+    found = {}
+    path = os.path.join(folder, "wine.txt")
+    if not os.path.exists(path):
+        return found
+    for line in open(path):
+        parts = line.split()
+        if len(parts) == 3 and parts[0] in ("rescan", "report"):
+            found[(parts[0], int(parts[1]))] = float(parts[2])
+    return found
+
+
+def row(label, values, show, sizes=SIZES):
+    """values: {size: number}; show: number -> text. Cells with the ratio to the smallest size given."""
+    base = next((values[s] for s in sizes if s in values), None)
+    cells = []
+    for s in SIZES:
+        if s not in sizes:
+            cells.append("")
+        elif s not in values:
+            cells.append("n/a")
+        elif s == sizes[0] or not base:
+            cells.append("%s (1×)" % show(values[s]))
+        else:
+            ratio = values[s] / base
+            cells.append("%s (%s×)" % (show(values[s]), "%.0f" % ratio if ratio >= 100 else "%.3g" % ratio))
+    return "| %s | %s |" % (label, " | ".join(cells))
+
+
+def cpu_name():
+    try:
+        for line in open("/proc/cpuinfo"):
+            if line.startswith("model name"):
+                return line.split(":", 1)[1].strip()
+    except OSError:
+        pass
+    return platform.processor() or "unknown CPU"
+
+
+def main():
+    if len(sys.argv) != 2:
+        sys.exit(__doc__.strip())
+    folder = sys.argv[1]
+    native = read_native(folder)
+    score = read_score(folder)
+    wine = read_wine(folder)
+
+    def native_values(name, key="seconds", sizes=SIZES):
+        return {s: native[(name, s)][key] for s in sizes if (name, s) in native and key in native[(name, s)]}
+
+    small = [1000, 100000]
+    print("Measured %s on %s (%d cores), %s." % (datetime.date.today().isoformat(), cpu_name(), os.cpu_count() or 0,
+                                                    platform.system()))
+    print()
+    print("| Contacts in the log | %s |" % " | ".join(size_text(s) for s in SIZES))
+    print("|---|" + "---|" * len(SIZES))
+    print(row("`zorvant score`, whole run", {s: v[0] for s, v in score.items()}, duration))
+    print(row("`zorvant score`, peak memory", {s: v[1] for s, v in score.items()}, lambda mb: "%.0f MB" % mb))
+    print(row("reading the ADIF log", native_values("BM_ReadLog"), duration))
+    print(row("engine: reset, then AddData0 for each contact", native_values("BM_Engine"), duration))
+    print(row("engine memory a contact (allocator)", native_values("BM_EngineMemory", "bytes_per_contact"),
+              lambda b: "%.0f B" % b))
+    print(row("CheckCall0, one call", native_values("BM_CheckCall", sizes=small), duration, small))
+    print(row("GetResult0, the report", native_values("BM_Report", sizes=small), duration, small))
+    print(row("RemoveData0, one contact anywhere", native_values("BM_RemoveData", sizes=small), duration, small))
+    print(row("Setup window refresh, one look-up", native_values("BM_RefreshLookup", sizes=small), duration, small))
+    print(row("the rescan through Stats.dll under Wine", {s: v for (w, s), v in wine.items() if w == "rescan"},
+              duration))
+    print(row("GetResult0 through Stats.dll under Wine", {s: v for (w, s), v in wine.items() if w == "report"},
+              duration))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Runs every benchmark and prints one table: reading and scoring logs of 1 000, 100 000 and 1 000 000
+# contacts (bench/make_log.py writes them once), the engine's memory a contact, the call check, the report
+# and RemoveData0 at 1 000 and 100 000, and the same rescan through Stats.dll under Wine. Each figure comes
+# with its ratio to the smallest size. Build trees, logs and results go under the build folder (env.sh).
+set -euo pipefail
+. "$(dirname "$0")/env.sh"
+jobs="${JOBS:-2}"
+
+"$root/scripts/setup.sh"
+# The log generator and the table are Python; `zorvant score` is timed by GNU time.
+missing=()
+command -v python3 >/dev/null || missing+=(python3)
+[ -x /usr/bin/time ] || missing+=(time)
+if ((${#missing[@]})); then
+  echo "bench: installing ${missing[*]}"
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+logs="$build/bench-logs"
+results="$build/bench-results"
+mkdir -p "$logs" "$results"
+rm -f "$results"/*
+sizes=(1000 100000 1000000)
+for n in "${sizes[@]}"; do
+  if [ ! -f "$logs/log-$n.adi" ] || [ "$root/bench/make_log.py" -nt "$logs/log-$n.adi" ]; then
+    echo "bench: writing a log of $n contacts"
+    python3 "$root/bench/make_log.py" "$n" "$logs/log-$n.adi.part" && mv "$logs/log-$n.adi.part" "$logs/log-$n.adi"
+  fi
+done
+
+echo "bench: building"
+cmake -S "$root" -B "$build/bench" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build/bench" -j "$jobs" --target zorvant_bench zorvant_memory_bench >/dev/null
+# `zorvant score` as scripts/build.sh builds it.
+cmake -S "$root" -B "$build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build/native" -j "$jobs" --target zorvant >/dev/null
+cmake -S "$root" -B "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build/win32" -j "$jobs" --target Stats zorvant_wine_bench >/dev/null
+
+echo "bench: Google Benchmark programs"
+for program in zorvant_bench zorvant_memory_bench; do
+  ZORVANT_BENCH_LOGS="$logs" "$build/bench/bin/$program" --benchmark_out="$results/$program.json" \
+    --benchmark_out_format=json >"$results/$program.txt" 2>&1 || { tail -n 20 "$results/$program.txt"; exit 1; }
+done
+
+echo "bench: zorvant score, best of three runs each"
+run="$build/bench-run"
+rm -rf "$run" && mkdir -p "$run"
+for n in "${sizes[@]}"; do
+  for round in 1 2 3; do
+    # GNU time gives the peak memory; its clock shows hundredths only, too coarse for the small log.
+    started=$EPOCHREALTIME
+    (cd "$run" && /usr/bin/time -f "%M" -o "$run/peak.txt" "$build/native/bin/zorvant" score \
+      "$logs/log-$n.adi" --call UA3XYZ --start "2026-03-14 14:00" >/dev/null 2>"$run/err.txt") ||
+      { cat "$run/err.txt"; exit 1; }
+    ended=$EPOCHREALTIME
+    echo "$n $(awk "BEGIN { print $ended - $started }") $(cat "$run/peak.txt")" >>"$results/score.txt"
+  done
+done
+
+echo "bench: the rescan through Stats.dll under Wine"
+wine_ready
+wine_run="$build/bench-wine"
+rm -rf "$wine_run" && mkdir -p "$wine_run"
+cp "$build/win32/bin/Stats.dll" "$build/win32/bin/zorvant_wine_bench.exe" "$wine_run/"
+wine_logs=()
+for n in "${sizes[@]}"; do wine_logs+=("Z:$logs/log-$n.adi"); done
+(cd "$wine_run" && timeout 1200 wine zorvant_wine_bench.exe Stats.dll "${wine_logs[@]}" >"$results/wine.txt" \
+  2>"$results/wine-err.txt") || { cat "$results/wine-err.txt"; exit 1; }
+
+echo
+python3 "$root/bench/bench_table.py" "$results"
