@@ -30,3 +30,15 @@ register_host_class() {
   wine reg add "HKCR\\CLSID\\$host_clsid\\ProgID" /ve /d 'Tarq2.Application' /f >/dev/null 2>&1 || true
   wineserver -w || true
 }
+
+# prepare_station FOLDER: builds Stats.dll and the host stand-in, readies Wine, and lays FOLDER out as the
+# host's own folder: the program, and its Plugins folder with the plug-in in it.
+prepare_station() {
+  cmake -S "$root" -B "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$build/win32" -j "${JOBS:-2}" --target Stats zorvant_host
+  wine_ready
+  mkdir -p "$1/Plugins"
+  cp "$build/win32/bin/zorvant_host.exe" "$1/"
+  cp "$build/win32/bin/Stats.dll" "$1/Plugins/"
+}

@@ -11,15 +11,8 @@ if [ -z "${DISPLAY:-}" ]; then
   exit 1
 fi
 "$root/scripts/setup.sh"
-cmake -S "$root" -B "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build/win32" -j "${JOBS:-2}" --target Stats zorvant_host
-wine_ready
-
 station="$build/try"
-mkdir -p "$station/Plugins"
-cp "$build/win32/bin/zorvant_host.exe" "$station/"
-cp "$build/win32/bin/Stats.dll" "$station/Plugins/"
+prepare_station "$station"
 # The first time: both information windows shown, all three beside the stand-in's window. Later runs keep
 # whatever the windows saved.
 settings="$station/Plugins/ZORVANT.ini"

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "ui/window_text_win32.h"
+
 namespace zorvant {
 namespace {
 
@@ -11,26 +13,6 @@ namespace {
 bool HostGone(HRESULT hr) {
   return hr == RPC_E_DISCONNECTED || hr == CO_E_OBJNOTCONNECTED || hr == RPC_E_SERVER_DIED ||
          hr == RPC_E_SERVER_DIED_DNE || hr == static_cast<HRESULT>(0x800706BA) /*RPC server unavailable*/;
-}
-
-std::string ToThreadCodePage(const wchar_t* text, UINT length) {
-  if (!text || length == 0) return {};
-  const int wide = static_cast<int>(length);
-  const int n = WideCharToMultiByte(CP_THREAD_ACP, /*dwFlags=*/0, text, wide, nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return {};
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_THREAD_ACP, /*dwFlags=*/0, text, wide, &out[0], n, nullptr, nullptr);
-  return out;
-}
-
-std::wstring FromThreadCodePage(const std::string& text) {
-  if (text.empty()) return {};
-  const int length = static_cast<int>(text.size());
-  const int n = MultiByteToWideChar(CP_THREAD_ACP, /*dwFlags=*/0, text.data(), length, nullptr, 0);
-  if (n <= 0) return {};
-  std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_THREAD_ACP, /*dwFlags=*/0, text.data(), length, &out[0], n);
-  return out;
 }
 
 }  // namespace
@@ -90,7 +72,7 @@ bool HostAutomation::Call(DISPID member, WORD kind, VARIANT* args, UINT argCount
 
 void HostAutomation::SendMacro(const std::string& text) {
   if (!dispatch_) return;
-  const std::wstring wide = FromThreadCodePage(text);
+  const std::wstring wide = Widen(text, CP_THREAD_ACP);
   VARIANT arg;
   VariantInit(&arg);
   arg.vt = VT_BSTR;
@@ -109,7 +91,7 @@ std::string HostAutomation::EnteredCall() {
   if (!Call(kDispEnteredCall, DISPATCH_METHOD, &arg, 1, &result)) return {};
   // Only a text is a callsign; anything else the host hands back reads as nothing typed.
   std::string call;
-  if (result.vt == VT_BSTR) call = ToThreadCodePage(result.bstrVal, SysStringLen(result.bstrVal));
+  if (result.vt == VT_BSTR) call = Narrow(result.bstrVal, SysStringLen(result.bstrVal), CP_THREAD_ACP);
   VariantClear(&result);
   return call;
 }

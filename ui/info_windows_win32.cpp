@@ -10,11 +10,11 @@ namespace {
 
 constexpr COLORREF kBackground = RGB(255, 250, 198);
 
-int ReadInt(Platform& platform, const char* key) {
+}  // namespace
+
+int ReadSettingInt(Platform& platform, const char* key) {
   return ini::LeadingInt(platform.ProfileString(kSettingsFile, kSettingsSection, key, ""), 0);
 }
-
-}  // namespace
 
 WindowCorner& LastWindowCorner() {
   static WindowCorner corner;
@@ -23,8 +23,8 @@ WindowCorner& LastWindowCorner() {
 
 void PlaceWindow(Platform& platform, HWND window, const char* xKey, const char* yKey) {
   WindowCorner& last = LastWindowCorner();
-  last.x = ReadInt(platform, xKey);
-  last.y = ReadInt(platform, yKey);
+  last.x = ReadSettingInt(platform, xKey);
+  last.y = ReadSettingInt(platform, yKey);
   if (last.x == 0) last.x = 10;
   if (last.y == 0) last.y = 400;
   SetWindowPos(window, nullptr, last.x, last.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);

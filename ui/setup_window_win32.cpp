@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/ini_text.h"
 #include "resources/resource.h"
 #include "ui/automation_win32.h"
 #include "ui/content_buttons_win32.h"
@@ -62,9 +61,7 @@ class SetupWindow {
   void ToggleInfo(InfoKind kind);
   InfoWindow*& InfoOf(InfoKind kind) { return kind == InfoKind::kPrefix ? prefixWindow_ : prevQsoWindow_; }
 
-  int ReadInt(const char* key) {
-    return ini::LeadingInt(platform_.ProfileString(kSettingsFile, kSettingsSection, key, ""), 0);
-  }
+  int ReadInt(const char* key) { return ReadSettingInt(platform_, key); }
   void Write(const char* key, const std::string& value) {
     platform_.WriteProfileString(kSettingsFile, kSettingsSection, key, value);
   }

@@ -2,19 +2,28 @@
 
 namespace zorvant {
 
-std::wstring Widen(const std::string& text, bool cp1251) {
+std::wstring Widen(const std::string& text, UINT codePage) {
   if (text.empty()) return {};
-  const UINT page = cp1251 ? 1251 : CP_ACP;
   const int length = static_cast<int>(text.size());
-  const int n = MultiByteToWideChar(page, /*dwFlags=*/0, text.data(), length, nullptr, 0);
+  const int n = MultiByteToWideChar(codePage, /*dwFlags=*/0, text.data(), length, nullptr, 0);
   if (n <= 0) return {};
   std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(page, /*dwFlags=*/0, text.data(), length, &wide[0], n);
+  MultiByteToWideChar(codePage, /*dwFlags=*/0, text.data(), length, &wide[0], n);
   return wide;
 }
 
+std::string Narrow(const wchar_t* text, std::size_t length, UINT codePage) {
+  if (!text || length == 0) return {};
+  const int wide = static_cast<int>(length);
+  const int n = WideCharToMultiByte(codePage, /*dwFlags=*/0, text, wide, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return {};
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(codePage, /*dwFlags=*/0, text, wide, &out[0], n, nullptr, nullptr);
+  return out;
+}
+
 void SetText(HWND window, const std::string& text, bool cp1251) {
-  if (window) SetWindowTextW(window, Widen(text, cp1251).c_str());
+  if (window) SetWindowTextW(window, Widen(text, cp1251 ? 1251 : CP_ACP).c_str());
 }
 
 }  // namespace zorvant

@@ -18,6 +18,7 @@
 #include "host/automation_object.h"
 #include "tests/win/child.h"
 #include "tests/win/host_thread.h"
+#include "tests/win/window_steps.h"
 #include "ui/automation_win32.h"
 
 namespace {
@@ -139,15 +140,7 @@ class SetupWindowWithHost : public PluginFolderTest {
     }
     PluginFolderTest::TearDown();
     // The window's thread lets go of the library last; the next test must load it afresh.
-    EXPECT_TRUE(WaitFor([] { return !GetModuleHandleA("Stats.dll"); }));
-  }
-  template <typename Pred>
-  static bool WaitFor(Pred pred) {
-    for (int waited = 0; waited < 20000; waited += 20) {
-      if (pred()) return true;
-      Sleep(20);
-    }
-    return pred();
+    EXPECT_TRUE(WaitUntil([] { return !GetModuleHandleA("Stats.dll"); }));
   }
 
   HostThread host_{/*publish=*/true};
@@ -158,17 +151,17 @@ TEST_F(SetupWindowWithHost, AResetOpensASetupWindowThatAttachesAndPollsTheHost) 
   ASSERT_EQ(host_.Run([this] { CallReset(plugin_, MakeDate(2017, 3, 5, 14, 0)); }).wait_for(kHang),
             std::future_status::ready);
   ASSERT_NE(WaitForSetupWindow("2017", 10000), nullptr);
-  EXPECT_TRUE(WaitFor([this] { return host_.object().attached(); }));
+  EXPECT_TRUE(WaitUntil([this] { return host_.object().attached(); }));
   // A call check hands the window a refresh, which reads what is being typed.
   host_.Run([this] { CallCheck(plugin_, "UA3XYZ", "RTTY", "UA3", "UA", "80m", "80m"); });
-  EXPECT_TRUE(WaitFor([this] { return host_.object().callReads() >= 1; }));
+  EXPECT_TRUE(WaitUntil([this] { return host_.object().callReads() >= 1; }));
 }
 
 TEST_F(SetupWindowWithHost, ASlowHostNeverHangsTheExportsWhileTheWindowCallsIt) {
   ASSERT_EQ(host_.Run([this] { CallReset(plugin_, MakeDate(2017, 3, 5, 14, 0)); }).wait_for(kHang),
             std::future_status::ready);
   ASSERT_NE(WaitForSetupWindow("2017", 10000), nullptr);
-  ASSERT_TRUE(WaitFor([this] { return host_.object().attached(); }));
+  ASSERT_TRUE(WaitUntil([this] { return host_.object().attached(); }));
   host_.object().SetDelay(200);
   int returned = 0;
   // Each call check hands the window a refresh, which calls the slow host while the host's thread is back in

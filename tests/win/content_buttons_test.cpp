@@ -13,6 +13,7 @@
 #include "engine/contest.h"
 #include "gtest/gtest.h"
 #include "platform/platform.h"
+#include "tests/win/canvas.h"
 #include "ui/content_buttons_win32.h"
 #include "ui/gdi_win32.h"
 
@@ -22,77 +23,18 @@ namespace {
 constexpr COLORREF kNothingShown = RGB(255, 250, 198);
 constexpr COLORREF kTable = RGB(255, 255, 198);
 constexpr COLORREF kHighlight = RGB(198, 255, 255);
-// No paint uses this colour, so any pixel of it was left alone.
-constexpr COLORREF kUntouched = RGB(0, 0, 255);
-
-std::string Describe(COLORREF c) {
-  if (c == CLR_INVALID) return "invalid";
-  return "RGB(" + std::to_string(GetRValue(c)) + "," + std::to_string(GetGValue(c)) + "," +
-         std::to_string(GetBValue(c)) + ")";
+// The item record a dialog sends for control `id` of `type`, painting the whole canvas.
+DRAWITEMSTRUCT Item(const Canvas& canvas, UINT state = 0, UINT action = ODA_DRAWENTIRE, UINT id = 1003,
+                    UINT type = ODT_BUTTON) {
+  DRAWITEMSTRUCT item = {};
+  item.CtlType = type;
+  item.CtlID = id;
+  item.itemAction = action;
+  item.itemState = state;
+  item.hDC = canvas.dc();
+  item.rcItem = canvas.rect();
+  return item;
 }
-
-// A 32-bit DIB selected into a memory DC, filled with kUntouched.
-class Canvas {
- public:
-  Canvas(int width, int height) : width_(width), height_(height), dc_(CreateCompatibleDC(nullptr)) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    bitmap_.Reset(CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, &bits_, /*hSection=*/nullptr, 0));
-    selected_ = ScopedSelect(dc_.get(), bitmap_.get());
-    ScopedBrush brush(CreateSolidBrush(kUntouched));
-    const RECT all = rect();
-    FillRect(dc_.get(), &all, brush.get());
-  }
-
-  RECT rect() const { return RECT{0, 0, width_, height_}; }
-  COLORREF At(int x, int y) const { return GetPixel(dc_.get(), x, y); }
-  int Count(COLORREF color) const {
-    int n = 0;
-    for (int y = 0; y < height_; ++y) {
-      for (int x = 0; x < width_; ++x) n += At(x, y) == color;
-    }
-    return n;
-  }
-  // Whether a pixel of text (black by default, far darker than any background) lies in x0..x1-1, y0..y1-1.
-  bool AnyDark(int x0, int y0, int x1, int y1) const {
-    for (int y = y0; y < y1; ++y) {
-      for (int x = x0; x < x1; ++x) {
-        const COLORREF c = At(x, y);
-        if (GetRValue(c) + GetGValue(c) + GetBValue(c) < 300) return true;
-      }
-    }
-    return false;
-  }
-  std::vector<std::uint32_t> Pixels() const {
-    GdiFlush();
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width_) * height_);
-    std::memcpy(pixels.data(), bits_, pixels.size() * sizeof pixels[0]);
-    return pixels;
-  }
-  DRAWITEMSTRUCT Item(UINT state = 0, UINT action = ODA_DRAWENTIRE, UINT id = 1003,
-                      UINT type = ODT_BUTTON) const {
-    DRAWITEMSTRUCT item = {};
-    item.CtlType = type;
-    item.CtlID = id;
-    item.itemAction = action;
-    item.itemState = state;
-    item.hDC = dc_.get();
-    item.rcItem = rect();
-    return item;
-  }
-
- private:
-  int width_, height_;
-  ScopedCreatedDC dc_;
-  ScopedBitmap bitmap_;
-  ScopedSelect selected_;
-  void* bits_ = nullptr;
-};
 
 class ContentButtonsTest : public ::testing::Test {
  protected:
@@ -120,7 +62,7 @@ TEST_F(ContentButtonsTest, TableBackgroundAndHighlight) {
     SCOPED_TRACE("slot " + std::to_string(c.slot));
     contest_.currentBandSlot = c.slot;
     Canvas canvas(300, 100);
-    const DRAWITEMSTRUCT item = canvas.Item();
+    const DRAWITEMSTRUCT item = Item(canvas);
     ASSERT_TRUE(table_.HandleDrawItem(&item));
     for (int y = 0; y < 100; ++y) {
       const bool lit = y >= c.firstLit && y <= c.lastLit;
@@ -138,7 +80,7 @@ TEST_F(ContentButtonsTest, NothingToShowIsOnePlainArea) {
     SCOPED_TRACE("no callsign");
     contest_.enteredCall = "";
     Canvas canvas(300, 100);
-    const DRAWITEMSTRUCT item = canvas.Item();
+    const DRAWITEMSTRUCT item = Item(canvas);
     ASSERT_TRUE(table_.HandleDrawItem(&item));
     EXPECT_EQ(canvas.Count(kNothingShown), 300 * 100);
   }
@@ -146,7 +88,7 @@ TEST_F(ContentButtonsTest, NothingToShowIsOnePlainArea) {
     SCOPED_TRACE("no band");
     contest_.currentBandSlot = -1;
     Canvas canvas(200, 100);
-    const DRAWITEMSTRUCT item = canvas.Item();
+    const DRAWITEMSTRUCT item = Item(canvas);
     ASSERT_TRUE(grid_.HandleDrawItem(&item));
     EXPECT_EQ(canvas.Count(kNothingShown), 200 * 100);
   }
@@ -158,7 +100,7 @@ TEST_F(ContentButtonsTest, GridWrapsANarrowItem) {
   contest_.currentBandSlot = 0;
   contest_.tourPrefixes[1 * 3 + 0] = {"WW", "MM"};
   Canvas canvas(84, 60);
-  const DRAWITEMSTRUCT item = canvas.Item();
+  const DRAWITEMSTRUCT item = Item(canvas);
   ASSERT_TRUE(grid_.HandleDrawItem(&item));
   EXPECT_TRUE(canvas.AnyDark(5, 0, 40, 15)) << "line 0";
   EXPECT_TRUE(canvas.AnyDark(5, 15, 40, 30)) << "line 1";
@@ -174,7 +116,7 @@ TEST_F(ContentButtonsTest, ItemStateChangesNothing) {
   contest_.tourPrefixes[1] = {"DL", "OK", "SP", "UA", "F"};
   const auto paint = [](auto& button, UINT state, UINT action) {
     Canvas canvas(200, 100);
-    const DRAWITEMSTRUCT item = canvas.Item(state, action);
+    const DRAWITEMSTRUCT item = Item(canvas, state, action);
     EXPECT_TRUE(button.HandleDrawItem(&item));
     EXPECT_EQ(canvas.Count(kUntouched), 0);
     return canvas.Pixels();
@@ -192,8 +134,8 @@ TEST_F(ContentButtonsTest, OtherItemsAreLeftAlone) {
   contest_.enteredCall = "UA9XYZ";
   contest_.currentBandSlot = 0;
   Canvas canvas(100, 50);
-  const DRAWITEMSTRUCT others[] = {canvas.Item(0, ODA_DRAWENTIRE, /*id=*/1004),
-                                   canvas.Item(0, ODA_DRAWENTIRE, /*id=*/1003, /*type=*/ODT_STATIC)};
+  const DRAWITEMSTRUCT others[] = {Item(canvas, 0, ODA_DRAWENTIRE, /*id=*/1004),
+                                   Item(canvas, 0, ODA_DRAWENTIRE, /*id=*/1003, /*type=*/ODT_STATIC)};
   for (const DRAWITEMSTRUCT& item : others) {
     EXPECT_FALSE(table_.HandleDrawItem(&item));
     EXPECT_FALSE(grid_.HandleDrawItem(&item));
@@ -213,7 +155,7 @@ TEST_F(ContentButtonsTest, PaintWaitsForTheEngineLock) {
     Canvas canvas(200, 100);
     std::unique_lock<std::mutex> host(engineLock_);
     auto painted = std::async(std::launch::async, [&] {
-      const DRAWITEMSTRUCT item = canvas.Item();
+      const DRAWITEMSTRUCT item = Item(canvas);
       return which == 0 ? table_.HandleDrawItem(&item) : grid_.HandleDrawItem(&item);
     });
     EXPECT_EQ(painted.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gtest/gtest.h"
+#include "tests/win/canvas.h"
 #include "ui/drawn_button_win32.h"
 #include "ui/gdi_win32.h"
 #include "ui/mem_dc_win32.h"
@@ -16,8 +17,8 @@
 namespace zorvant {
 namespace {
 
-// No painter uses this colour, so any pixel of it was left alone.
-constexpr COLORREF kBackground = RGB(0, 0, 255);
+// What the canvas starts as: no painter uses it.
+constexpr COLORREF kBackground = kUntouched;
 // The Setup window's mode buttons.
 constexpr COLORREF kFace = RGB(240, 240, 240);
 constexpr COLORREF kCaption = RGB(1, 1, 1);
@@ -32,68 +33,6 @@ constexpr COLORREF kNearBlack = RGB(1, 1, 1);
 COLORREF Grey(int level) { return RGB(level, level, level); }
 // What the focus rectangle makes of a pixel: it inverts it.
 COLORREF Inverted(COLORREF c) { return c ^ 0x00ffffff; }
-
-std::string Describe(COLORREF c) {
-  if (c == CLR_INVALID) return "invalid";
-  return "RGB(" + std::to_string(GetRValue(c)) + "," + std::to_string(GetGValue(c)) + "," +
-         std::to_string(GetBValue(c)) + ")";
-}
-
-// A 32-bit DIB selected into a memory DC and filled with kBackground.
-class Canvas {
- public:
-  Canvas(int width, int height) : width_(width), height_(height), dc_(CreateCompatibleDC(nullptr)) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    bitmap_.Reset(CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, &bits, /*hSection=*/nullptr, 0));
-    selected_ = ScopedSelect(dc_.get(), bitmap_.get());
-    Fill(rect(), kBackground);
-  }
-
-  HDC dc() const { return dc_.get(); }
-  HBITMAP bitmap() const { return bitmap_.get(); }
-  RECT rect() const { return RECT{0, 0, width_, height_}; }
-  int width() const { return width_; }
-  int height() const { return height_; }
-  COLORREF At(int x, int y) const { return GetPixel(dc_.get(), x, y); }
-  void Fill(const RECT& r, COLORREF color) const {
-    ScopedBrush brush(CreateSolidBrush(color));
-    FillRect(dc_.get(), &r, brush.get());
-  }
-  int Count(const RECT& within, COLORREF color) const {
-    int n = 0;
-    for (int y = within.top; y < within.bottom; ++y) {
-      for (int x = within.left; x < within.right; ++x) n += At(x, y) == color;
-    }
-    return n;
-  }
-  // The smallest rectangle that holds every pixel of `color`; empty when there is none.
-  RECT Bounds(COLORREF color) const {
-    RECT b = {width_, height_, 0, 0};
-    for (int y = 0; y < height_; ++y) {
-      for (int x = 0; x < width_; ++x) {
-        if (At(x, y) != color) continue;
-        b.left = std::min<LONG>(b.left, x);
-        b.top = std::min<LONG>(b.top, y);
-        b.right = std::max<LONG>(b.right, x + 1);
-        b.bottom = std::max<LONG>(b.bottom, y + 1);
-      }
-    }
-    return b;
-  }
-
- private:
-  int width_, height_;
-  ScopedCreatedDC dc_;
-  ScopedBitmap bitmap_;
-  ScopedSelect selected_;
-};
 
 DRAWITEMSTRUCT Item(HDC dc, RECT rect, UINT state, HWND window) {
   DRAWITEMSTRUCT item = {};

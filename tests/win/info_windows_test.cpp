@@ -67,16 +67,16 @@ TEST_F(InfoWindows, TitlesFollowTheTypedCallsignAndTheBand) {
 
     host_.object().SetFrequency(3580000.0);
     CheckOnHost();
-    EXPECT_EQ(TitleWhen(prefix, c.prefixBand), c.prefixBand);
-    EXPECT_EQ(TitleWhen(prev, c.prevPlain), c.prevPlain);
+    EXPECT_EQ(TextWhen(prefix, c.prefixBand), c.prefixBand);
+    EXPECT_EQ(TextWhen(prev, c.prevPlain), c.prevPlain);
     // Two characters are not yet a callsign: the titles wait.
     host_.object().SetEnteredCall(L"UA");
     CheckOnHost();
     Sleep(300);
-    EXPECT_EQ(Title(prev), c.prevPlain);
+    EXPECT_EQ(TextOf(prev), c.prevPlain);
     host_.object().SetEnteredCall(L"UA3");
     CheckOnHost();
-    EXPECT_EQ(TitleWhen(prev, c.prevCall), c.prevCall);
+    EXPECT_EQ(TextWhen(prev, c.prevCall), c.prevCall);
     CloseAndReload();
   }
 }
@@ -150,7 +150,7 @@ TEST_F(InfoWindows, ThePreviousQsoTableHighlightsTheBandAndIgnoresClicks) {
   host_.object().SetEnteredCall(L"UA3XYZ");
   host_.object().SetFrequency(3580000.0);
   CheckOnHost();
-  ASSERT_EQ(TitleWhen(prev, L"ZORVANT-2017 Previous QSO with UA3XYZ tour 1 "),
+  ASSERT_EQ(TextWhen(prev, L"ZORVANT-2017 Previous QSO with UA3XYZ tour 1 "),
             L"ZORVANT-2017 Previous QSO with UA3XYZ tour 1 ");
   // The 80 m row (slot 1) is highlighted from 2h + 5 down to 3h.
   const struct {

@@ -16,30 +16,9 @@
 #include "host/plugin_loader.h"
 #include "host/window_picture.h"
 #include "tests/win/child.h"
+#include "tests/win/window_steps.h"
 
 namespace {
-
-template <typename Pred>
-bool WaitUntil(Pred pred, int ms = 10000) {
-  for (int waited = 0; waited < ms; waited += 20) {
-    if (pred()) return true;
-    Sleep(20);
-  }
-  return pred();
-}
-
-std::wstring TextOf(HWND w) {
-  wchar_t text[256] = {};
-  GetWindowTextW(w, text, 256);
-  return text;
-}
-
-// Waits until the window's text is `expected`; returns the text it has then.
-std::wstring TextWhen(HWND w, const std::wstring& expected, int ms = 5000) {
-  std::wstring seen;
-  WaitUntil([&] { return (seen = TextOf(w)) == expected; }, ms);
-  return seen;
-}
 
 // One key after the other, at a person's pace: the plug-in's Setup window gets to read what is typed.
 void Type(HWND edit, const wchar_t* text) {
@@ -47,25 +26,6 @@ void Type(HWND edit, const wchar_t* text) {
     SendMessageW(edit, WM_CHAR, *c, 0);
     Sleep(150);
   }
-}
-
-// A click as BM_CLICK makes it, once the window's thread has kept the same active window for a while: a
-// button that loses the focus between its press and its release takes no click.
-void Click(HWND button) {
-  const DWORD thread = GetWindowThreadProcessId(button, nullptr);
-  HWND last = nullptr;
-  int steady = 0;
-  WaitUntil(
-      [&] {
-        GUITHREADINFO info = {};
-        info.cbSize = sizeof info;
-        GetGUIThreadInfo(thread, &info);
-        steady = info.hwndActive == last ? steady + 1 : 0;
-        last = info.hwndActive;
-        return steady >= 10;
-      },
-      3000);
-  SendMessageW(button, BM_CLICK, 0, 0);
 }
 
 // An ADIF log of the current UTC hour, so that the session's contest starts at this hour and every contact,

@@ -9,9 +9,11 @@
 #include <utility>
 
 #include "gtest/gtest.h"
+#include "host/window_picture.h"
 #include "resources/resource.h"
 #include "tests/win/child.h"
 #include "tests/win/host_thread.h"
+#include "tests/win/window_steps.h"
 
 class SetupWindowShown : public PluginFolderTest {
  protected:
@@ -34,15 +36,6 @@ class SetupWindowShown : public PluginFolderTest {
     ASSERT_TRUE(plugin_.Load());
   }
 
-  template <typename Pred>
-  static bool WaitUntil(Pred pred, int ms = 10000) {
-    for (int waited = 0; waited < ms; waited += 20) {
-      if (pred()) return true;
-      Sleep(20);
-    }
-    return pred();
-  }
-
   // The reset that opens the window, on the host's thread, for a contest that started `hour` o'clock UTC
   // on 5 March 2017.
   HWND Open(int hour = 14, const char* ownCountry = "DL", int year = 2017) {
@@ -58,53 +51,16 @@ class SetupWindowShown : public PluginFolderTest {
     return window_;
   }
 
-  static BOOL CALLBACK IsSetupWindow(HWND w, LPARAM out) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    if (pid != GetCurrentProcessId() || !GetDlgItem(w, IDC_ON_TOP) || !GetDlgItem(w, IDC_MODE_RTTY))
-      return TRUE;
-    *reinterpret_cast<HWND*>(out) = w;
-    return FALSE;
-  }
-  static HWND FindSetupWindow() {
-    HWND found = nullptr;
-    EnumWindows(IsSetupWindow, reinterpret_cast<LPARAM>(&found));
-    return found;
-  }
-
-  // The Prefix window (it has a sizing border) or the Previous-QSO window, while it is shown.
-  static BOOL CALLBACK IsInfoWindow(HWND w, LPARAM out) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    auto* wanted = reinterpret_cast<std::pair<bool, HWND>*>(out);
-    const bool sizable = (GetWindowLongA(w, GWL_STYLE) & WS_THICKFRAME) != 0;
-    if (pid != GetCurrentProcessId() || !IsWindowVisible(w) || !GetDlgItem(w, IDC_CONTENT) ||
-        GetDlgItem(w, IDC_ON_TOP) || sizable != wanted->first) {
-      return TRUE;
-    }
-    wanted->second = w;
-    return FALSE;
-  }
+  static HWND FindSetupWindow() { return host::FindPluginWindows().setup; }
+  // The Prefix window or the Previous-QSO window, while it is shown.
   static HWND FindInfoWindow(bool prefix) {
-    std::pair<bool, HWND> wanted(prefix, nullptr);
-    EnumWindows(IsInfoWindow, reinterpret_cast<LPARAM>(&wanted));
-    return wanted.second;
+    const host::PluginWindows windows = host::FindPluginWindows();
+    return prefix ? windows.prefix : windows.prevQso;
   }
   static HWND WaitForInfoWindow(bool prefix) {
     HWND w = nullptr;
     WaitUntil([&] { return (w = FindInfoWindow(prefix)) != nullptr; });
     return w;
-  }
-  static std::wstring Title(HWND w) {
-    wchar_t buf[256] = {};
-    GetWindowTextW(w, buf, 256);
-    return buf;
-  }
-  // Waits until the window's title is `expected`; returns the title it has then.
-  static std::wstring TitleWhen(HWND w, const std::wstring& expected) {
-    std::wstring seen;
-    WaitUntil([&] { return (seen = Title(w)) == expected; }, 5000);
-    return seen;
   }
   // A call check on the host's thread, which hands the Setup window a refresh.
   void CheckOnHost(const char* call = "UA3XYZ") {
@@ -112,26 +68,6 @@ class SetupWindowShown : public PluginFolderTest {
   }
   void SetSetting(const char* key, const char* value) {
     WritePrivateProfileStringA("Settings", key, value, ini_.c_str());
-  }
-
-  // A click as BM_CLICK makes it. A button that loses the focus between its press and its release takes no
-  // click, and a window just shown is still being activated for a moment (the X server's focus events come
-  // later): wait until the thread's active window has stayed the same for a while first.
-  static void Click(HWND button) {
-    const DWORD thread = GetWindowThreadProcessId(button, nullptr);
-    HWND last = nullptr;
-    int steady = 0;
-    WaitUntil(
-        [&] {
-          GUITHREADINFO info = {};
-          info.cbSize = sizeof info;
-          GetGUIThreadInfo(thread, &info);
-          steady = info.hwndActive == last ? steady + 1 : 0;
-          last = info.hwndActive;
-          return steady >= 10;  // 200 ms
-        },
-        3000);
-    SendMessageA(button, BM_CLICK, 0, 0);
   }
 
   std::string Setting(const char* key) {
