@@ -1,4 +1,4 @@
-# Windows build (MinGW i686): Stats.dll, the host stand-in and the tests that run under Wine.
+# Windows build (MinGW, i686 or x86_64): Stats.dll, the host stand-in and the tests that run under Wine.
 enable_language(RC)
 # One self-contained DLL: the operator copies a single file into the host's Plugins folder.
 set(ZORVANT_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
@@ -13,7 +13,18 @@ target_link_libraries(zorvant_winui PUBLIC zorvant_ui user32 gdi32 ole32 oleaut3
 
 file(GLOB ZORVANT_PLUGIN_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/plugin/*.cpp ${CMAKE_SOURCE_DIR}/cabrillo/*_win32.cpp ${CMAKE_SOURCE_DIR}/report/*_win32.cpp)
-add_library(Stats SHARED ${ZORVANT_PLUGIN_SOURCES} plugin/stats.def resources/stats.rc)
+# The decorated names are those a 32-bit host's compiler gives the exports; a 64-bit host would decorate them
+# otherwise, and finds the plain names. The 64-bit build exports the plain names alone.
+set(ZORVANT_DEF ${CMAKE_SOURCE_DIR}/plugin/stats.def)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${ZORVANT_DEF})
+  file(STRINGS ${ZORVANT_DEF} ZORVANT_DEF_LINES)
+  list(FILTER ZORVANT_DEF_LINES EXCLUDE REGEX "^ *\\?")
+  list(JOIN ZORVANT_DEF_LINES "\n" ZORVANT_DEF_TEXT)
+  set(ZORVANT_DEF ${CMAKE_BINARY_DIR}/stats64.def)
+  file(CONFIGURE OUTPUT ${ZORVANT_DEF} CONTENT "${ZORVANT_DEF_TEXT}\n" @ONLY)
+endif()
+add_library(Stats SHARED ${ZORVANT_PLUGIN_SOURCES} ${ZORVANT_DEF} resources/stats.rc)
 set_target_properties(Stats PROPERTIES PREFIX "" OUTPUT_NAME Stats)
 target_link_libraries(Stats PRIVATE zorvant_winui zorvant_engine)
 target_link_options(Stats PRIVATE ${ZORVANT_STATIC_RUNTIME})

@@ -44,37 +44,40 @@ typedef int(__cdecl* ResetStatsFn)(Str iniFolder, int exportFlag, Str ownCall, D
                                    double, double, Str, Str, Str);
 typedef Str(__cdecl* GetResultFn)(int* status);
 
-// Every name the plug-in must export, with the plain name it stands for.
+// Every name the plug-in must export, with the plain name it stands for. The decorated names are those a
+// 32-bit host's compiler gives the functions; the 64-bit build exports the plain names alone.
 struct ExportName {
   const char* name;
   const char* plain;
 };
 inline constexpr ExportName kExportNames[] = {
     {"setVersion", "setVersion"},
-    {"?setVersion@@YAKPBD@Z", "setVersion"},
     {"GetNumberOfSets", "GetNumberOfSets"},
-    {"?GetNumberOfSets@@YAHXZ", "GetNumberOfSets"},
     {"GetSetName", "GetSetName"},
-    {"?GetSetName@@YAPBDH@Z", "GetSetName"},
     {"GetExchgCount0", "GetExchgCount0"},
-    {"?StatsGetExchgCount0@@YAHPBD00@Z", "GetExchgCount0"},
     {"IsValidExchg0", "IsValidExchg0"},
-    {"?StatsIsValidExchg0@@YAHPBD000HHH@Z", "IsValidExchg0"},
     {"SetupSet0", "SetupSet0"},
-    {"?SetupSet0@@YAXXZ", "SetupSet0"},
     {"CheckCall0", "CheckCall0"},
-    {"?CheckCallFunc0@@YAHPBDII00000000000HHHNN0000000PAD1@Z", "CheckCall0"},
     {"AddData0", "AddData0"},
+    {"RemoveData0", "RemoveData0"},
+    {"ResetStats0", "ResetStats0"},
+    {"GetResult0", "GetResult0"},
+#ifndef _WIN64
+    {"?setVersion@@YAKPBD@Z", "setVersion"},
+    {"?GetNumberOfSets@@YAHXZ", "GetNumberOfSets"},
+    {"?GetSetName@@YAPBDH@Z", "GetSetName"},
+    {"?StatsGetExchgCount0@@YAHPBD00@Z", "GetExchgCount0"},
+    {"?StatsIsValidExchg0@@YAHPBD000HHH@Z", "IsValidExchg0"},
+    {"?SetupSet0@@YAXXZ", "SetupSet0"},
+    {"?CheckCallFunc0@@YAHPBDII00000000000HHHNN0000000PAD1@Z", "CheckCall0"},
     {"?AddData0@@YAHPBD0PAVCOleDateTime@@111II000000000000000HHHNN00000@Z", "AddData0"},
     {"?AddData0@@YAHPBD0PAVCOleDateTime@ATL@@111II000000000000000HHHNN00000@Z", "AddData0"},
-    {"RemoveData0", "RemoveData0"},
     {"?RemoveData0@@YAHPBD0PAVCOleDateTime@@111II000000000000000HHHNN00000@Z", "RemoveData0"},
     {"?RemoveData0@@YAHPBD0PAVCOleDateTime@ATL@@111II000000000000000HHHNN00000@Z", "RemoveData0"},
-    {"ResetStats0", "ResetStats0"},
     {"?ResetStats0@@YAHPBDH0PAVCOleDateTime@@10000000000HHHNN000@Z", "ResetStats0"},
     {"?ResetStats0@@YAHPBDH0PAVCOleDateTime@ATL@@10000000000HHHNN000@Z", "ResetStats0"},
-    {"GetResult0", "GetResult0"},
     {"?GetResult0@@YAPBDPAH@Z", "GetResult0"},
+#endif
 };
 
 }  // namespace host

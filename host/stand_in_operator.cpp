@@ -1,5 +1,6 @@
 #include "host/stand_in_operator.h"
 
+#include <cstdlib>
 #include <utility>
 
 namespace host {
@@ -10,7 +11,17 @@ const int kMessageBoxText = 0xFFFF;
 
 }  // namespace
 
+DWORD Scaled(DWORD ms) {
+  static const DWORD scale = [] {
+    const char* text = std::getenv("ZORVANT_WAIT_SCALE");
+    const long value = text ? std::strtol(text, nullptr, 10) : 1;
+    return static_cast<DWORD>(value >= 1 && value <= 100 ? value : 1);
+  }();
+  return ms * scale;
+}
+
 HWND WaitForOwnWindow(const std::string& title, DWORD ms) {
+  ms = Scaled(ms);
   for (DWORD waited = 0;; waited += 20) {
     HWND w = nullptr;
     while ((w = FindWindowExA(nullptr, w, nullptr, title.c_str())) != nullptr) {

@@ -11,6 +11,11 @@
 
 namespace host {
 
+// `ms` stretched by ZORVANT_WAIT_SCALE (a whole number, 1 when unset): under an emulated processor every
+// window takes several times longer to come. Waits end as soon as what they wait for is there, so a longer
+// bound costs nothing when all is well.
+DWORD Scaled(DWORD ms);
+
 // A visible top-level window of this process titled exactly `title`, waiting up to `ms` for it; null if none
 // comes. A dialog is shown only once its controls are filled, so it is ready to be typed into.
 HWND WaitForOwnWindow(const std::string& title, DWORD ms);

@@ -35,9 +35,12 @@ cmake --build "$build/bench" -j "$jobs" --target zorvant_bench zorvant_memory_be
 # `zorvant score` as scripts/build.sh builds it.
 cmake -S "$root" -B "$build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build/native" -j "$jobs" --target zorvant >/dev/null
-cmake -S "$root" -B "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build/win32" -j "$jobs" --target Stats zorvant_wine_bench >/dev/null
+# The Windows side as the main job runs it: 32-bit, emulated where it must be (then its figures are qemu's),
+# 64-bit only where no 32-bit program runs.
+say_product_bits
+bits=$(product_bits)
+configure_win "$bits"
+cmake --build "$(win_tree "$bits")" -j "$jobs" --target Stats zorvant_wine_bench >/dev/null
 
 echo "bench: Google Benchmark programs"
 for program in zorvant_bench zorvant_memory_bench; do
@@ -64,10 +67,10 @@ echo "bench: the rescan through Stats.dll under Wine"
 wine_ready
 wine_run="$build/bench-wine"
 rm -rf "$wine_run" && mkdir -p "$wine_run"
-cp "$build/win32/bin/Stats.dll" "$build/win32/bin/zorvant_wine_bench.exe" "$wine_run/"
+cp "$(win_tree "$bits")/bin/Stats.dll" "$(win_tree "$bits")/bin/zorvant_wine_bench.exe" "$wine_run/"
 wine_logs=()
 for n in "${sizes[@]}"; do wine_logs+=("Z:$logs/log-$n.adi"); done
-(cd "$wine_run" && timeout 1200 wine zorvant_wine_bench.exe Stats.dll "${wine_logs[@]}" >"$results/wine.txt" \
+(cd "$wine_run" && timeout 3600 "$(wine_loader "$bits")" zorvant_wine_bench.exe Stats.dll "${wine_logs[@]}" >"$results/wine.txt" \
   2>"$results/wine-err.txt") || { cat "$results/wine-err.txt"; exit 1; }
 
 echo

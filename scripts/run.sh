@@ -3,11 +3,14 @@
 # contest log through the plug-in's exports under Wine as the host would on an export pass: the header
 # dialog is confirmed with the fields of data/sample-contest.args, every contact is added, and the report
 # and the name of the Cabrillo file are printed. Extra arguments go to the stand-in (--help lists them).
+# It runs the 32-bit plug-in, the product itself, through qemu where the kernel runs no 32-bit programs, and
+# the 64-bit build only where no 32-bit program can run at all (it says which).
 set -euo pipefail
 . "$(dirname "$0")/env.sh"
 
 "$root/scripts/setup.sh"
 station="$build/station"
+say_product_bits
 prepare_station "$station"
 cp "$root/data/sample-contest.adi" "$station/"
 mapfile -t options <"$root/data/sample-contest.args"
@@ -38,7 +41,7 @@ set_setting dxcc_y 260
 pictures="$build/pictures"
 mkdir -p "$pictures"
 rm -f "$pictures"/*.bmp
-timeout 600 xvfb-run -a -s "-screen 0 1024x768x24" wine zorvant_host.exe sample-contest.adi "${options[@]}" \
+timeout 1200 xvfb-run -a -s "-screen 0 1024x768x24" "$wine" zorvant_host.exe sample-contest.adi "${options[@]}" \
   --pictures "Z:${pictures//\//\\}" "$@"
 echo
 echo "bad-QSO file written by the plug-in ($station):"

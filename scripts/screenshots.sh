@@ -17,18 +17,29 @@ if ((${#missing[@]})); then
 fi
 "$root/scripts/build.sh" >/dev/null
 wine_ready
+# The pictures are the product's: the 32-bit build, emulated where it must be.
+say_product_bits
+bits=$(product_bits)
+tree=$(win_tree "$bits")
+wine=$(wine_loader "$bits")
+# How long a shown window is given to come up, and how much longer the waits for one may be: an emulated
+# Wine takes a minute or more to start a program.
+settle=4
+scale=1
+if [ "$bits" = 32 ] && [ "$(machine_32bit)" = emulated ]; then settle=120; scale=10; fi
+export ZORVANT_WAIT_SCALE=$scale
 mkdir -p "$root/docs"
 
 # setup_shot MODE FILE: the test program's MODE shows the Setup window at (20, 20); the desktop's corner that
 # holds it is saved.
 setup_shot() {
   xvfb-run -a -s "-screen 0 640x400x24" bash -c '
-    cd "$1/win32/bin"
-    wine explorer /desktop=shot,360x180 win_tests.exe --child="$2" >/dev/null 2>&1 &
-    sleep 4
+    cd "$1/bin"
+    "$4" explorer /desktop=shot,360x180 win_tests.exe --child="$2" >/dev/null 2>&1 &
+    sleep "$5"
     xwd -root -silent | convert xwd:- -crop 360x180+0+0 +repage "$3"
     wait
-  ' _ "$build" "$1" "$2"
+  ' _ "$tree" "$1" "$2" "$wine" "$settle"
   echo "wrote $2"
 }
 setup_shot show-setup "$root/docs/setup-window.png"
@@ -38,13 +49,13 @@ setup_shot show-setup-russian "$root/docs/setup-window-russian.png"
 station="$build/shots"
 rm -rf "$station"
 mkdir -p "$station/Plugins" "$station/pictures"
-cp "$build/win32/bin/zorvant_host.exe" "$root/data/sample-contest.adi" "$station/"
-cp "$build/win32/bin/Stats.dll" "$station/Plugins/"
+cp "$tree/bin/zorvant_host.exe" "$root/data/sample-contest.adi" "$station/"
+cp "$tree/bin/Stats.dll" "$station/Plugins/"
 printf '[Settings]\r\nStart=0\r\nsetup_view_pref=1\r\nsetup_view_prev_qso=1\r\nsetup_x=10\r\nsetup_y=10\r\nprev_x=300\r\nprev_y=10\r\ndxcc_x=10\r\ndxcc_y=260\r\n' \
   >"$station/Plugins/ZORVANT.ini"
 (
   cd "$station"
-  xvfb-run -a -s "-screen 0 1024x768x24" wine explorer /desktop=shot,1024x768 zorvant_host.exe \
+  xvfb-run -a -s "-screen 0 1024x768x24" "$wine" explorer /desktop=shot,1024x768 zorvant_host.exe \
     sample-contest.adi --call DL0ZV --pictures "Z:${station//\//\\}\\pictures" >/dev/null 2>&1
 )
 convert "$station/pictures/prefix.bmp" "$root/docs/prefix-window.png"
@@ -54,10 +65,10 @@ echo "wrote $root/docs/prefix-window.png and previous-qso-window.png"
 # The interactive stand-in: the test program opens a log of this hour in it and types a callsign of the log;
 # it leaves interactive-session.ready beside itself while the windows are there to be pictured.
 xvfb-run -a -s "-screen 0 1100x700x24" bash -c '
-  cd "$1/win32/bin"
+  cd "$1/bin"
   rm -f interactive-session.ready
-  wine explorer /desktop=shot,1060x640 win_tests.exe --child=interactive-session >/dev/null 2>&1 &
-  for _ in $(seq 600); do
+  "$3" explorer /desktop=shot,1060x640 win_tests.exe --child=interactive-session >/dev/null 2>&1 &
+  for _ in $(seq $((600 * $4))); do
     [ -f interactive-session.ready ] && break
     sleep 0.1
   done
@@ -67,6 +78,6 @@ xvfb-run -a -s "-screen 0 1100x700x24" bash -c '
   fi
   wait
   [ -f "$2" ]
-' _ "$build" "$root/docs/interactive-session.png.new" && mv "$root/docs/interactive-session.png.new" "$root/docs/interactive-session.png" ||
+' _ "$tree" "$root/docs/interactive-session.png.new" "$wine" "$scale" && mv "$root/docs/interactive-session.png.new" "$root/docs/interactive-session.png" ||
   { echo "the interactive session did not come to be pictured" >&2; exit 1; }
 echo "wrote $root/docs/interactive-session.png"

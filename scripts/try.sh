@@ -12,6 +12,7 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 "$root/scripts/setup.sh"
 station="$build/try"
+say_product_bits
 prepare_station "$station"
 # The first time: both information windows shown, all three beside the stand-in's window. Later runs keep
 # whatever the windows saved.
@@ -30,4 +31,4 @@ if [ $# -gt 0 ] && [ "${1#--}" = "$1" ]; then
 fi
 cd "$station"
 echo "station folder: $station (the bad-QSO, Cabrillo and statistics files are written here)"
-exec wine zorvant_host.exe --interactive "${args[@]}" "$@"
+exec "$wine" zorvant_host.exe --interactive "${args[@]}" "$@"

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "host/stand_in_operator.h"
 #include "tests/win/host_thread.h"
 
 namespace {
@@ -99,6 +100,7 @@ int CallCheck(const LoadedPlugin& p, const char* call, const char* mode, const c
 
 HWND WaitForSetupWindow(const char* year, DWORD ms) {
   const std::string title = std::string("Setup ZORVANT ") + year;
+  ms = host::Scaled(ms);
   for (DWORD waited = 0;; waited += 20) {
     HWND w = FindWindowA(nullptr, title.c_str());
     if (w || waited >= ms) return w;
@@ -107,6 +109,7 @@ HWND WaitForSetupWindow(const char* year, DWORD ms) {
 }
 
 bool WaitForWindowGone(const char* title, DWORD ms) {
+  ms = host::Scaled(ms);
   for (DWORD waited = 0;; waited += 20) {
     if (!FindWindowA(nullptr, title)) return true;
     if (waited >= ms) return false;

@@ -27,6 +27,10 @@ TEST(ExportTable, EveryNameResolvesToTheFunctionOfItsPlainName) {
     EXPECT_NE(byName, nullptr) << e.name;
     EXPECT_EQ(byName, GetProcAddress(dll, e.plain)) << e.name;
   }
+#ifdef _WIN64
+  // A 32-bit host's decorated names mean nothing to a 64-bit one.
+  EXPECT_EQ(GetProcAddress(dll, "?AddData0@@YAHPBD0PAVCOleDateTime@@111II000000000000000HHHNN00000@Z"), nullptr);
+#endif
   FreeLibrary(dll);
 }
 

@@ -6,9 +6,12 @@
 
 #include <string>
 
-// Polls `pred` every 20 ms for up to `ms`; its last answer.
+#include "host/stand_in_operator.h"
+
+// Polls `pred` every 20 ms for up to `ms` (scaled, host::Scaled); its last answer.
 template <typename Pred>
 bool WaitUntil(Pred pred, int ms = 10000) {
+  ms = static_cast<int>(host::Scaled(static_cast<DWORD>(ms)));
   for (int waited = 0; waited < ms; waited += 20) {
     if (pred()) return true;
     Sleep(20);
