@@ -125,7 +125,7 @@ case "$(machine_32bit)" in
     # What only the 32-bit build shows. The rest of the suite ran above on the 64-bit build: under qemu,
     # Wine's own remote calls (the host automation tests) can crash where the plug-in is not at fault.
     win_suite 32 "32-bit build, emulated: export names, stack layout, golden report and Cabrillo bytes" \
-      'ExportTable.*:ExportsTest.*:GoldenThroughTheDll*:ReportThroughExports.*'
+      'ExportTable.*:ExportsTest.*:*GoldenThroughTheDll.*:ReportThroughExports.*'
     replay_check 32
     ;;
   none)
