@@ -5,8 +5,12 @@
                                                  repeated runs, the best counts)
   score.txt    lines "CONTACTS SECONDS PEAK_KB", one per run of `zorvant score` (the best run counts)
   wine.txt     lines "rescan CONTACTS SECONDS" and "report CONTACTS SECONDS" from zorvant_wine_bench
+  check.txt    lines "check SECONDS PEAK_KB" and "score SECONDS PEAK_KB": `zorvant check` of a contest and
+               `zorvant score` of the same contacts in one log (the best run counts), with
+               check-summary.txt, the check's summary
 
-Each figure is shown with its ratio to the same row's figure at the smallest size.
+Each figure of the first table is shown with its ratio to the same row's figure at the smallest size; the
+second table shows `zorvant check` beside `zorvant score`.
 
 usage: bench/bench_table.py RESULTS_FOLDER
 """
@@ -98,6 +102,50 @@ def row(label, values, show, sizes=SIZES):
     return "| %s | %s |" % (label, " | ".join(cells))
 
 
+def read_check(folder):
+    """({"check" or "score": (best seconds, peak MB)}, {summary line label: number})"""
+    best = {}
+    path = os.path.join(folder, "check.txt")
+    if os.path.exists(path):
+        for line in open(path):
+            parts = line.split()
+            if len(parts) == 3:
+                what, seconds, peak = parts[0], float(parts[1]), int(parts[2]) / 1024.0
+                old = best.get(what)
+                best[what] = (min(seconds, old[0]), max(peak, old[1])) if old else (seconds, peak)
+    summary = {}
+    path = os.path.join(folder, "check-summary.txt")
+    if os.path.exists(path):
+        for line in open(path):
+            label, colon, rest = line.strip().partition(":")
+            words = rest.split() if colon else line.split()
+            if colon and words and words[0].isdigit():
+                summary[label] = int(words[0])
+            elif not colon and len(words) >= 2 and words[-1].isdigit():
+                summary[" ".join(words[:-1])] = int(words[-1])
+    return best, summary
+
+
+def print_check(best, summary):
+    logs, contacts = summary.get("Logs checked", 0), summary.get("Contacts read", 0)
+    print("| %s logs, %s contacts | whole run | peak memory |" % (size_text(logs), size_text(contacts)))
+    print("|---|---|---|")
+    score = best.get("score")
+    for what, label in (("check", "`zorvant check` of the logs"), ("score", "`zorvant score` of the same contacts in one log")):
+        if what not in best:
+            continue
+        seconds, peak = best[what]
+        ratio = " (%.2g× `zorvant score`)" % (seconds / score[0]) if what == "check" and score else ""
+        print("| %s | %s%s | %.0f MB |" % (label, duration(seconds), ratio, peak))
+    if "check" in best:
+        seconds, peak = best["check"]
+        print()
+        print("Within 5 s and 1 GB: %s. Classes: %s." % (
+            "yes" if seconds <= 5 and peak <= 1024 else "NO",
+            ", ".join("%s %s" % (name, size_text(summary[name])) for name in
+                      ("confirmed", "busted exchange", "NIL", "busted call", "not checkable", "unique") if name in summary)))
+
+
 def cpu_name():
     try:
         for line in open("/proc/cpuinfo"):
@@ -123,6 +171,10 @@ def main():
     print("Measured %s on %s (%d cores), %s." % (datetime.date.today().isoformat(), cpu_name(), os.cpu_count() or 0,
                                                     platform.system()))
     print()
+    check, summary = read_check(folder)
+    if not (native or score or wine):
+        print_check(check, summary)
+        return
     print("| Contacts in the log | %s |" % " | ".join(size_text(s) for s in SIZES))
     print("|---|" + "---|" * len(SIZES))
     print(row("`zorvant score`, whole run", {s: v[0] for s, v in score.items()}, duration))
@@ -139,6 +191,9 @@ def main():
               duration))
     print(row("GetResult0 through Stats.dll under Wine", {s: v for (w, s), v in wine.items() if w == "report"},
               duration))
+    if check:
+        print()
+        print_check(check, summary)
 
 
 if __name__ == "__main__":

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "engine/contest.h"
 #include "engine/file_text.h"
 #include "engine/string_printf.h"
 
@@ -106,7 +107,9 @@ std::string WriteCabrilloFile(Platform& platform, const CabrilloExport& log, int
                               const std::string& hostId) {
   const std::string name = CabrilloFileName(log);
   const bool written = RewriteFile(platform, name, CabrilloFileText(log, claimedScore, hostId));
-  return (written ? "File produced: " : "Could not write file: ") + name;
+  std::string message = (written ? "File produced: " : "Could not write file: ") + name;
+  if (log.headerNotSaved) message += std::string("\nCould not write file: ") + kSettingsFile;
+  return message;
 }
 
 }  // namespace zorvant

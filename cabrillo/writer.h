@@ -35,6 +35,8 @@ std::string CabrilloFileName(const CabrilloExport& log);
 
 // Writes the file and returns the text that tells the operator how it went: "File produced: " and the file
 // name, or "Could not write file: " and the file name, in which case an earlier file of that name is kept.
+// When the confirmed header could not be saved, a second line says "Could not write file: " and the
+// settings file's name.
 std::string WriteCabrilloFile(Platform& platform, const CabrilloExport& log, int claimedScore,
                               const std::string& hostId);
 

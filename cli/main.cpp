@@ -1,18 +1,48 @@
-// zorvant: scores a contest log natively with the plug-in's own engine.
+// zorvant: scores a contest log natively with the plug-in's own engine, and cross-checks a contest's logs.
+#include <unistd.h>
+
 #include <iostream>
 #include <string>
 
+#include "cli/check.h"
 #include "cli/score.h"
+#include "zorvant_version.h"
+
+namespace {
+
+int Check(int argc, char** argv) {
+  cli::CheckOptions options;
+  std::string error;
+  if (!cli::ParseCheckOptions(argc, argv, 2, &options, &error)) {
+    std::cerr << "zorvant: " << error << " (zorvant check --help)\n";
+    return cli::kBadUsage;
+  }
+  if (options.help) {
+    std::cout << cli::CheckHelp();
+    return cli::kScored;
+  }
+  options.liveProgress = isatty(STDERR_FILENO) != 0;
+  return cli::RunCheck(options, std::cout, std::cerr);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
   if (command == "--help" || command == "-h" || command == "help") {
-    std::cout << cli::ScoreHelp();
+    std::cout << cli::ScoreHelp() << "\n" << cli::CheckHelp();
     return cli::kScored;
   }
+  if (command == "--version" || command == "version") {
+    std::cout << "zorvant " ZORVANT_VERSION "\n";
+    return cli::kScored;
+  }
+  if (command == "check") return Check(argc, argv);
   if (command != "score") {
-    std::cerr << "zorvant: " << (command.empty() ? "no command given" : "unknown command " + command)
-              << "; try: zorvant score LOG --call MYCALL --start \"YYYY-MM-DD HH:MM\" (zorvant --help)\n";
+    std::cerr
+        << "zorvant: " << (command.empty() ? "no command given" : "unknown command " + command)
+        << "; try: zorvant score LOG --call MYCALL --start \"YYYY-MM-DD HH:MM\", or zorvant check LOGDIR "
+           "--start \"YYYY-MM-DD HH:MM\" (zorvant --help)\n";
     return cli::kBadUsage;
   }
   cli::RunOptions options;

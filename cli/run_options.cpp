@@ -229,6 +229,12 @@ bool OwnCall(const RunOptions& options, const LogFacts& log, std::string* call, 
     *error = "the log does not name the station: give --call";
     return false;
   }
+  // The call becomes a settings value and a Cabrillo line, as --call does, and gets the same check.
+  if (HasLineBreak(own)) {
+    *error = "the log's own call holds a line break (after \"" + own.substr(0, own.find_first_of("\r\n")) +
+             "\"): give --call";
+    return false;
+  }
   *call = own;
   return true;
 }

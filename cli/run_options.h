@@ -74,7 +74,8 @@ class LogFacts {
 bool NeedsLogFacts(const RunOptions& options);
 
 // The contest as the host would start it. False with a reason when --start is malformed or, without it,
-// no contact has a date; or when there is no own callsign from --call or the log.
+// no contact has a date; or when there is no own callsign from --call or the log, or the log's holds a line
+// break (which --call may not hold either).
 bool ContestStart(const RunOptions& options, const LogFacts& log, QsoTime* start, std::string* error);
 bool OwnCall(const RunOptions& options, const LogFacts& log, std::string* call, std::string* error);
 bool ContestStart(const RunOptions& options, const std::vector<LogContact>& contacts, QsoTime* start,

@@ -25,7 +25,8 @@ std::string ScoreHelp() {
          OptionHelp(/*withDll=*/false) +
          "\n"
          "Problems with single records of the log are reported on standard error and the record is skipped.\n"
-         "exit status: 0 scored, 1 the log cannot be read at all, 2 bad command line.\n";
+         "A read error fails the run: nothing is scored, and no Cabrillo file or claimed score is written.\n"
+         "exit status: 0 scored, 1 the log cannot be read (at all, or to its end), 2 bad command line.\n";
 }
 
 namespace {
@@ -90,6 +91,10 @@ class Feeder : public ProblemPrinter {
 
 int RunScore(const RunOptions& options, std::ostream& out, std::ostream& err) {
   LogStream log(options.log);
+  return RunScore(options, log, out, err);
+}
+
+int RunScore(const RunOptions& options, LogStream& log, std::ostream& out, std::ostream& err) {
   if (!log.opened()) {
     err << "zorvant: " << log.error() << '\n';
     return kUnreadableLog;
@@ -104,6 +109,10 @@ int RunScore(const RunOptions& options, std::ostream& out, std::ostream& err) {
   FactGatherer first(err);
   const bool twoPasses = NeedsLogFacts(options);
   if (twoPasses) log.Read(first);
+  if (log.failed()) {
+    err << "zorvant: " << log.error() << "; nothing is scored\n";
+    return kUnreadableLog;
+  }
   QsoTime start;
   std::string ownCall, error;
   if (!ContestStart(options, first.facts, &start, &error) ||
@@ -131,6 +140,12 @@ int RunScore(const RunOptions& options, std::ostream& out, std::ostream& err) {
 
   Feeder feeder(contest, ownCall, err, /*printProblems=*/!twoPasses);
   const std::size_t read = log.ReadAhead(feeder);
+  // The contacts went to the engine as they came, but the report is the step that writes what outlives the
+  // run (the Cabrillo file, the claimed score), and a part of the log must not pass for all of it.
+  if (log.failed()) {
+    err << "zorvant: " << log.error() << "; nothing is scored\n";
+    return kUnreadableLog;
+  }
 
   const zorvant::ReportOutcome outcome = zorvant::MakeReport(contest);
   out << contest.reportText;

@@ -14,7 +14,11 @@ enum ExitCode { kScored = 0, kUnreadableLog = 1, kBadUsage = 2 };
 // and asks for the report, as the host would. The report goes to `out` byte for byte, followed on an export
 // pass by the line naming the Cabrillo file; problems with the log and a summary go to `err`. The bad-QSO
 // file and the Cabrillo file are written in the current folder.
+// A log that cannot be read to its end scores nothing: its error is the last line on `err`, no report is
+// made, and so neither the Cabrillo file nor the claimed score is written.
 int RunScore(const RunOptions& options, std::ostream& out, std::ostream& err);
+// The same with the log already open (options.log only names it).
+int RunScore(const RunOptions& options, logs::LogStream& log, std::ostream& out, std::ostream& err);
 
 // The whole --help text.
 std::string ScoreHelp();

@@ -3,6 +3,17 @@ enable_language(RC)
 # One self-contained DLL: the operator copies a single file into the host's Plugins folder.
 set(ZORVANT_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 add_compile_definitions(NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
+# Two builds of one commit give the same bytes wherever their folders are, so that anyone can check a
+# download against the source: no time stamp in the PE headers, and the source and build folders mapped to
+# fixed names wherever a path could reach the binary. Flags rather than target options, so that they reach
+# the libraries made before this file too; the build folder's mapping comes last, as the more specific one
+# when it lies inside the source folder.
+string(APPEND CMAKE_C_FLAGS " -ffile-prefix-map=${CMAKE_SOURCE_DIR}=/zorvant"
+  " -ffile-prefix-map=${CMAKE_BINARY_DIR}=/zorvant-build")
+string(APPEND CMAKE_CXX_FLAGS " -ffile-prefix-map=${CMAKE_SOURCE_DIR}=/zorvant"
+  " -ffile-prefix-map=${CMAKE_BINARY_DIR}=/zorvant-build")
+string(APPEND CMAKE_SHARED_LINKER_FLAGS " -Wl,--no-insert-timestamp")
+string(APPEND CMAKE_EXE_LINKER_FLAGS " -Wl,--no-insert-timestamp")
 
 # The window-system side of ui/ (files named *_win32.cpp): the plug-in's windows, drawing and the host
 # automation client. A library of its own so that the Windows tests drive these pieces directly too.
@@ -29,6 +40,9 @@ set_target_properties(Stats PROPERTIES PREFIX "" OUTPUT_NAME Stats)
 target_link_libraries(Stats PRIVATE zorvant_winui zorvant_engine)
 target_link_options(Stats PRIVATE ${ZORVANT_STATIC_RUNTIME})
 target_link_libraries(Stats PRIVATE user32 gdi32 ole32 oleaut32)
+# The release DLL (scripts/package.sh) carries no symbols: the operator needs none, and they would name
+# the files it was built from.
+target_link_options(Stats PRIVATE $<$<CONFIG:Release>:-s>)
 
 # The host stand-in: everything in host/.
 file(GLOB ZORVANT_HOST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/host/*.cpp)
@@ -51,6 +65,9 @@ target_include_directories(win_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(win_tests PRIVATE zorvant_winui zorvant_options gtest user32 gdi32 ole32 oleaut32 uuid)
 target_link_options(win_tests PRIVATE ${ZORVANT_STATIC_RUNTIME})
 add_dependencies(win_tests Stats)
+# The version resource is read back against the project's version.
+target_link_libraries(win_tests PRIVATE version)
+target_compile_definitions(win_tests PRIVATE ZORVANT_EXPECTED_VERSION="${PROJECT_VERSION}")
 # The tests find the bundled log and its golden files beside them, as on a Windows machine without the tree.
 add_custom_command(TARGET win_tests POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/data $<TARGET_FILE_DIR:win_tests>/data)

@@ -32,31 +32,55 @@ struct FileCloser {
   }
 };
 
-void AppendField(std::string& line, const char* text) {
+void AppendField(std::string& line, std::string_view text) {
   line.append(kFieldGap);
-  for (const char* c = S(text); *c; ++c) line += *c == '\r' || *c == '\n' ? ' ' : *c;
+  for (const char c : text) line += c == '\r' || c == '\n' ? ' ' : c;
 }
 
-// A decimal integer as the C library's atoi reads it: leading blanks, optional sign, digits up to the first
-// other character; no digits gives 0.
-int LeadingInt(const std::string& text) { return static_cast<int>(std::strtol(text.c_str(), nullptr, 10)); }
+// What a bad-QSO line shows of a contact, wherever it is read from.
+struct LineFields {
+  std::uint32_t freqKHz;
+  std::string_view mode;
+  OleDate time;
+  std::string_view ownCall, rstSent, exchSent, call, rstRcvd, exchRcvd;
+};
 
-}  // namespace
-
-std::string BadQsoLine(const QsoArgs& q, const char* reason) {
+std::string MakeLine(const LineFields& f, const char* reason) {
   std::string line = "QSO:  ";
-  line += std::to_string(q.freqHz / 1000);
-  AppendField(line, q.mode);
-  AppendField(line, Format(OleDate::From(q.time), kDateTimeFormat).c_str());
-  for (const char* field : {q.ownCall, q.rstSent, q.exchSent, q.call, q.rstRcvd, q.exchRcvd}) {
+  line += std::to_string(f.freqKHz);
+  AppendField(line, f.mode);
+  AppendField(line, Format(f.time, kDateTimeFormat));
+  for (std::string_view field : {f.ownCall, f.rstSent, f.exchSent, f.call, f.rstRcvd, f.exchRcvd}) {
     AppendField(line, field);
   }
   return line + reason;
 }
 
+// The one rule for every number of the settings, the windows' included.
+int LeadingInt(const std::string& text) { return SettingNumber(text); }
+
+}  // namespace
+
+std::string BadQsoLine(const QsoArgs& q, const char* reason) {
+  return MakeLine({q.freqHz / 1000, S(q.mode), OleDate::From(q.time), S(q.ownCall), S(q.rstSent),
+                   S(q.exchSent), S(q.call), S(q.rstRcvd), S(q.exchRcvd)},
+                  reason);
+}
+
+std::string BadQsoLine(const QsoView& r, std::string_view ownCall, const char* reason) {
+  return MakeLine({r.freqKHz, r.mode, r.time, ownCall, r.rstSent, r.exchSent, r.call, r.rstRcvd, r.exchRcvd},
+                  reason);
+}
+
 bool IsBadQsoHeader(const std::string& line) {
   auto trimmed = [](std::string text) { return text.erase(text.find_last_not_of(" \t") + 1); };
   return trimmed(line) == trimmed(kBadQsoHeader);
+}
+
+std::vector<std::string> BadQsoFileLines(const std::string& text) {
+  static const char kByteOrderMark[] = "\xEF\xBB\xBF";
+  const std::size_t mark = text.rfind(kByteOrderMark, 0) == 0 ? sizeof kByteOrderMark - 1 : 0;
+  return SplitLines(text.substr(mark));
 }
 
 Contest::Contest(Platform& platform)
@@ -112,14 +136,25 @@ int Contest::AddData(const QsoArgs& q) {
   r.freqKHz = q.freqHz / 1000;
   r.time = OleDate::From(q.time);
   r.tour = TourOf(r.time);
-  if (qsoLog.AppendJudged(r)) AppendBadQso(file, q, kDupe);
+  if (qsoLog.AppendJudged(r, S(q.ownCall))) AppendBadQso(file, q, kDupe);
   return 1;
 }
 
+// The line a contact wrote goes with it, and only that one. The host finds its contact by call, band, mode
+// and time, and may pass the rest as it stands now (edited since, or not at all), so a stored contact's line
+// is rebuilt from its record: only a dupe wrote one. A contact without a record was refused, and only its
+// arguments tell its line. Of two equal records the first goes, dupe or not; one that stays keeps its line.
 int Contest::RemoveData(const QsoArgs& q, Shell& shell) {
-  const long i = qsoLog.Find(S(q.call), S(q.band), S(q.mode), OleDate::From(q.time));
-  if (i >= 0) qsoLog.RemoveAt(static_cast<std::size_t>(i));
-  RemoveBadQsoLine(q);
+  const long found = qsoLog.Find(S(q.call), S(q.band), S(q.mode), OleDate::From(q.time));
+  std::string line;
+  if (found >= 0) {
+    const std::size_t i = static_cast<std::size_t>(found);
+    if (qsoLog.record(i).dupe()) line = BadQsoLine(qsoLog.View(i), qsoLog.DupeOwnCall(i), kDupe);
+    qsoLog.RemoveAt(i);
+  } else if (const char* refusal = Rejection(q)) {
+    line = BadQsoLine(q, refusal);
+  }
+  RemoveBadQsoLine(line);
   if (qsoLog.empty()) {
     for (auto& list : tourPrefixes) list.clear();
   }
@@ -127,21 +162,19 @@ int Contest::RemoveData(const QsoArgs& q, Shell& shell) {
   return 1;
 }
 
-// The arguments are those AddData had, so the contact's line is rebuilt byte for byte: the checks give its
-// reason, and a stored contact can only have had a dupe line. Of several equal lines (the same contact logged
-// twice in one minute) one goes, as one contact went; the others' contacts are still in the host's log.
-void Contest::RemoveBadQsoLine(const QsoArgs& q) {
+// Of several equal lines (the same contact logged twice in one minute) one goes, as one contact went; the
+// others' contacts are still in the host's log. The file is rewritten even when no line goes, which brings
+// back a lost header.
+void Contest::RemoveBadQsoLine(const std::string& line) {
   if (badQsoFileName.empty()) return;
-  const char* rejected = Rejection(q);
-  const std::string own = BadQsoLine(q, rejected ? rejected : kDupe);
   std::string kept = std::string(kBadQsoHeader) + kLineEnd;
   std::string text;
   if (ReadWholeFile(platform_, badQsoFileName, &text)) {
-    const std::vector<std::string> lines = SplitLines(text);
-    bool removed = false;
+    const std::vector<std::string> lines = BadQsoFileLines(text);
+    bool removed = line.empty();
     for (std::size_t n = 0; n < lines.size(); ++n) {
       if (n == 0 && IsBadQsoHeader(lines[n])) continue;  // written afresh above
-      if (!removed && lines[n] == own) {
+      if (!removed && lines[n] == line) {
         removed = true;
         continue;
       }

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -104,8 +105,14 @@ class NoWindows : public Shell {
 // The bad-QSO line of a contact, without its line end. `reason` is one of the texts below. A line break in
 // a value becomes a blank, so every contact keeps to one line.
 std::string BadQsoLine(const QsoArgs& q, const char* reason);
+// The same line of a stored contact, from its record and the own callsign it came with: the line AddData
+// wrote for it, byte for byte.
+std::string BadQsoLine(const QsoView& r, std::string_view ownCall, const char* reason);
 // Whether a line of the bad-QSO file is its header (trailing blanks aside, which an editor may have cut).
 bool IsBadQsoHeader(const std::string& line);
+// The lines of the bad-QSO file's text (see SplitLines), without the UTF-8 byte-order mark an editor such as
+// Notepad puts before the first.
+std::vector<std::string> BadQsoFileLines(const std::string& text);
 extern const char kWrongBand[];
 extern const char kWrongMode[];
 extern const char kNoRxNumber[];
@@ -160,7 +167,8 @@ class Contest {
   void AppendBadQso(std::FILE*& file, const QsoArgs& q, const char* reason);
   // The reason AddData rejects the contact for, or null when it stores it.
   const char* Rejection(const QsoArgs& q) const;
-  void RemoveBadQsoLine(const QsoArgs& q);
+  // Takes one line equal to `line` (none when empty) out of the bad-QSO file.
+  void RemoveBadQsoLine(const std::string& line);
 
   Platform& platform_;
 };

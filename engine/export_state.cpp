@@ -97,6 +97,11 @@ bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
   return true;
 }
 
+bool SettingsFolderExists(Platform& platform) {
+  const std::string file = kSettingsFile;
+  return platform.FileExists(file.substr(0, file.find_last_of("\\/")));
+}
+
 }  // namespace
 
 std::string ReplaceAll(std::string text, const std::string& find, const std::string& replacement) {
@@ -160,6 +165,7 @@ int EditCabrilloHeader(Platform& platform, CabrilloExport& out, const std::strin
   CabrilloFields f = out;
   f.callsign = callsign;
   out.fileBase = CabrilloFileBase(callsign);
+  out.headerNotSaved = false;  // a cancelled dialog saves nothing, so nothing can fail
 
   f.operators = Load(platform, "Operators", callsign);
   f.name = Load(platform, "Name");
@@ -198,9 +204,11 @@ int EditCabrilloHeader(Platform& platform, CabrilloExport& out, const std::strin
 
   shown.claimed = f.claimed;  // the claimed score is the report's to set, whatever was typed
   shown.soapbox = ReplaceAll(ReplaceAll(shown.soapbox, "\r", kCrText), "\n", kLfText);
+  bool saved = true;
   for (const Key& key : kSavedKeys) {
-    platform.WriteProfileString(kSettingsFile, kSettingsSection, key.name, shown.*key.field);
+    saved = platform.WriteProfileString(kSettingsFile, kSettingsSection, key.name, shown.*key.field) && saved;
   }
+  out.headerNotSaved = !saved && SettingsFolderExists(platform);
   shown.soapbox = SoapboxFileForm(shown.soapbox);
   shown.address = AddressFileForm(shown.address);
   static_cast<CabrilloFields&>(out) = shown;

@@ -47,6 +47,9 @@ struct CabrilloFields {
 struct CabrilloExport : CabrilloFields {
   std::string fileBase;               // file name without folder and extension, from the host's callsign
   std::vector<std::string> qsoLines;  // each a whole QSO line ending in CR LF
+  // The last confirmed header could not be saved in the settings file, though its folder is there; the
+  // export step tells the operator.
+  bool headerNotSaved = false;
 };
 
 class Platform;
@@ -65,8 +68,10 @@ std::string CabrilloFileBase(const std::string& callsign);
 // Runs the header steps for an export pass. Sets the callsign and the file base from `callsign`, loads the
 // saved fields, presets the categories and the location, and lets `shell` show the fields for confirmation.
 // On OK (returns 1) the edited fields go into `out` (all but claimed), the personal ones are saved, the
-// multi-line fields are put in file form and the QSO lines are emptied. Otherwise (returns 0) nothing is
-// saved and `out` holds the fields as loaded and preset, the multi-line ones in file form.
+// multi-line fields are put in file form and the QSO lines are emptied; `out.headerNotSaved` tells whether
+// a key could not be saved. Without a Plugins folder there is nowhere to save them, and that is no failure.
+// Otherwise (returns 0) nothing is saved and `out` holds the fields as loaded and preset, the multi-line
+// ones in file form.
 // `out` is only touched before and after the shell's wait, never during it.
 int EditCabrilloHeader(Platform& platform, CabrilloExport& out, const std::string& callsign, Shell& shell);
 

@@ -1,52 +1,10 @@
 #include "engine/file_text.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <cctype>
+#include <climits>
 
 namespace zorvant {
-
-namespace {
-
-bool WriteAll(std::FILE* out, const std::string& content) {
-  const bool written = std::fwrite(content.data(), 1, content.size(), out) == content.size() &&
-                       std::fflush(out) == 0 && !std::ferror(out);
-  return std::fclose(out) == 0 && written;
-}
-
-bool OverwriteInPlace(Platform& platform, const std::string& name, const std::string& content) {
-  // "r+" keeps the old bytes past the point a failing write reaches; "w" would have dropped them already.
-  std::FILE* out = platform.OpenShared(name, "r+b");
-  if (!out) {
-    if (platform.FileExists(name)) return false;
-    out = platform.OpenShared(name, "wb");  // nothing there to lose
-    if (!out) return false;
-  }
-  return WriteAll(out, content) && platform.ResizeFile(name, content.size());
-}
-
-}  // namespace
-
-bool RewriteFile(Platform& platform, const std::string& name, const std::string& content) {
-  const std::string temp = name + ".tmp";
-  if (std::FILE* out = platform.OpenShared(temp, "wb")) {
-    const bool written = WriteAll(out, content);
-    if (written && platform.ReplaceFile(temp, name)) return true;
-    platform.RemoveFile(temp);
-    // The disk took the temporary's bytes no better than it would take the file's.
-    if (!written) return false;
-  }
-  return OverwriteInPlace(platform, name, content);
-}
-
-bool ReadWholeFile(Platform& platform, const std::string& name, std::string* out) {
-  std::FILE* in = platform.OpenShared(name, "rb");
-  if (!in) return false;
-  char buf[8192];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) out->append(buf, n);
-  const bool ok = !std::ferror(in);
-  std::fclose(in);
-  return ok;
-}
 
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
@@ -60,6 +18,21 @@ std::vector<std::string> SplitLines(const std::string& text) {
     pos = next;
   }
   return lines;
+}
+
+int SettingNumber(const std::string& value) {
+  const std::size_t size = std::min<std::size_t>(value.size(), 99);
+  std::size_t i = 0;
+  while (i < size && std::isspace(static_cast<unsigned char>(value[i]))) ++i;
+  bool minus = false;
+  if (i < size && (value[i] == '+' || value[i] == '-')) minus = value[i++] == '-';
+  // Counted towards the bound the sign allows, so that INT_MIN itself still reads.
+  const unsigned long long bound = minus ? 0ull + INT_MAX + 1 : INT_MAX;
+  unsigned long long total = 0;
+  for (; i < size && value[i] >= '0' && value[i] <= '9'; ++i) {
+    total = std::min(bound, total * 10 + static_cast<unsigned>(value[i] - '0'));
+  }
+  return minus ? static_cast<int>(-static_cast<long long>(total)) : static_cast<int>(total);
 }
 
 }  // namespace zorvant

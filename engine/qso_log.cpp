@@ -60,7 +60,7 @@ std::vector<CInfo> QsoLog::records() const {
   return copies;
 }
 
-bool QsoLog::Store(const QsoView& v, bool judge) {
+bool QsoLog::Store(const QsoView& v, bool judge, std::string_view ownCall) {
   const TextId band = bands_.Intern(v.band);
   const TextId mode = modes_.Intern(v.mode);
   if (band > 0xff || mode > 0xff) throw std::length_error("QsoLog: band or mode outside the contest tables");
@@ -93,7 +93,10 @@ bool QsoLog::Store(const QsoView& v, bool judge) {
   const bool dupe = byCall_.Add(callKey) != 0;
   if (judge) {
     r.bits &= static_cast<std::uint8_t>(~(Record::kExcluded | Record::kDupe));
-    if (dupe) r.bits |= Record::kExcluded | Record::kDupe;
+    if (dupe) {
+      r.bits |= Record::kExcluded | Record::kDupe;
+      dupeOwnCalls_.emplace_back(r.stamp, texts_.Intern(ownCall));  // stamps grow: still in order
+    }
   }
   byPrefix_.Add(PrefixKey(r.prefix, r.band, r.tour));
   records_.push_back(r);
@@ -115,6 +118,16 @@ void QsoLog::RemoveAt(std::size_t i) {
     records_[later].earlierCall = r.earlierCall;
   }
   records_.erase(records_.begin() + static_cast<std::ptrdiff_t>(i));
+  if (r.dupe()) {
+    const auto own = DupeOwnCallOf(r.stamp);
+    if (own != dupeOwnCalls_.end() && own->first == r.stamp) dupeOwnCalls_.erase(own);
+  }
+}
+
+std::string_view QsoLog::DupeOwnCall(std::size_t i) const {
+  const auto own = DupeOwnCallOf(records_[i].stamp);
+  return own != dupeOwnCalls_.end() && own->first == records_[i].stamp ? texts_[own->second]
+                                                                       : std::string_view{};
 }
 
 void QsoLog::Clear() {
@@ -128,6 +141,7 @@ void QsoLog::Clear() {
   lastOfCall_.clear();
   byCall_.Clear();
   byPrefix_.Clear();
+  dupeOwnCalls_.clear();
 }
 
 bool QsoLog::HasCall(std::string_view call, std::string_view band, std::string_view mode, int tour) const {

@@ -7,7 +7,8 @@
 // entries, in the letter case the host sent, get there), every other text in a shared one. Texts stay in
 // their pool until Clear, even when the last record holding one is removed: the host removes a contact only
 // when the operator deletes it, and the reset that starts every rescan clears the pools. The indexes key on
-// ids and hold no text either.
+// ids and hold no text either. A dupe also keeps the own callsign it came with, which its bad-QSO line
+// carries; few contacts are dupes, so that text is kept beside the records rather than in each of them.
 #ifndef ZORVANT_ENGINE_QSO_LOG_H_
 #define ZORVANT_ENGINE_QSO_LOG_H_
 
@@ -15,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/count_map.h"
@@ -67,12 +69,14 @@ class QsoLog {
 
   // Appends a record as it is. REQUIRES: the band and mode are spellings of the contest tables' entries
   // (there are at most 12 and 32; at most 255 different ones fit). `r` may be a view of this log.
-  void Append(const QsoView& r) { Store(r, /*judge=*/false); }
+  void Append(const QsoView& r) { Store(r, /*judge=*/false, {}); }
   void Append(const CInfo& r) { Append(r.View()); }
   // Appends a contact as AddData stores it: when an earlier record has the same call, band, mode and tour
   // (dupes too), it is a dupe, stored with excluded and dupe set whatever `r` says, and the result is true.
-  // Same requirements as Append.
-  bool AppendJudged(const QsoView& r) { return Store(r, /*judge=*/true); }
+  // A dupe keeps `ownCall` (see DupeOwnCall). Same requirements as Append; `ownCall` is no view of this log.
+  bool AppendJudged(const QsoView& r, std::string_view ownCall) { return Store(r, /*judge=*/true, ownCall); }
+  // The own callsign that came with record i when AppendJudged stored it as a dupe; empty for other records.
+  std::string_view DupeOwnCall(std::size_t i) const;
   void RemoveAt(std::size_t i);
   void Clear();
 
@@ -95,7 +99,13 @@ class QsoLog {
   }
 
  private:
-  bool Store(const QsoView& r, bool judge);
+  bool Store(const QsoView& r, bool judge, std::string_view ownCall);
+  // Where the dupe of this stamp has, or would have, its own callsign in dupeOwnCalls_.
+  std::vector<std::pair<std::uint64_t, TextId>>::const_iterator DupeOwnCallOf(std::uint64_t stamp) const {
+    return std::lower_bound(
+        dupeOwnCalls_.begin(), dupeOwnCalls_.end(), stamp,
+        [](const std::pair<std::uint64_t, TextId>& d, std::uint64_t s) { return d.first < s; });
+  }
   static std::uint64_t CallKey(TextId call, std::uint8_t band, std::uint8_t mode, int tour);
   static std::uint64_t PrefixKey(TextId prefix, std::uint8_t band, int tour);
   // Ids of a band or mode text, false when no record was ever stored with it.
@@ -128,6 +138,7 @@ class QsoLog {
   std::vector<std::uint64_t> lastOfCall_;  // call id -> stamp of its last record, or kNone
   CountMap byCall_;                        // call+band+mode+tour -> records
   CountMap byPrefix_;                      // band+prefix+tour -> records
+  std::vector<std::pair<std::uint64_t, TextId>> dupeOwnCalls_;  // (stamp, own call in texts()) by stamp
 };
 
 }  // namespace zorvant

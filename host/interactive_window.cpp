@@ -561,6 +561,12 @@ void InteractiveWindow::LogRead(WPARAM reading) {
                                  : Widen(read.problems.front()));
     return;
   }
+  // Part of a log is not the log: the contest in the window stays as it was.
+  if (read.failed) {
+    StartJob(Job::kNone);
+    Status(Widen(read.problems.back()) + L"; the log is not opened");
+    return;
+  }
   // The log's own contest unless the command line named another; the window's fields when the log is silent.
   std::string ownCall, error;
   QsoTime start;

@@ -22,6 +22,7 @@
 #include "host/stand_in_replay.h"
 #include "host/window_picture.h"
 #include "logs/log_reader.h"
+#include "zorvant_version.h"
 
 namespace host {
 namespace {
@@ -140,7 +141,7 @@ void Quit(PluginLoader& plugin, HostObject& object, bool published) {
 }
 
 int RunWindow(const RunOptions& options) {
-  std::printf("Tarq %s, interactive\n", kHostId);
+  std::printf("Tarq %s, built with plug-in %s, interactive\n", kHostId, ZORVANT_VERSION);
   PrepareFolder();
   PluginLoader plugin;
   if (!LoadPlugin(options, &plugin)) return kNoPlugin;
@@ -154,9 +155,16 @@ int RunWindow(const RunOptions& options) {
 
 int Run(const RunOptions& options) {
   if (options.interactive) return RunWindow(options);
-  std::printf("Tarq %s\n", kHostId);
+  std::printf("Tarq %s, built with plug-in %s\n", kHostId, ZORVANT_VERSION);
   const LogReadResult log = ReadLog(options.log);
-  for (const std::string& problem : log.problems) std::fprintf(stderr, "%s\n", problem.c_str());
+  // After a read error the contacts are only part of the log: replayed, they would pass for all of it in
+  // the report, the Cabrillo file and the claimed score. The error is the last problem.
+  const std::size_t shown = log.problems.size() - (log.failed ? 1 : 0);
+  for (std::size_t i = 0; i < shown; ++i) std::fprintf(stderr, "%s\n", log.problems[i].c_str());
+  if (log.failed) {
+    std::fprintf(stderr, "zorvant_host: %s; nothing is replayed\n", log.problems.back().c_str());
+    return kUnreadableLog;
+  }
   if (!log.opened) return kUnreadableLog;
   if (log.format.empty()) {
     std::fprintf(stderr, "%s: neither an ADIF nor a Cabrillo log\n", options.log.c_str());

@@ -57,6 +57,7 @@ struct Pending {
   std::string stx, stx_string, srx, srx_string;
   bool known = false;  // holds a field listed in AdifRecord
   bool any = false;    // holds any field at all
+  bool bad = false;    // its framing cannot be trusted: it is reported once and never handed on
 
   // Null for a field this reader does not keep. Every record has a dozen fields or more, so the name's
   // length picks the few candidates first.
@@ -132,6 +133,7 @@ struct Pending {
     record.line = 0;
     known = false;
     any = false;
+    bad = false;
   }
 };
 
@@ -145,11 +147,12 @@ struct Tag {
   std::uint64_t end = 0;  // just past the '>'
 };
 
-enum class TagRead { kTag, kNotTag, kMore };
+// kCut: the log ends inside what may be a tag, which then is none.
+enum class TagRead { kTag, kNotTag, kMore, kCut };
 
 TagRead ReadTag(const LogSource& s, std::uint64_t pos, Tag* tag) {
   // Running out of buffered bytes decides nothing until the log itself has ended.
-  const TagRead cut = s.finished() ? TagRead::kNotTag : TagRead::kMore;
+  const TagRead cut = s.finished() ? TagRead::kCut : TagRead::kMore;
   const char* const open = s.at(pos);
   const char* const end = s.at(s.end());
   const char* p = open + 1;
@@ -200,7 +203,6 @@ class Scanner {
 
   void Run() {
     std::uint64_t pos = s_.begin();
-    bool cut = false;
     bool inRecords = false;  // past the free-text preamble, where a '<' is no longer just text
     // Everything before the first well-formed tag is skipped, so a free-text preamble needs no <EOH> to end
     // it; header fields that do follow it are not record fields and are dropped with <EOH> or ignored.
@@ -208,10 +210,11 @@ class Scanner {
       Tag tag;
       TagRead read;
       while ((read = ReadTag(s_, pos, &tag)) == TagRead::kMore) Refill(pos);
-      if (read == TagRead::kNotTag) {
+      if (read == TagRead::kCut && s_.failed()) break;  // cut by the read error, not by the writer
+      if (read != TagRead::kTag) {
         Ensure(pos, 24);
         const bool named = pos + 1 < s_.end() && IsNameChar(s_[pos + 1]);
-        if (inRecords && named) Note(pos, "malformed tag " + Quote(s_, pos, 24));
+        if (inRecords && named && !pending_.bad) Note(pos, "malformed tag " + Quote(s_, pos, 24));
         ++pos;
         continue;
       }
@@ -228,34 +231,40 @@ class Scanner {
       }
       if (!pending_.any) pending_.Start(++number_, lines_.At(pos));
       std::string* field = pending_.Field(name);
-      if (s_.end() - tag.end >= tag.length) {  // the usual case: the whole value is here
+      const std::uint64_t longest = field ? kLongestKeptValue : kLongestValue;
+      // The usual case: a length in reason, and the whole value buffered.
+      if (tag.length <= longest && s_.end() - tag.end >= tag.length) {
         pending_.Set(field, Trim(std::string_view(s_.at(tag.end), tag.length)));
         pos = tag.end + tag.length;
         continue;
       }
-      // The value runs past the buffered bytes, perhaps past the end of the log: the tag goes out of the
-      // buffer now, so what a message needs of it is kept first.
+      // The tag goes out of the buffer now, so what a message needs of it is kept first.
       const std::string upper = UpperName(name);
       const std::uint64_t significant = std::min(tag.digitsEnd - 1, FirstNonZero(tag.digits, tag.digitsEnd));
       const std::string declared(s_.at(significant), tag.digitsEnd - significant);
-      const std::uint64_t start = tag.end;
-      std::uint64_t take;
-      if (field) {
-        Ensure(start, tag.length);
-        take = std::min(tag.length, s_.end() - start);
-        pending_.Set(field, Trim(std::string_view(s_.at(start), take)));
-      } else {
-        pending_.Set(nullptr, {});
-        take = Skip(start, tag.length);
+      // A length no value has, or one that the log's end cuts short, is a fault of the writer, not text to
+      // take: trusting it would swallow the records after it. The record goes, and the scan picks up right
+      // after the tag, which brings it to the record's <EOR> and the next record.
+      if (tag.length > longest) {
+        Malformed(tag.end, upper + " declares " + declared + " characters, more than any " + upper +
+                               " holds (" + std::to_string(longest) + ")");
+        pos = tag.end;
+        continue;
       }
-      if (take < tag.length) {
-        Note(start, "the text ends inside " + upper + " (" + std::to_string(take) + " of " + declared +
-                        " characters)");
-        cut = true;
+      Ensure(tag.end, tag.length);  // no more than `longest`
+      if (s_.end() - tag.end < tag.length) {
+        if (s_.failed()) break;  // the reading ended, not the log
+        Malformed(tag.end, "the text ends inside " + upper + " (" + std::to_string(s_.end() - tag.end) +
+                               " of " + declared + " characters)");
+        pos = tag.end;
+        continue;
       }
-      pos = start + take;
+      pending_.Set(field, Trim(std::string_view(s_.at(tag.end), tag.length)));
+      pos = tag.end + tag.length;
     }
-    if (pending_.any && !cut) Note(s_.end(), "the text ends before <EOR>");
+    // After a read error the last record is cut by it, not by the writer: neither a fault nor a record.
+    if (s_.failed()) return;
+    if (pending_.any && !pending_.bad) Note(s_.end(), "the text ends before <EOR>");
     Finish();
   }
 
@@ -302,15 +311,6 @@ class Scanner {
     }
   }
 
-  // Passes over up to `n` bytes from `start` without keeping them; returns how many there were.
-  std::uint64_t Skip(std::uint64_t start, std::uint64_t n) {
-    std::uint64_t pos = start;
-    for (;;) {
-      pos = std::min(start + n, s_.end());
-      if (pos == start + n || !Refill(pos)) return pos - start;
-    }
-  }
-
   // A problem of the record being read, or between records when none is.
   void Note(std::uint64_t pos, const std::string& what) {
     const int line = lines_.At(pos);
@@ -321,8 +321,14 @@ class Scanner {
     }
   }
 
+  // The record being read cannot be trusted: it is reported, once, and dropped at its end.
+  void Malformed(std::uint64_t pos, const std::string& what) {
+    if (!pending_.bad) Note(pos, what + "; the record is skipped");
+    pending_.bad = true;
+  }
+
   void Finish() {
-    if (pending_.any && (pending_.known || keepForeign_)) {
+    if (pending_.any && !pending_.bad && (pending_.known || keepForeign_)) {
       pending_.Finish();
       handler_.Record(pending_.record);
     }

@@ -3,6 +3,7 @@
 #ifndef ZORVANT_LOGS_ADIF_H_
 #define ZORVANT_LOGS_ADIF_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,10 +33,17 @@ struct AdifRecord {
   int line = 0;     // the line its first field is on, from 1
 };
 
+// Values longer than these are no real log's: a declared length beyond them is a malformed record. The
+// fields listed in AdifRecord are short texts (calls, dates, serials); the others (comments, notes) may
+// run to a few lines, and a scan keeps no more than this of them buffered.
+constexpr std::uint64_t kLongestKeptValue = 255;
+constexpr std::uint64_t kLongestValue = std::uint64_t{1} << 20;
+
 // Parses a whole file's text. Field names may be in any letter case and need no blanks between them; a value
 // is taken by its declared length, so it may hold '<' or blanks. Tolerated: a missing header, a preamble
-// without <EOH>, a last record without <EOR>, a declared length that runs past the end of the text. Header
-// fields are dropped, and so are records without any field listed in AdifRecord.
+// without <EOH>, a last record without <EOR>. Dropped: header fields, records without any field listed in
+// AdifRecord, and malformed records: one with a declared length past the longest value its field may have
+// (above), or past the end of the text.
 std::vector<AdifRecord> ParseAdif(const std::string& text);
 
 // Something wrong with the framing of an ADIF text.
@@ -48,8 +56,9 @@ struct AdifProblem {
 // ParseAdif for a reader that must account for every record: a record is any run of fields ended by <EOR>
 // (or by the end of the text), even one without a field listed in AdifRecord, and records are numbered in
 // file order. What is wrong with the framing is appended to `problems`: a tag that is not well formed (past
-// the preamble), a value cut off by the end of the text, a last record without <EOR>. The records are still
-// returned as far as they were read.
+// the preamble), a last record without <EOR>, and each malformed record, once. A malformed record is left
+// out, and the scan goes on from its bad tag, as though its value were empty, to its <EOR>: the records
+// after it are read as usual.
 std::vector<AdifRecord> ScanAdif(const std::string& text, std::vector<AdifProblem>* problems);
 
 // What a scan finds, handed on in file order as it is found. A record is lent for the call only.
@@ -61,7 +70,8 @@ class AdifHandler {
 };
 
 // The scan of ScanAdif (`keepForeign` true) or ParseAdif (false) over a log read a piece at a time: the
-// memory it takes does not grow with the number of records, only with the longest value it keeps.
+// memory it takes does not grow with the log; a value buffers at most kLongestValue bytes. When the source
+// fails, the scan ends at the failure, and the record it cut is neither handed on nor reported.
 void ScanAdif(LogSource& source, bool keepForeign, AdifHandler& handler);
 
 // False when the file cannot be read or is not a regular file.

@@ -221,6 +221,8 @@ std::size_t ReadCabrillo(const std::string& name, LogSource& source, LogSink& si
       end = pos + scanned;
     }
     if (pos >= source.end()) break;
+    // A line cut by a read error is not the log's last line: read, it could be a different contact.
+    if (source.failed() && end == source.end()) break;
     const std::string line(source.at(pos), end - pos);
     pos = end + (end + 1 < source.end() && source[end] == '\r' && source[end + 1] == '\n' ? 2 : 1);
     ++number;

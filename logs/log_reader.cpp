@@ -235,19 +235,6 @@ class Gather : public LogSink {
   LogReadResult* result_;
 };
 
-LogReadResult Gathered(LogStream& log) {
-  LogReadResult result;
-  result.opened = log.opened();
-  result.format = log.format();
-  if (!log.opened()) {
-    result.problems.push_back(log.error());
-    return result;
-  }
-  Gather gather(&result);
-  log.Read(gather);
-  return result;
-}
-
 }  // namespace
 
 LogStream::LogStream(const std::string& path, std::size_t piece) : name_(path) {
@@ -260,16 +247,27 @@ LogStream::LogStream(const std::string& path, std::size_t piece) : name_(path) {
     return;
   }
   errno = 0;
-  file_ = std::fopen(path.c_str(), "rb");
-  if (!file_) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) {
     error_ = path + ": cannot be read: " + (errno ? std::strerror(errno) : "cannot open");
     return;
   }
+  ownsFile_ = true;
+  Open(file, piece);
+}
+
+LogStream::LogStream(const std::string& name, std::FILE* file, std::size_t piece) : name_(name) {
+  Open(file, piece);
+}
+
+void LogStream::Open(std::FILE* file, std::size_t piece) {
+  file_ = file;
   source_ = std::make_unique<LogSource>(file_, piece);
   TellFormat();
   if (source_->failed()) {
     // A folder may open like a file and fail only on the first read.
-    error_ = path + ": cannot be read: " + (errno ? std::strerror(errno) : "read error");
+    const int number = source_->errorNumber();
+    error_ = name_ + ": cannot be read: " + (number ? std::strerror(number) : "read error");
     return;
   }
   opened_ = true;
@@ -284,7 +282,7 @@ LogStream::LogStream(const std::string& name, std::string_view text, std::size_t
 
 LogStream::~LogStream() {
   source_.reset();
-  if (file_) std::fclose(file_);
+  if (ownsFile_) std::fclose(file_);
 }
 
 void LogStream::TellFormat() {
@@ -295,6 +293,7 @@ void LogStream::TellFormat() {
 
 std::size_t LogStream::Read(LogSink& sink) {
   if (!opened_) return 0;
+  failed_ = false;
   source_->Rewind();
   source_->More(0);
   std::size_t contacts = 0;
@@ -308,7 +307,13 @@ std::size_t LogStream::Read(LogSink& sink) {
   } else {
     sink.Problem(name_ + (empty_ ? ": the file is empty" : ": neither an ADIF nor a Cabrillo log"));
   }
-  if (source_->failed()) sink.Problem(name_ + ": read error; the log is read only up to it");
+  if (source_->failed()) {
+    // Not a problem of the log to report among the others: the caller must not take the rest for all of it.
+    failed_ = true;
+    const int number = source_->errorNumber();
+    error_ = name_ + ": read error after " + std::to_string(source_->end()) + " bytes" +
+             (number ? std::string(": ") + std::strerror(number) : "");
+  }
   return contacts;
 }
 
@@ -486,14 +491,31 @@ bool ReadFileText(const std::string& path, std::string* text, std::string* error
   return true;
 }
 
+LogReadResult ReadLog(LogStream& log) {
+  LogReadResult result;
+  result.opened = log.opened();
+  result.format = log.format();
+  if (!log.opened()) {
+    result.problems.push_back(log.error());
+    return result;
+  }
+  Gather gather(&result);
+  log.Read(gather);
+  if (log.failed()) {
+    result.failed = true;
+    result.problems.push_back(log.error());
+  }
+  return result;
+}
+
 LogReadResult ParseLogText(const std::string& name, const std::string& text) {
   LogStream log(name, text);
-  return Gathered(log);
+  return ReadLog(log);
 }
 
 LogReadResult ReadLog(const std::string& path) {
   LogStream log(path);
-  return Gathered(log);
+  return ReadLog(log);
 }
 
 }  // namespace logs

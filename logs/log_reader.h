@@ -57,6 +57,9 @@ class LogStream {
   // A file; `path` as given labels the problems. Only a regular file is ever opened: a pipe or a device
   // could wait forever for a writer. `piece`: see LogSource.
   explicit LogStream(const std::string& path, std::size_t piece = LogSource::kPiece);
+  // A file the caller opened for reading and keeps open while this lives; it is rewound for each pass.
+  // `name` labels the problems.
+  LogStream(const std::string& name, std::FILE* file, std::size_t piece = LogSource::kPiece);
   // A text the caller keeps alive; `name` labels the problems. With a `piece` size, the text is read as a
   // file would be, that many bytes at a time.
   LogStream(const std::string& name, std::string_view text, std::size_t piece = 0);
@@ -66,12 +69,15 @@ class LogStream {
 
   // False when the file could not be read at all; error() says why ("log.adi: cannot be read: ...").
   bool opened() const { return opened_; }
+  // True when the last pass stopped at a read error ("log.adi: read error after 20000 bytes: ...").
+  bool failed() const { return failed_; }
   const std::string& error() const { return error_; }
   // "ADIF", "Cabrillo", or "" for a text that is neither.
   const std::string& format() const { return format_; }
 
   // Hands every contact and problem to `sink` in file order, reading the log from its start, and returns
-  // the number of contacts. May be called again for another pass.
+  // the number of contacts. May be called again for another pass. A read error ends the pass early, and
+  // what it handed on is then only part of the log: failed() says so and error() says where.
   std::size_t Read(LogSink& sink);
   // Read, with the reading done on a thread of its own while `sink` takes contacts and problems on the
   // calling thread, in file order still: when the sink's work on a contact costs about as much as reading
@@ -79,12 +85,15 @@ class LogStream {
   std::size_t ReadAhead(LogSink& sink);
 
  private:
+  void Open(std::FILE* file, std::size_t piece);
   void TellFormat();
 
   std::string name_;
   std::FILE* file_ = nullptr;
+  bool ownsFile_ = false;
   std::unique_ptr<LogSource> source_;
   bool opened_ = false;
+  bool failed_ = false;
   bool empty_ = false;
   std::string error_;
   std::string format_;
@@ -92,6 +101,7 @@ class LogStream {
 
 struct LogReadResult {
   bool opened = false;               // false: the file could not be read at all
+  bool failed = false;               // true: reading stopped at a read error, the last problem says where
   std::string format;                // "ADIF", "Cabrillo", or "" for a text that is neither
   std::vector<LogContact> contacts;  // in file order
   std::vector<std::string> problems;
@@ -101,6 +111,7 @@ struct LogReadResult {
 LogReadResult ParseLogText(const std::string& name, const std::string& text);
 // A file that cannot be read gives opened false and one problem.
 LogReadResult ReadLog(const std::string& path);
+LogReadResult ReadLog(LogStream& log);
 
 // The whole file as bytes; false with the reason in `error` when it cannot be opened or read, and for
 // anything but a regular file (a folder, a pipe, a device), which is never opened.

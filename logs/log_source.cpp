@@ -1,6 +1,7 @@
 #include "logs/log_source.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace logs {
@@ -29,11 +30,13 @@ bool LogSource::More(std::uint64_t keep) {
   begin_ = keep;
   data_ = buffer_.data();
   size_ = kept;
+  errno = 0;
   const std::size_t got = Fetch(&buffer_[kept]);
   size_ += got;
   if (got < piece_) {
     finished_ = true;
     failed_ = file_ && std::ferror(file_) != 0;
+    errorNumber_ = failed_ ? errno : 0;
   }
   return got > 0;
 }
@@ -47,6 +50,7 @@ void LogSource::Rewind() {
   data_ = buffer_.data();
   finished_ = false;
   failed_ = false;
+  errorNumber_ = 0;
 }
 
 int LineCounter::At(std::uint64_t pos) {

@@ -36,8 +36,10 @@ class LogSource {
   const char* at(std::uint64_t pos) const { return data_ + (pos - begin_); }
   // True once end() is the end of the log: nothing more will come.
   bool finished() const { return finished_; }
-  // True when reading failed (finished() is then true as well).
+  // True when reading failed (finished() is then true as well): the bytes read are only part of the log.
   bool failed() const { return failed_; }
+  // The system's error number for that failure; 0 when it gave none.
+  int errorNumber() const { return errorNumber_; }
 
   // Drops the bytes before `keep` and reads more after end(); false when nothing more came.
   // REQUIRES: begin() <= keep <= end().
@@ -60,6 +62,7 @@ class LogSource {
   std::size_t size_ = 0;
   bool finished_ = false;
   bool failed_ = false;
+  int errorNumber_ = 0;
 };
 
 // Line numbers, from 1, of positions that only move forward, counted on demand. Count up to a position before

@@ -9,10 +9,10 @@
 #include "platform/ini_text.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/whole_file.h"
 
 namespace zorvant {
 namespace ini {
@@ -150,17 +150,6 @@ std::string Unquote(const std::string& value) {
   return value;
 }
 
-bool ReadAll(Platform& files, const std::string& path, std::string* text) {
-  std::FILE* in = files.OpenShared(path, "rb");
-  if (!in) return false;
-  char buf[8192];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) text->append(buf, n);
-  const bool read = !std::ferror(in);
-  std::fclose(in);
-  return read;
-}
-
 }  // namespace
 
 bool Find(const std::string& text, const std::string& section, const std::string& key, std::string* value) {
@@ -187,14 +176,18 @@ std::string Set(const std::string& text, const std::string& section, const std::
     s->entries.push_back(Entry{TrimLeft(key), false, ""});
     e = &s->entries.back();
   }
-  const std::string v = TrimLeft(value);
+  std::string v = value;
+  for (char& c : v) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  v = TrimLeft(v);
   if (e->hasValue && e->value == v) return text;
   e->hasValue = true;
   e->value = v;
   return Serialize(p);
 }
 
-int LeadingInt(const std::string& value, int def) {
+int ProfileIntValue(const std::string& value, int def) {
   if (value.empty()) return def;
   // Wine reads the value through a 30-character buffer and converts it with RtlUnicodeStringToInteger in
   // base 0: leading control characters and spaces skipped, one sign, then "0x", "0o" or "0b" (lower case
@@ -234,7 +227,7 @@ int LeadingInt(const std::string& value, int def) {
 std::string ProfileString(Platform& files, const std::string& path, const std::string& section,
                           const std::string& key, const std::string& def) {
   std::string text, value;
-  if (ReadAll(files, path, &text) && Find(text, section, key, &value)) return value;
+  if (ReadWholeFile(files, path, &text) && Find(text, section, key, &value)) return value;
   // As GetPrivateProfileString treats the default: trailing spaces (not tabs) go, though never its first
   // character, then one pair of matching quotes, as from a value.
   std::string d = def;
@@ -245,26 +238,26 @@ std::string ProfileString(Platform& files, const std::string& path, const std::s
 int ProfileInt(Platform& files, const std::string& path, const std::string& section, const std::string& key,
                int def) {
   std::string text, value;
-  if (!ReadAll(files, path, &text) || !Find(text, section, key, &value)) return def;
-  return LeadingInt(value, def);
+  if (!ReadWholeFile(files, path, &text) || !Find(text, section, key, &value)) return def;
+  return ProfileIntValue(value, def);
 }
 
 bool WriteProfileString(Platform& files, const std::string& path, const std::string& section,
                         const std::string& key, const std::string& value) {
+  // A name is written as it is, so a line break in it would start a line of the caller's choosing.
+  if (section.find_first_of("\r\n") != std::string::npos || key.find_first_of("\r\n") != std::string::npos) {
+    return false;
+  }
+  // Held from the read to the swap: a writer that read the file before another's swap would write its text
+  // back without the other's key.
+  const std::unique_ptr<Platform::Lock> lock = files.TakeLock(path + ".lock");
+  if (!lock) return false;
   std::string text;
   const bool existed = files.FileExists(path);
-  if (existed && !ReadAll(files, path, &text)) return false;
+  if (existed && !ReadWholeFile(files, path, &text)) return false;
   const std::string updated = Set(text, section, key, value);
   if (existed && updated == text) return true;
-
-  const std::string temp = path + ".tmp";
-  std::FILE* out = files.OpenShared(temp, "wb");
-  if (!out) return false;
-  const bool written = std::fwrite(updated.data(), 1, updated.size(), out) == updated.size() &&
-                       std::fflush(out) == 0 && !std::ferror(out);
-  if (std::fclose(out) == 0 && written && files.ReplaceFile(temp, path)) return true;
-  files.RemoveFile(temp);
-  return false;
+  return RewriteFile(files, path, updated);
 }
 
 }  // namespace ini

@@ -17,23 +17,26 @@ bool Find(const std::string& text, const std::string& section, const std::string
 
 // The ini text with `key` in `section` set to `value`: an existing key line is replaced, a missing key is
 // added after the last entry of its section, a missing section at the end of the text. Unless nothing
-// changes, the text is written out again whole, trimmed and with CR LF line ends, as Windows does.
+// changes, the text is written out again whole, trimmed and with CR LF line ends, as Windows does. A CR or
+// LF in the value becomes a blank: the value keeps to its one line and can never start a key of its own.
 std::string Set(const std::string& text, const std::string& section, const std::string& key,
                 const std::string& value);
 
-// The leading decimal integer of a profile value, as GetPrivateProfileInt reads it.
-int LeadingInt(const std::string& value, int def);
+// The integer at the start of a profile value as GetPrivateProfileInt reads it ("0x1f" is 31, 32 bits wrap);
+// `def` for an empty value. The plug-in's own settings numbers are plain decimal: SettingNumber.
+int ProfileIntValue(const std::string& value, int def);
 
-// The profile services on a settings file at the full path `path`, with every open, swap and removal made
-// through `files`. That is the POSIX implementation; a test platform passes itself, so the faults it injects
-// reach the settings file as they reach every other file.
+// The profile services on a settings file at the full path `path`, with every open, swap, removal and lock
+// made through `files`. Every platform implements its profile services so; a test platform passes itself,
+// so the faults it injects reach the settings file as they reach every other file.
 std::string ProfileString(Platform& files, const std::string& path, const std::string& section,
                           const std::string& key, const std::string& def);
 int ProfileInt(Platform& files, const std::string& path, const std::string& section, const std::string& key,
                int def);
-// The new text goes to a sibling "path.tmp" that is then swapped in, so a write that fails keeps the old
-// file whole. False, with the file untouched, when the folder is missing, when the file is there but cannot
-// be read (its other keys would be lost) and when the new text cannot be written or swapped in.
+// The file is read, changed and rewritten (RewriteFile) under the lock "path.lock", so two writers, in one
+// process or two, each keep the other's keys. False, with the file untouched, when the folder is missing,
+// when a section or key name holds a line break, when the lock cannot be had, when the file is there but
+// cannot be read (its other keys would be lost) and when the new text cannot be written whole.
 bool WriteProfileString(Platform& files, const std::string& path, const std::string& section,
                         const std::string& key, const std::string& value);
 

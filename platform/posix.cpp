@@ -1,13 +1,20 @@
 // POSIX implementation of the platform services, used by the command-line tool and the native tests.
 #include <dirent.h>
+#include <fcntl.h>
 #include <fnmatch.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <iostream>
+#include <memory>
+#include <thread>
+#include <utility>
 
 #include "platform/ini_text.h"
 #include "platform/platform.h"
@@ -21,6 +28,24 @@ std::string Slashes(std::string path) {
   }
   return path;
 }
+
+// How long a writer waits for another to let go of a lock; a settings write holds it for milliseconds.
+constexpr std::chrono::seconds kLockPatience{10};
+
+// flock rather than fcntl locks: those belong to the process, so two threads of one would both get them.
+class PosixLock : public Platform::Lock {
+ public:
+  PosixLock(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  ~PosixLock() override {
+    // Removed while still held, so that whoever opens the name next makes a new file and locks that.
+    unlink(path_.c_str());
+    close(fd_);
+  }
+
+ private:
+  int fd_;
+  std::string path_;
+};
 
 class PosixPlatform : public Platform {
  public:
@@ -66,6 +91,30 @@ class PosixPlatform : public Platform {
   }
 
   bool RemoveFile(const std::string& path) override { return std::remove(Slashes(path).c_str()) == 0; }
+
+  std::unique_ptr<Lock> TakeLock(const std::string& path) override {
+    const std::string p = Slashes(path);
+    const auto deadline = std::chrono::steady_clock::now() + kLockPatience;
+    for (;;) {
+      const int fd = open(p.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+      if (fd < 0) return nullptr;
+      if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        // The lock counts only on the file still under that name: the holder before may have removed it
+        // between this open and this lock.
+        struct stat held, named;
+        if (fstat(fd, &held) == 0 && stat(p.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino) {
+          return std::make_unique<PosixLock>(fd, p);
+        }
+      } else if (errno != EWOULDBLOCK && errno != EINTR) {
+        close(fd);
+        return nullptr;
+      }
+      close(fd);
+      if (std::chrono::steady_clock::now() >= deadline) return nullptr;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
 
   std::string FindFirstMatch(const std::string& pattern,
                              const std::function<bool(const std::string&)>& visit) override {

@@ -2,45 +2,81 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include <fcntl.h>
+#include <io.h>
 #include <share.h>
 #include <windows.h>
+// The platform's member and the ini code share this name with the Windows profile service's macro.
+#undef WriteProfileString
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <vector>
+#include <cstring>
+#include <memory>
+#include <string>
 
+#include "platform/ini_text.h"
 #include "platform/platform.h"
 
 namespace zorvant {
 namespace {
 
-const DWORD kValueBuffer = 4096;
-// Far beyond any value a person types; only a damaged file holds more.
-const DWORD kMaxValueBuffer = 1u << 26;
+// How long a writer waits for another to let go of a lock; a settings write holds it for milliseconds.
+constexpr std::chrono::seconds kLockPatience{10};
+
+// The lock is the open file itself: opened with no sharing, so no other thread or process opens it
+// meanwhile, and deleted by the system when it is closed, also when its holder ends without closing it.
+class Win32Lock : public Platform::Lock {
+ public:
+  explicit Win32Lock(HANDLE file) : file_(file) {}
+  ~Win32Lock() override { CloseHandle(file_); }
+
+ private:
+  HANDLE file_;
+};
+
+// A stream on a file made here, where no file of that name may be yet; the C runtime's own open cannot say
+// that.
+std::FILE* CreateNewStream(const std::string& path, const char* mode) {
+  const bool update = std::strchr(mode, '+') != nullptr;
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE | (update ? GENERIC_READ : 0),
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            /*lpSecurityAttributes=*/nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                            /*hTemplateFile=*/nullptr);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), std::strchr(mode, 'b') ? _O_BINARY : 0);
+  if (fd < 0) {
+    CloseHandle(file);
+    return nullptr;
+  }
+  std::string plain;
+  for (const char* c = mode; *c; ++c) {
+    if (*c != 'x') plain += *c;
+  }
+  std::FILE* stream = _fdopen(fd, plain.c_str());
+  if (!stream) _close(fd);
+  return stream;
+}
 
 class Win32Platform : public Platform {
  public:
+  // The project's own profile code on this platform's file calls, as on POSIX. The Windows services would
+  // store a value of 32 767 characters or more as question marks, and keep a parsed file in a cache that a
+  // swap within the same tick of the file clock goes unseen by. The files stay as those services write them.
   std::string ProfileString(const std::string& file, const std::string& section, const std::string& key,
                             const std::string& def) override {
-    const std::string path = FullPath(file);
-    // A value that fills the buffer may have been cut: read again into a larger one until it fits.
-    for (DWORD size = kValueBuffer;; size *= 2) {
-      std::vector<char> buf(size);
-      const DWORD n =
-          GetPrivateProfileStringA(section.c_str(), key.c_str(), def.c_str(), buf.data(), size, path.c_str());
-      if (n + 1 < size || size >= kMaxValueBuffer) return std::string(buf.data(), n);
-    }
+    return ini::ProfileString(*this, FullPath(file), section, key, def);
   }
 
   int ProfileInt(const std::string& file, const std::string& section, const std::string& key,
                  int def) override {
-    return static_cast<int>(GetPrivateProfileIntA(section.c_str(), key.c_str(), def, FullPath(file).c_str()));
+    return ini::ProfileInt(*this, FullPath(file), section, key, def);
   }
 
   bool WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
                           const std::string& value) override {
-    return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), FullPath(file).c_str()) !=
-           FALSE;
+    return ini::WriteProfileString(*this, FullPath(file), section, key, value);
   }
 
   // A relative ini path with a folder in it would otherwise be taken from the Windows folder.
@@ -54,6 +90,7 @@ class Win32Platform : public Platform {
 
   std::FILE* OpenShared(const std::string& path, const char* mode) override {
     if (path.empty()) return nullptr;
+    if (std::strchr(mode, 'x')) return CreateNewStream(path, mode);
     return _fsopen(path.c_str(), mode, _SH_DENYNO);
   }
 
@@ -81,6 +118,25 @@ class Win32Platform : public Platform {
   }
 
   bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != FALSE; }
+
+  std::unique_ptr<Lock> TakeLock(const std::string& path) override {
+    const auto deadline = std::chrono::steady_clock::now() + kLockPatience;
+    for (;;) {
+      HANDLE file =
+          CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, /*dwShareMode=*/0,
+                      /*lpSecurityAttributes=*/nullptr, OPEN_ALWAYS,
+                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, /*hTemplateFile=*/nullptr);
+      if (file != INVALID_HANDLE_VALUE) return std::make_unique<Win32Lock>(file);
+      const DWORD error = GetLastError();
+      // Held, or still being deleted by the holder before; a folder that takes no new file refuses access
+      // too, and there no wait helps.
+      const bool held =
+          error == ERROR_SHARING_VIOLATION ||
+          (error == ERROR_ACCESS_DENIED && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES);
+      if (!held || std::chrono::steady_clock::now() >= deadline) return nullptr;
+      Sleep(1);
+    }
+  }
 
   std::string FindFirstMatch(const std::string& pattern,
                              const std::function<bool(const std::string&)>& visit) override {

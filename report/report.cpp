@@ -190,13 +190,15 @@ void SortBands(std::vector<std::string>& bands) {
 }
 
 int CountBadQsoLines(const std::string& text) {
-  const std::vector<std::string> lines = SplitLines(text);
+  const std::vector<std::string> lines = BadQsoFileLines(text);
   const std::string dupe = kDupe;
   int count = 0;
   for (std::size_t n = 0; n < lines.size(); ++n) {
-    if (n == 0 && IsBadQsoHeader(lines[n])) continue;
-    // Only the reason at the end of a line tells what it is: "UBN" and "DUPE" are also parts of callsigns.
     const std::string& line = lines[n];
+    if (n == 0 && IsBadQsoHeader(line)) continue;
+    // Every contact's line has its fields; a blank one is an editor's, such as the one after the last line.
+    if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+    // Only the reason at the end of a line tells what it is: "UBN" and "DUPE" are also parts of callsigns.
     const bool isDupe =
         line.size() >= dupe.size() && line.compare(line.size() - dupe.size(), dupe.size(), dupe) == 0;
     if (!isDupe) ++count;
@@ -232,6 +234,7 @@ ReportOutcome MakeReport(Contest& contest) {
   contest.claimedScore = score;
 
   ReportOutcome outcome;
+  outcome.totals = {total.qsos, total.points, total.newPrefixes, total.dupes, score};
   if (contest.exportRun != 0) {
     outcome.exported = true;
     outcome.exportMessage = ExportCabrillo(contest);

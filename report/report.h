@@ -10,11 +10,22 @@
 
 namespace zorvant {
 
+// The report's totals, the same numbers as its last lines, for a caller that compares reports.
+struct ReportTotals {
+  int qsos = 0;
+  int points = 0;
+  int multiplier = 0;  // the new prefixes
+  int dupes = 0;
+  int score = 0;
+};
+
 // What a report call leaves for its caller to do without the engine lock: on an export pass, tell the
-// operator `exportMessage` in the "Output" box, then store -1 behind GetResult0's argument.
+// operator `exportMessage` in the "Output" box, then store -1 behind GetResult0's argument. `totals` is
+// there for any caller.
 struct ReportOutcome {
   bool exported = false;
   std::string exportMessage;
+  ReportTotals totals;
 };
 
 // One GetResult0 call: sets the current tour from the UTC clock, sorts the worked bands, counts the bad-QSO
@@ -27,7 +38,7 @@ ReportOutcome MakeReport(Contest& contest);
 void SortBands(std::vector<std::string>& bands);
 
 // Lines of the bad-QSO file that stand for rejected contacts: every line but the header (when the first line
-// is one) and the lines that end in the dupe reason.
+// is one, after a byte-order mark or not), blank lines and the lines that end in the dupe reason.
 int CountBadQsoLines(const std::string& text);
 
 }  // namespace zorvant

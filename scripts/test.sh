@@ -92,15 +92,15 @@ win_suite() {
     failed=$((failed + 1))
   fi
 }
-# replay_check BITS: the main job's replay of the bundled log through the stand-in and Stats.dll of one
-# build; the report it prints and the Cabrillo file it leaves must be the golden ones.
+# replay_check BITS [DLL]: the main job's replay of the bundled log through the stand-in and Stats.dll of one
+# build (or DLL); the report it prints and the Cabrillo file it leaves must be the golden ones.
 replay_check() {
-  local bits="$1" station="$build/replay$1" out
-  echo "== the bundled log replayed through the $1-bit stand-in and Stats.dll"
+  local bits="$1" dll="${2:-$(win_tree "$1")/bin/Stats.dll}" station="$build/replay$1" out
+  echo "== the bundled log replayed through the $1-bit stand-in and ${2:-Stats.dll}"
   rm -rf "$station"
   mkdir -p "$station/Plugins"
   cp "$(win_tree "$bits")/bin/zorvant_host.exe" "$root/data/sample-contest.adi" "$station/"
-  cp "$(win_tree "$bits")/bin/Stats.dll" "$station/Plugins/"
+  cp "$dll" "$station/Plugins/Stats.dll"
   mapfile -t options <"$root/data/sample-contest.args"
   out=$(cd "$station" && timeout 900 xvfb-run -a "$(wine_loader "$bits")" zorvant_host.exe sample-contest.adi \
     "${options[@]}" 2>&1)
@@ -124,8 +124,8 @@ case "$(machine_32bit)" in
   emulated)
     # What only the 32-bit build shows. The rest of the suite ran above on the 64-bit build: under qemu,
     # Wine's own remote calls (the host automation tests) can crash where the plug-in is not at fault.
-    win_suite 32 "32-bit build, emulated: export names, stack layout, golden report and Cabrillo bytes" \
-      'ExportTable.*:ExportsTest.*:*GoldenThroughTheDll.*:ReportThroughExports.*'
+    win_suite 32 "32-bit build, emulated: export names, stack layout, golden report and Cabrillo bytes, version" \
+      'ExportTable.*:ExportsTest.*:*GoldenThroughTheDll.*:ReportThroughExports.*:VersionResource.*'
     replay_check 32
     ;;
   none)
@@ -189,6 +189,34 @@ if [ $fuzz_rc -ne 0 ] && ! grep -a -q '^fuzz .*: FAILED' "$fuzz_log"; then
   echo "the fuzz run ended abnormally (exit code $fuzz_rc)"
   failed=$((failed + 1))
 fi
+
+# ---- The release (scripts/release_check.sh): the zip of scripts/package.sh is the same bytes from two build
+# folders and holds what an operator needs; its Stats.dll reads back the project's version under Wine and
+# plays the bundled log to the golden report and Cabrillo file.
+echo "== the release zip, built twice"
+release_work="$build/release-check"
+release_log="$build/release-check.log"
+"$root/scripts/release_check.sh" "$release_work" >"$release_log" 2>&1
+release_rc=$?
+grep -a -E '^(release |  )' "$release_log"
+passed=$((passed + $(grep -a -c '^release ok: ' "$release_log")))
+failed=$((failed + $(grep -a -c '^release FAILED: ' "$release_log")))
+if [ $release_rc -ne 0 ] && ! grep -a -q '^release FAILED: ' "$release_log"; then
+  tail -n 20 "$release_log"
+  echo "the release check ended abnormally (exit code $release_rc)"
+  failed=$((failed + 1))
+fi
+if [ "$(machine_32bit)" = none ]; then
+  skip_reason="${skip_reason:-this machine runs no 32-bit program, and qemu-user could not be registered}"
+  skipped=$((skipped + 1))
+  echo "== the replay through the packaged 32-bit Stats.dll is skipped: this machine runs no 32-bit program"
+elif [ -f "$release_work/unpacked/Stats.dll" ]; then
+  replay_check 32 "$release_work/unpacked/Stats.dll"
+else
+  echo "replay: the release zip gave no Stats.dll to replay"
+  failed=$((failed + 1))
+fi
+# ---- end of the release checks
 
 echo
 if [ $skipped -gt 0 ]; then

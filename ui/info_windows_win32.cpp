@@ -1,8 +1,8 @@
 #include "ui/info_windows_win32.h"
 
 #include "engine/contest.h"
-#include "platform/ini_text.h"
 #include "resources/resource.h"
+#include "ui/setup_logic.h"
 #include "ui/window_text_win32.h"
 
 namespace zorvant {
@@ -11,10 +11,6 @@ namespace {
 constexpr COLORREF kBackground = RGB(255, 250, 198);
 
 }  // namespace
-
-int ReadSettingInt(Platform& platform, const char* key) {
-  return ini::LeadingInt(platform.ProfileString(kSettingsFile, kSettingsSection, key, ""), 0);
-}
 
 WindowCorner& LastWindowCorner() {
   static WindowCorner corner;

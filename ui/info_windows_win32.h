@@ -22,9 +22,6 @@ struct WindowCorner {
 };
 WindowCorner& LastWindowCorner();
 
-// A number from the plug-in's settings: its leading decimal integer, 0 when missing or empty.
-int ReadSettingInt(Platform& platform, const char* key);
-
 // Reads a window's corner from its two settings keys into the shared corner (0, also for a missing key, is
 // x 10 or y 400) and moves the window there.
 void PlaceWindow(Platform& platform, HWND window, const char* xKey, const char* yKey);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <utility>
 
+#include "engine/file_text.h"
 #include "engine/ole_date.h"
 #include "engine/string_printf.h"
 
@@ -89,6 +90,10 @@ const ControlText kRussianSetupTexts[7] = {
     {1015, "\xCF\xF0\xE5\xE4\xFB\xE4\xF3\xF9\xE8\xE5 QSO"},
     {1016, "\xCF\xEE\xE2\xE5\xF0\xF5 \xEE\xEA\xEE\xED"},
 };
+
+int ReadSettingInt(Platform& platform, const char* key) {
+  return SettingNumber(platform.ProfileString(kSettingsFile, kSettingsSection, key, ""));
+}
 
 ModemMode ModeFromSetting(const std::string& value) {
   return value.empty() || value == "RTTY" ? ModemMode::kRtty : ModemMode::kBpsk63;

@@ -39,6 +39,12 @@ struct SetupMemory {
   bool contestOverDone = false;
 };
 
+// --- Settings.
+
+// A number of the plug-in's settings ("setup_x", "setup_view_pref", "dxcc_y", ...): SettingNumber of the
+// saved value, so 0 when the key is missing, empty or holds no number. The windows read every number so.
+int ReadSettingInt(Platform& platform, const char* key);
+
 // --- Mode choice.
 enum class ModemMode { kRtty, kBpsk63 };
 

@@ -203,7 +203,7 @@ TEST_F(CabrilloWriteTest, FailureIsReportedAndKeepsTheEarlierFile) {
   // A file that cannot be created at all, as in a folder the operator may not write to.
   FaultyPlatform locked;
   locked.FailOpen("OK1AB.cbr", FaultyPlatform::kWrite);
-  locked.FailOpen("OK1AB.cbr.tmp", FaultyPlatform::kWrite);
+  locked.FailTemporariesOf("OK1AB.cbr");
   CabrilloExport log = SmallLog();
   log.fileBase = "OK1AB";
   EXPECT_EQ(WriteCabrilloFile(locked, log, 0, "x"), "Could not write file: OK1AB.cbr");

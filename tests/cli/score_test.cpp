@@ -1,11 +1,15 @@
+#include "cli/score.h"
+
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "cli/score.h"
+#include "tests/logs/failing_file.h"
 #include "tests/support/test_support.h"
 
 namespace cli {
@@ -15,6 +19,7 @@ using zorvant::testing::ReadFileBytes;
 using zorvant::testing::WriteFileBytes;
 
 const std::string kData = std::string(ZORVANT_SOURCE_DIR) + "/data/";
+const std::string kLogs = std::string(ZORVANT_SOURCE_DIR) + "/tests/data/logs/";
 
 // The command line the golden files were made with: the bundled log and the options in its .args file.
 std::vector<std::string> GoldenArgs(const std::string& log) {
@@ -29,7 +34,8 @@ struct Outcome {
   std::string out, err;
 };
 
-Outcome Score(std::vector<std::string> args) {
+// With `log`, the run reads that stream in place of the file its options name.
+Outcome Score(std::vector<std::string> args, logs::LogStream* log = nullptr) {
   std::vector<char*> argv = {const_cast<char*>("zorvant")};
   for (std::string& a : args) argv.push_back(&a[0]);
   RunOptions options;
@@ -41,7 +47,7 @@ Outcome Score(std::vector<std::string> args) {
     return run;
   }
   std::ostringstream out, err;
-  run.code = RunScore(options, out, err);
+  run.code = log ? RunScore(options, *log, out, err) : RunScore(options, out, err);
   run.out = out.str();
   run.err = err.str();
   return run;
@@ -98,6 +104,10 @@ TEST_F(ScoreTest, RefusesWhatItCannotScore) {
        kBadUsage,
        "write \"<CR>\" where the address breaks"},
       {{"score", log, "--call", "UA3XYZ\n"}, kBadUsage, "--call takes a single line"},
+      // The log's own call is the default of the Operators setting: its line breaks would add settings.
+      {{"score", kLogs + "own-call-line-break.adi", "--cabrillo"},
+       kBadUsage,
+       "the log's own call holds a line break (after \"UA3XYZ\"): give --call"},
       {{"score", log, "--bogus"}, kBadUsage, "unknown option --bogus"},
       {{"score", log, "--name"}, kBadUsage, "--name needs a value"},
       {{"score", log, log}, kBadUsage, "one log file only"},
@@ -146,6 +156,36 @@ TEST_F(ScoreTest, DefaultsComeFromTheLog) {
             "  ZORVANT Contest 14.03.2026 \r\n     Contestant: UA3XYZ\r\n");
   // 14:00 start: the 16:12 contact is in the second tour, so the two are no dupes.
   EXPECT_NE(run.out.find("80m\t 2\t  4\t    2\r\n"), std::string::npos) << run.out;
+}
+
+// A log whose reading fails part-way scores nothing, whether or not the contest's defaults took a pass over
+// it first: a partial score must not pass for the log's, nor reach the Cabrillo file or the settings.
+TEST_F(ScoreTest, AReadErrorFailsTheRun) {
+  const std::string log = kData + "sample-contest.adi";
+  const std::string bytes = ReadFileBytes(log);
+  ASSERT_GT(bytes.size(), 40000u);
+  const std::vector<std::string> runs[] = {
+      {"score", log, "--cabrillo"},  // the defaults from the log: two passes
+      {"score", log, "--cabrillo", "--call", "UA3XYZ", "--start", "2026-03-14 14:00"},  // one pass
+  };
+  for (const std::vector<std::string>& args : runs) {
+    logs::testing::FailingFile file(bytes, 20000);
+    logs::LogStream stream(log, file.file(), /*piece=*/4096);
+    const Outcome run = Score(args, &stream);
+    EXPECT_EQ(run.code, kUnreadableLog) << args.size();
+    EXPECT_EQ(run.out, "");
+    const std::string last = run.err.substr(run.err.rfind('\n', run.err.size() - 2) + 1);
+    EXPECT_EQ(last, "zorvant: " + log + ": read error after 20000 bytes: " + std::strerror(EIO) +
+                        "; nothing is scored\n")
+        << run.err;
+    EXPECT_FALSE(zorvant::testing::FileExistsAt("UA3XYZ.cbr"));
+    EXPECT_EQ(ReadFileBytes("Plugins/ZORVANT.ini").find("Claimed"), std::string::npos);
+  }
+  // The same log read whole scores, so what failed above was the reading alone.
+  logs::testing::FailingFile whole(bytes, bytes.size());
+  logs::LogStream stream(log, whole.file(), 4096);
+  EXPECT_EQ(Score({"score", log, "--cabrillo"}, &stream).code, kScored);
+  EXPECT_TRUE(zorvant::testing::FileExistsAt("UA3XYZ.cbr"));
 }
 
 // Logs of other contests, as operators have them: every one is read and scored, and what the plug-in cannot

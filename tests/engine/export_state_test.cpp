@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "cabrillo/writer.h"
 #include "engine/contest.h"
 #include "tests/support/test_support.h"
 
@@ -310,6 +311,29 @@ TEST_F(EditCabrilloHeaderTest, LongValuesSurviveTheRoundTrip) {
   EXPECT_EQ(Shown().soapbox, soapbox);
   EXPECT_EQ(Shown().address, address);
   EXPECT_EQ(out_.soapbox, ReplaceAll(soapbox, "\r\n", "\r\nSOAPBOX: "));
+}
+
+TEST_F(EditCabrilloHeaderTest, AHeaderThatCannotBeSavedIsReportedWithTheExport) {
+  const std::string ini = "[Settings]\r\nName=Ivan\r\nStart=0\r\n";
+  WriteFileBytes("Plugins/ZORVANT.ini", ini);
+  // Neither swapped in nor written in place: another program holds the file and lets nobody write it.
+  const std::string settings = platform_.FullPath(kSettingsFile);
+  platform_.FailReplace(settings);
+  platform_.FailOpen(settings, FaultyPlatform::kWrite);
+  EXPECT_FALSE(platform_.WriteProfileString(kSettingsFile, kSettingsSection, "Name", "Petr"));
+  shell_.editHeader = [](CabrilloFields& f) { f.name = "Petr"; };
+
+  ASSERT_EQ(Edit(), 1);
+  EXPECT_EQ(ReadFileBytes("Plugins/ZORVANT.ini"), ini);
+  EXPECT_EQ(out_.name, "Petr") << "the export still has what was confirmed";
+  EXPECT_EQ(WriteCabrilloFile(platform_, out_, 0, "x"),
+            "File produced: UA9ABC_P.cbr\nCould not write file: Plugins\\ZORVANT.ini");
+
+  // Once the file takes the header again, nothing more is said.
+  FaultyPlatform healed;
+  ASSERT_EQ(EditCabrilloHeader(healed, out_, "UA9ABC/P", shell_), 1);
+  EXPECT_EQ(WriteCabrilloFile(healed, out_, 0, "x"), "File produced: UA9ABC_P.cbr");
+  EXPECT_EQ(healed.ProfileString(kSettingsFile, kSettingsSection, "Name", ""), "Petr");
 }
 
 TEST_F(EditCabrilloHeaderTest, WithoutWindowsTheHeaderIsConfirmedAsShownWithTheCallersChanges) {

@@ -3,19 +3,24 @@
 // the records gives.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "engine/contest.h"
+#include "report/report.h"
 #include "tests/support/test_support.h"
 
 namespace zorvant {
 namespace {
 
 using testing::Contact;
+using testing::ReadFileBytes;
 using testing::RecordingShell;
+using testing::WriteFileBytes;
 
 bool ScanHasCall(const QsoLog& log, const std::string& call, const std::string& band, const std::string& mode,
                  int tour) {
@@ -161,6 +166,157 @@ TEST(LogIndexPropertyTest, EveryAnswerEqualsThePlainScan) {
   EXPECT_GT(removals, 100);
   for (int answer : {0, 1, 2, 4}) EXPECT_GT(answers[answer], 20) << "answer " << answer;
   EXPECT_GT(contest.qsoLog.size(), 50u);
+}
+
+// The bad-QSO file holds one line for each refused contact and each stored dupe; the report counts them.
+// Whatever the host adds and removes, and however it fills the values that do not find a contact, the file
+// must hold the lines of the dupes still logged and of the refused contacts not yet removed, and the report
+// must count as many dupes and refused contacts. The operator may re-save the file meanwhile.
+class BadQsoFilePropertyTest : public testing::InTempDir {};
+
+const std::string kByteOrderMark = "\xEF\xBB\xBF";  // UTF-8's, as Notepad saves it
+
+// The reason AddData refuses the contact for, or null when it stores it.
+const char* RefusalOf(const Contest& contest, const Contact& c) {
+  if (!contest.bandTable.Contains(c.band)) return kWrongBand;
+  if (!contest.modeTable.Contains(c.mode)) return kWrongMode;
+  if (c.exchRcvd.empty() || c.exchSent.empty()) return kNoRxNumber;
+  return nullptr;
+}
+
+// The lines after the header, sorted, whatever byte-order mark, line ends and blank lines an editor left.
+std::vector<std::string> LinesOf(std::string text) {
+  if (text.rfind(kByteOrderMark, 0) == 0) text.erase(0, 3);
+  std::vector<std::string> lines;
+  std::size_t pos = 0;
+  for (bool first = true; pos < text.size(); first = false) {
+    const std::size_t end = std::min(text.find('\n', pos), text.size());
+    std::string line = text.substr(pos, end - pos);
+    pos = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.find_first_not_of(" \t") == std::string::npos) continue;
+    if (first && IsBadQsoHeader(line)) continue;
+    lines.push_back(line);
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+int ReportedCount(const std::string& report, const std::string& row) {
+  const std::size_t at = report.find("\r\n" + row + "\t");
+  return at == std::string::npos ? -1 : std::atoi(report.c_str() + at + row.size() + 3);
+}
+
+TEST_F(BadQsoFilePropertyTest, FileAndReportFollowTheLogAndTheRefusedContacts) {
+  // Two calls, two minutes, two tours: twins and dupes are frequent. 30m and PSK31 are refused.
+  const char* const calls[] = {"DL1ABC", "UA3XYZ"};
+  const char* const bands[] = {"80m", "80m", "40m", "30m"};
+  const char* const modes[] = {"RTTY", "RTTY", "BPSK63", "PSK31"};
+  const char* const ownCalls[] = {"MYCALL", "MYCALL", "MYCALL/P"};
+  const char* const numbers[] = {"001", "017", "017", ""};
+  const char* const reports[] = {"599", "579"};
+  const unsigned frequencies[] = {3585000, 3585999, 7040000};
+  const int hours[] = {14, 16};
+  const int minutes[] = {30, 32};
+
+  std::mt19937 rng(20170305);
+  testing::FaultyPlatform platform;
+  platform.SetUtcHour(14);
+  Contest contest(platform);
+  NoWindows shell;
+  const OleDate start = OleDate::FromParts(2017, 3, 5, 14, 0);
+  ResetArgs reset;
+  reset.ownCall = "MYCALL";
+  reset.start = &start;
+  std::vector<std::string> lineOfRecord;  // beside the log: the line a stored contact wrote, or none
+  std::vector<std::string> refused;       // lines of the refused contacts not yet removed
+  std::vector<Contact> sent;
+  int storedBesideDupes = 0, editedRemovals = 0, refusedRemoved = 0;
+
+  const auto randomContact = [&] {
+    Contact c;
+    c.ownCall = Pick(rng, ownCalls);
+    c.call = Pick(rng, calls);
+    c.band = Pick(rng, bands);
+    c.mode = Pick(rng, modes);
+    c.exchSent = Pick(rng, numbers);
+    c.exchRcvd = Pick(rng, numbers);
+    c.rstSent = Pick(rng, reports);
+    c.freqHz = Pick(rng, frequencies);
+    c.time = OleDate::FromParts(2017, 3, 5, Pick(rng, hours), Pick(rng, minutes));
+    return c;
+  };
+
+  for (int step = 0; step < 3000; ++step) {
+    SCOPED_TRACE("step " + std::to_string(step));
+    if (step % 1000 == 0) {
+      ASSERT_EQ(contest.Reset(reset, shell), 1);
+      lineOfRecord.clear();
+      refused.clear();
+      sent.clear();
+    }
+    const unsigned op = rng() % 20;
+    if (op < 9 || sent.empty()) {
+      const Contact c = randomContact();
+      const char* refusal = RefusalOf(contest, c);
+      ASSERT_EQ(contest.AddData(c.Args()), refusal ? 0 : 1);
+      if (refusal) {
+        refused.push_back(BadQsoLine(c.Args(), refusal));
+      } else {
+        lineOfRecord.push_back(contest.qsoLog[contest.qsoLog.size() - 1].dupe ? BadQsoLine(c.Args(), kDupe)
+                                                                              : "");
+      }
+      sent.push_back(c);
+    } else if (op < 19) {
+      // A contact sent before, perhaps removed already; sometimes with values other than it was added with.
+      Contact c = sent[rng() % sent.size()];
+      if (rng() % 3 == 0) {
+        ++editedRemovals;
+        c.ownCall = Pick(rng, ownCalls);
+        c.freqHz = rng() % 2 ? 0 : Pick(rng, frequencies);
+        c.exchSent = Pick(rng, numbers);
+        c.exchRcvd = Pick(rng, numbers);
+        c.rstSent = Pick(rng, reports);
+      }
+      const long i = ScanFind(contest.qsoLog, c);
+      if (i >= 0) {
+        const bool dupesLogged = std::any_of(lineOfRecord.begin(), lineOfRecord.end(),
+                                             [](const std::string& line) { return !line.empty(); });
+        storedBesideDupes += lineOfRecord[static_cast<std::size_t>(i)].empty() && dupesLogged;
+        lineOfRecord.erase(lineOfRecord.begin() + i);
+      } else if (const char* refusal = RefusalOf(contest, c)) {
+        const auto line = std::find(refused.begin(), refused.end(), BadQsoLine(c.Args(), refusal));
+        if (line != refused.end()) {
+          refused.erase(line);
+          ++refusedRemoved;
+        }
+      }
+      ASSERT_EQ(contest.RemoveData(c.Args(), shell), 1);
+    } else {
+      // Re-saved in an editor: a byte-order mark, LF line ends, a blank line at the end.
+      std::string text = ReadFileBytes(contest.badQsoFileName);
+      if (text.rfind(kByteOrderMark, 0) == 0) text.erase(0, 3);
+      text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+      WriteFileBytes(contest.badQsoFileName, kByteOrderMark + text + "\n");
+    }
+
+    std::vector<std::string> expected = refused;
+    for (const std::string& line : lineOfRecord) {
+      if (!line.empty()) expected.push_back(line);
+    }
+    std::sort(expected.begin(), expected.end());
+    ASSERT_EQ(LinesOf(ReadFileBytes(contest.badQsoFileName)), expected);
+    MakeReport(contest);
+    ASSERT_EQ(ReportedCount(contest.reportText, "Dupe"), static_cast<int>(expected.size() - refused.size()))
+        << contest.reportText;
+    ASSERT_EQ(ReportedCount(contest.reportText, "Bad QSO"), static_cast<int>(refused.size()))
+        << contest.reportText;
+  }
+  // The walk must have removed stored contacts while dupes were logged, found contacts by values other than
+  // they were added with, and taken refused contacts out, or it proves little.
+  EXPECT_GT(storedBesideDupes, 20);
+  EXPECT_GT(editedRemovals, 100);
+  EXPECT_GT(refusedRemoved, 50);
 }
 
 }  // namespace

@@ -73,9 +73,8 @@ TEST_F(RemoveDataTest, DropsOneLineOfTheRemovedContact) {
   wrongBand.band = "30m";
   ASSERT_EQ(Add(wrongBand), 0);  // same call and minute, rejected: a contact of its own
 
-  EXPECT_EQ(Remove(removed), 1);
-
-  // One contact went, so one of its two equal dupe lines goes; the other stands for a contact that stays.
+  const std::string dupe =
+      "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  HISCALL  599  017   DUPE !!!\r\n";
   const std::string others =
       "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  HISCALL/P  599  017   DUPE !!!\r\n"
       "QSO:  3585  RTTY  2017-03-04 1432  MYCALL  599  001  HISCALL  599  017   DUPE !!!\r\n"
@@ -83,24 +82,83 @@ TEST_F(RemoveDataTest, DropsOneLineOfTheRemovedContact) {
       "QSO:  3585  RTTY  2017-03-05 1432  HISCALL  599  001  OTHER  599  017   DUPE !!!\r\n";
   const std::string wrongBandLine =
       "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  HISCALL  599  017   WRONG BAND !!!\r\n";
-  EXPECT_EQ(ReadFileBytes(kFileName),
-            kHeaderLine + others +
-                "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  HISCALL  599  017   DUPE !!!\r\n" +
-                wrongBandLine);
-  // Only the first of the three stored HISCALL records goes; the other two were dupes of it.
+  ASSERT_EQ(ReadFileBytes(kFileName), kHeaderLine + dupe + others + dupe + wrongBandLine);
+
+  EXPECT_EQ(Remove(removed), 1);
+
+  // The first of the three stored HISCALL records goes: the contact stored first, which wrote no line. The
+  // other two were dupes of it and keep theirs.
+  EXPECT_EQ(ReadFileBytes(kFileName), kHeaderLine + dupe + others + dupe + wrongBandLine);
   ASSERT_EQ(contest_.qsoLog.size(), 8u);
   EXPECT_EQ(contest_.qsoLog[0].call, "HISCALL");
   EXPECT_EQ(contest_.qsoLog[0].dupe, 1);
   EXPECT_EQ(shell_.refreshes, 1);
   EXPECT_EQ(DirectoryEntries(), (std::vector<std::string>{kFileName, "Plugins"}));
 
-  // The rejected contact takes its own line; removing the contact again takes its last dupe line.
+  // The rejected contact takes its own line. Each removal of the contact again takes a dupe, and so one of
+  // the two equal lines; the other stands for a contact that stays.
   Remove(wrongBand);
-  EXPECT_EQ(ReadFileBytes(kFileName),
-            kHeaderLine + others +
-                "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  HISCALL  599  017   DUPE !!!\r\n");
+  EXPECT_EQ(ReadFileBytes(kFileName), kHeaderLine + dupe + others + dupe);
+  Remove(removed);
+  EXPECT_EQ(ReadFileBytes(kFileName), kHeaderLine + others + dupe);
   Remove(removed);
   EXPECT_EQ(ReadFileBytes(kFileName), kHeaderLine + others);
+}
+
+TEST_F(RemoveDataTest, OnlyAContactThatWroteALineTakesOne) {
+  // DL1ABC twice in one minute with the same texts: the second is the dupe, and its line is the only one.
+  const Contact twin = At("DL1ABC", 5, 14, 32);
+  ASSERT_EQ(Add(twin), 1);
+  ASSERT_EQ(Add(twin), 1);
+  const std::string dupeLine =
+      "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  DL1ABC  599  017   DUPE !!!\r\n";
+  ASSERT_EQ(ReadFileBytes(kFileName), kHeaderLine + dupeLine);
+
+  // Neither a contact never stored (another band, whose line would read the same) nor the stored first one
+  // wrote a line: the dupe that stays keeps its own.
+  Contact otherBand = twin;
+  otherBand.band = "40m";
+  Remove(otherBand);
+  Remove(twin);
+  ASSERT_EQ(contest_.qsoLog.size(), 1u);
+  EXPECT_EQ(contest_.qsoLog[0].dupe, 1);
+  EXPECT_EQ(ReadFileBytes(kFileName), kHeaderLine + dupeLine);
+  Remove(twin);
+  EXPECT_TRUE(contest_.qsoLog.empty());
+  EXPECT_EQ(ReadFileBytes(kFileName), kHeaderLine);
+}
+
+TEST_F(RemoveDataTest, ADupeTakesTheLineItWasAddedWith) {
+  // The host finds its contact by call, band, mode and time; what else it passes may be missing or edited.
+  const Contact first = At("DL1ABC", 5, 14, 30);
+  const Contact dupe = At("DL1ABC", 5, 14, 32);
+  ASSERT_EQ(Add(first), 1);
+  const struct {
+    const char* what;
+    void (*change)(Contact&);
+  } removals[] = {
+      {"no frequency, reports or numbers",
+       [](Contact& c) {
+         c.freqHz = 0;
+         c.rstSent = c.rstRcvd = c.exchSent = c.exchRcvd = "";
+       }},
+      {"edited since",
+       [](Contact& c) {
+         c.ownCall = "MYCALL/P";
+         c.freqHz = 3590000;
+         c.rstSent = "579";
+         c.exchRcvd = "018";
+       }},
+      {"no own callsign", [](Contact& c) { c.ownCall = ""; }},
+  };
+  for (const auto& r : removals) {
+    ASSERT_EQ(Add(dupe), 1);
+    Contact removal = dupe;
+    r.change(removal);
+    Remove(removal);
+    EXPECT_EQ(contest_.qsoLog.size(), 1u) << r.what;
+    EXPECT_EQ(ReadFileBytes(kFileName), kHeaderLine) << r.what;
+  }
 }
 
 TEST_F(RemoveDataTest, LinesWithOddFieldsAreMatchedByFieldNotByText) {
@@ -143,7 +201,8 @@ TEST_F(RemoveDataTest, ValuesWithTrailingBlanksTakeTheirOwnLine) {
   const std::string keptLine =
       "QSO:  3585  RTTY  2017-03-05 1443  MYCALL  599  001  CC3  599  017   WRONG BAND !!!\r\n";
 
-  for (const Contact* c : {&sent, &call, &mode}) Remove(*c);
+  // Each stored contact twice: the first removal takes the contact stored first, the second its dupe.
+  for (const Contact* c : {&sent, &sent, &call, &call, &mode}) Remove(*c);
   EXPECT_EQ(ReadFileBytes(kFileName), kHeaderLine + keptLine);
 }
 
@@ -259,8 +318,8 @@ TEST_F(RemoveDataTest, MissingFileIsCreatedWithTheHeader) {
 
 TEST_F(RemoveDataTest, FailedRewriteKeepsTheOldFile) {
   const Contact a = At("HISCALL", 5, 14, 32);
-  ASSERT_EQ(Add(a), 1);
-  ASSERT_EQ(Add(a), 1);
+  ASSERT_EQ(Add(At("HISCALL", 5, 14, 30)), 1);
+  ASSERT_EQ(Add(a), 1);  // a dupe, whose line the removal takes
   const std::string before = ReadFileBytes(kFileName);
   platform_.BreakWrites();
 
@@ -276,7 +335,8 @@ TEST_F(RemoveDataTest, RefusedSwapFallsBackToRewritingInPlace) {
   for (const Contact* c : {&a, &a, &b, &b}) ASSERT_EQ(Add(*c), 1);
   platform_.FailReplace();
 
-  EXPECT_EQ(Remove(a), 1);
+  EXPECT_EQ(Remove(a), 1);  // the contact stored first, with no line
+  EXPECT_EQ(Remove(a), 1);  // its dupe and the dupe's line
   EXPECT_EQ(ReadFileBytes(kFileName),
             std::string(kHeaderLine) +
                 "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  OTHER  599  017   DUPE !!!\r\n");
@@ -284,6 +344,8 @@ TEST_F(RemoveDataTest, RefusedSwapFallsBackToRewritingInPlace) {
 }
 
 TEST_F(RemoveDataTest, ForeignLinesAndLineEndsSurvive) {
+  ASSERT_EQ(Add(At("HISCALL", 5, 14, 30)), 1);
+  ASSERT_EQ(Add(At("HISCALL", 5, 14, 32)), 1);  // a dupe, whose line the removal takes
   // Lines the engine did not write, a LF-only line end and a last line without one are kept as lines.
   WriteFileBytes(kFileName,
                  std::string(kHeaderLine) +
@@ -296,6 +358,23 @@ TEST_F(RemoveDataTest, ForeignLinesAndLineEndsSurvive) {
   EXPECT_EQ(ReadFileBytes(kFileName),
             std::string(kHeaderLine) + "operator note\r\n\r\n" +
                 "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  OTHER  599  017\r\n");
+}
+
+TEST_F(RemoveDataTest, AByteOrderMarkIsNoPartOfTheFirstLine) {
+  // Notepad saves the file so, here also with its line ends cut to LF.
+  const Contact first = At("DL1ABC", 5, 14, 30);
+  const Contact dupe = At("DL1ABC", 5, 14, 32);
+  ASSERT_EQ(Add(first), 1);
+  const std::string bom = "\xEF\xBB\xBF";
+  const std::string line =
+      "QSO:  3585  RTTY  2017-03-05 1432  MYCALL  599  001  DL1ABC  599  017   DUPE !!!\n";
+  const std::string header = std::string(kBadQsoHeader) + "\n";
+  for (const std::string& file : {bom + header + line, bom + line}) {
+    ASSERT_EQ(Add(dupe), 1);
+    WriteFileBytes(kFileName, file);
+    Remove(dupe);
+    EXPECT_EQ(ReadFileBytes(kFileName), kHeaderLine) << file;
+  }
 }
 
 class RemoveDataBeforeResetTest : public testing::InTempDir {};

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "engine/file_text.h"
 #include "tests/support/test_support.h"
@@ -11,7 +11,6 @@ namespace zorvant {
 namespace {
 
 using testing::FaultyPlatform;
-using testing::FileExistsAt;
 using testing::ReadFileBytes;
 using testing::WriteFileBytes;
 
@@ -27,49 +26,63 @@ std::string Lines(const char* tag, std::size_t bytes) {
   return text.substr(0, bytes);
 }
 
-class RewriteFileTest : public testing::InTempDir {};
+class RewriteFileTest : public testing::InTempDir {
+ protected:
+  std::vector<std::string> Temporaries() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(".")) {
+      if (e.path().extension() == ".tmp") names.push_back(e.path().filename().string());
+    }
+    return names;
+  }
+};
 
-TEST_F(RewriteFileTest, AWriteFailingAnywhereLeavesNoFileShorterThanBoth) {
-  // The size of the bundled log's Cabrillo file, and a disk that takes 8192 bytes of it.
+TEST_F(RewriteFileTest, AWriteFailingAnywhereLeavesTheOldFileAsItWas) {
+  // The size of the bundled log's Cabrillo file; a disk that takes a page of it, or two.
   const std::string longer = Lines("old ", 15738), shorter = Lines("new ", 9000);
   const struct { std::string old, now; } pairs[] = {{longer, shorter}, {shorter, Lines("new ", 15738)}};
-  for (const bool folderInTheWay : {false, true}) {
+  // Without a temporary (no free inode, or a folder that takes no new file) the file is written in place.
+  for (const bool noTemporary : {false, true}) {
     for (const auto& [old, now] : pairs) {
-      for (const std::size_t at : {std::size_t{0}, std::size_t{1}, std::size_t{8192}, now.size() - 1}) {
-        SCOPED_TRACE("temporary blocked " + std::to_string(folderInTheWay) + ", " +
-                     std::to_string(old.size()) + " -> " + std::to_string(now.size()) +
-                     " bytes, failing at " + std::to_string(at));
+      for (const std::size_t at :
+           {std::size_t{0}, std::size_t{1}, std::size_t{4096}, std::size_t{8192}, now.size() - 1}) {
+        SCOPED_TRACE("no temporary " + std::to_string(noTemporary) + ", " + std::to_string(old.size()) +
+                     " -> " + std::to_string(now.size()) + " bytes, failing at " + std::to_string(at));
         WriteFileBytes(kName, old);
-        if (folderInTheWay) fs::create_directory(kTemp);
         FaultyPlatform platform;
+        if (noTemporary) platform.FailTemporariesOf(kName);
         platform.FailWritesAfter(at);
 
         EXPECT_FALSE(RewriteFile(platform, kName, now));
-        const std::string file = ReadFileBytes(kName);
-        EXPECT_GE(file.size(), std::min(old.size(), now.size()));
-        if (folderInTheWay) {
-          // Overwritten in place up to the failure; past it the old bytes are still there.
-          EXPECT_EQ(file, now.substr(0, at) + old.substr(std::min(at, old.size())));
-          EXPECT_TRUE(fs::is_directory(kTemp));
-        } else {
-          EXPECT_EQ(file, old);
-          EXPECT_FALSE(FileExistsAt(kTemp));
-        }
-        fs::remove_all(kTemp);
+        EXPECT_TRUE(ReadFileBytes(kName) == old) << "the old file changed";
+        EXPECT_EQ(Temporaries(), std::vector<std::string>{});
       }
     }
   }
 }
 
 TEST_F(RewriteFileTest, WithoutATemporaryTheFileIsStillWrittenWhole) {
-  fs::create_directory(kTemp);
   FaultyPlatform platform;
+  platform.FailTemporariesOf(kName);
   ASSERT_TRUE(RewriteFile(platform, kName, Lines("first ", 5000)));  // nothing there before
   EXPECT_EQ(ReadFileBytes(kName), Lines("first ", 5000));
   for (const std::size_t size : {9000, 100}) {  // longer, then cut to the shorter length
     ASSERT_TRUE(RewriteFile(platform, kName, Lines("next ", size)));
     EXPECT_EQ(ReadFileBytes(kName), Lines("next ", size));
   }
+  // A file whose old bytes cannot be read could not have them put back: it is not written over.
+  platform.FailOpen(kName, FaultyPlatform::kRead);
+  EXPECT_FALSE(RewriteFile(platform, kName, Lines("last ", 200)));
+  EXPECT_EQ(ReadFileBytes(kName), Lines("next ", 100));
+}
+
+TEST_F(RewriteFileTest, ALeftoverTemporaryIsNoObstacle) {
+  // What a writer that was killed half-way leaves, or another program's file of that name.
+  fs::create_directory(kTemp);
+  WriteFileBytes(kName, "old\r\n");
+  ASSERT_TRUE(RewriteFile(SystemPlatform(), kName, Lines("new ", 5000)));
+  EXPECT_EQ(ReadFileBytes(kName), Lines("new ", 5000));
+  EXPECT_TRUE(fs::is_directory(kTemp));
 }
 
 }  // namespace

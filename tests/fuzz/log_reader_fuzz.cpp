@@ -1,7 +1,8 @@
 // Fuzz target: the log reader on any bytes, as `zorvant score` and the host stand-in read an operator's file.
 // Besides running clean under the sanitizers, what it hands on must be what the reader promises: every
-// contact has a callsign and a real date and time of day; and reading the bytes a few at a time, as from a
-// file, must hand on the same contacts and problems as reading them all at once.
+// contact has a callsign and a real date and time of day; reading the bytes a few at a time, as from a
+// file, must hand on the same contacts and problems as reading them all at once; and a file whose reading
+// fails part-way must hand on the first of those contacts and say that it failed, never other contacts.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 
 #include "logs/adif.h"
 #include "logs/log_reader.h"
+#include "tests/logs/failing_file.h"
 
 namespace {
 
@@ -53,6 +55,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   split.problems = &problems;
   pieces.Read(split);
   if (contacts.text + problems.text != whole.text) std::abort();
+
+  // The read error comes at a byte the input picks, anywhere in it or past its end.
+  const std::size_t failAt = size ? data[size - 1] * size / 255 + data[0] % 2 : 0;
+  logs::testing::FailingFile file(text, failAt);
+  logs::LogStream failing("fuzz.log", file.file(), 1 + size % 5);
+  if (failing.opened()) {
+    Transcript partial, ignored;
+    split.contacts = &partial;
+    split.problems = &ignored;
+    failing.Read(split);
+    if (failing.failed() ? contacts.text.compare(0, partial.text.size(), partial.text) != 0
+                         : partial.text != contacts.text) {
+      std::abort();
+    }
+    if (failing.failed() && failAt >= size) std::abort();
+  }
   logs::ParseAdif(text);
   return 0;
 }

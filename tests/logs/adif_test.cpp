@@ -71,7 +71,7 @@ TEST(AdifTest, ToleratesLooseFraming) {
       {"no header", "<CALL:4>K1AB<EOR><CALL:4>K2AB<EOR>", {"K1AB", "K2AB"}},
       {"preamble without <EOH>", "Log of 5 < 6 days\n<CALL:4>K1AB <EOR>", {"K1AB"}},
       {"last record without <EOR>", "<EOH><CALL:4>K1AB<EOR><CALL:4>K2AB", {"K1AB", "K2AB"}},
-      {"length past the end", "<EOH><CALL:4>K1AB<EOR><CALL:40>K2AB\r\n", {"K1AB", "K2AB"}},
+      {"length past the end drops its record", "<EOH><CALL:4>K1AB<EOR><CALL:40>K2AB\r\n", {"K1AB"}},
       {"broken tags skipped", "<EOH><CALL:>x <:3>abc <CALL:4>K1AB <CALL:4x>y<EOR>", {"K1AB"}},
       {"empty and foreign records dropped", "<EOH><EOR> <QSLMSG:3>tnx<EOR><CALL:4>K1AB<EOR>", {"K1AB"}},
       {"header fields stay out of records", "x<CALL:4>HDR1<EOH><TIME_ON:4>1200<EOR>", {""}},

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -15,6 +17,8 @@
 #include <string>
 #include <tuple>
 #include <vector>
+
+#include "tests/logs/failing_file.h"
 
 namespace logs {
 namespace {
@@ -123,7 +127,7 @@ TEST(LogReaderTest, BadAdifRecordsAreNamedAndTheRestIsRead) {
       "<CALL:5>K4XQP<QSO_DATE:8>20260314\n<TIME_ON:4>1404<CALL:4x>y<EOR>\n"
       "<CALL:5>K6XQP<QSO_DATE:8>20260314<TIME_ON:4>1406<FREQ:7>10368.1<BAND:3>3cm<EOR>\n"
       "<CALL:5>K5XQP<QSO_DATE:8>20260314<TIME_ON:4>1405<COMMENT:40>cut");
-  EXPECT_EQ(Calls(result), (std::vector<std::string>{"K1XQP", "K3XQP", "K4XQP", "K6XQP", "K5XQP"}));
+  EXPECT_EQ(Calls(result), (std::vector<std::string>{"K1XQP", "K3XQP", "K4XQP", "K6XQP"}));
   EXPECT_EQ(result.contacts[1].freqHz, 0u);
   EXPECT_EQ(result.contacts[1].band, "80m");
   EXPECT_EQ(result.contacts[3].band, "3cm");  // too high for 32 bits, but no fault of the log
@@ -134,7 +138,7 @@ TEST(LogReaderTest, BadAdifRecordsAreNamedAndTheRestIsRead) {
       "time of day (HHMM or HHMMSS)",
       "bad.adi: record 4 (line 6): FREQ \"abc\" is not a frequency in MHz; the QSO is kept without it",
       "bad.adi: record 5 (line 7): malformed tag \"<CALL:4x>\"",
-      "bad.adi: record 7 (line 10): the text ends inside COMMENT (3 of 40 characters)",
+      "bad.adi: record 7 (line 10): the text ends inside COMMENT (3 of 40 characters); the record is skipped",
   };
   EXPECT_EQ(result.problems, problems);
 
@@ -143,11 +147,93 @@ TEST(LogReaderTest, BadAdifRecordsAreNamedAndTheRestIsRead) {
                                       "x.adi: record 2 (line 1): the text ends before <EOR>",
                                       "x.adi: record 2 (line 1): no QSO_DATE"}));
 
-  // A declared length far past the end of the text is named as it was written.
+  // A declared length is named as it was written, leading zeros aside.
   for (const std::string length : {"999999999", "000999", "123456789012345678901234567890"}) {
     const std::string declared = length.substr(length.find_first_not_of('0'));
-    EXPECT_EQ(ParseLogText("y.adi", "<EOH><CALL:" + length + ">" + std::string(183, 'x')).problems.at(0),
-              "y.adi: record 1 (line 1): the text ends inside CALL (183 of " + declared + " characters)");
+    EXPECT_EQ(ParseLogText("y.adi", "<EOH><CALL:" + length + ">" + std::string(183, 'x')).problems,
+              std::vector<std::string>{"y.adi: record 1 (line 1): CALL declares " + declared +
+                                       " characters, more than any CALL holds (255); the record is skipped"});
+  }
+}
+
+// A length no value of its field has, or one that runs past the end of the log, would swallow the records
+// after it: it costs its own record, named once, and the reading picks up at that record's <EOR>.
+TEST(LogReaderTest, ABadLengthCostsOnlyItsRecord) {
+  // Record 2 declares a CALL of 9999999999 characters in a file of a few hundred bytes.
+  const std::string fixture = SourceDir() + "tests/data/logs/huge-length.adi";
+  for (const std::size_t piece : {std::size_t{16}, LogSource::kPiece}) {
+    LogStream log(fixture, piece);
+    const LogReadResult result = ReadLog(log);
+    EXPECT_EQ(Calls(result), (std::vector<std::string>{"K1AB", "OK1XYZ", "SP5VNY", "UA9GLI"})) << piece;
+    EXPECT_EQ(result.contacts.at(1).record, 3);
+    EXPECT_EQ(result.problems,
+              std::vector<std::string>{fixture + ": record 2 (line 4): CALL declares 9999999999 "
+                                                 "characters, more than any CALL holds (255); the "
+                                                 "record is skipped"});
+  }
+
+  auto record = [](const std::string& call, const std::string& extra) {
+    return "<CALL:" + std::to_string(call.size()) + ">" + call + extra +
+           "<QSO_DATE:8>20260314<TIME_ON:4>1401<EOR>\n";
+  };
+  std::string after;  // 780 bytes of records after the bad one
+  for (char c = 'A'; c < 'M'; ++c) after += record(std::string("K3A") + c, "<NOTES:3>n<b");
+  const struct {
+    const char* name;
+    std::string field;
+    std::string problem;
+  } kCases[] = {
+      {"a call longer than any", "<STATION_CALLSIGN:256>UA3XYZ",
+       "STATION_CALLSIGN declares 256 characters, more than any STATION_CALLSIGN holds (255)"},
+      {"a comment longer than any", "<COMMENT:1048577>tnx",
+       "COMMENT declares 1048577 characters, more than any COMMENT holds (1048576)"},
+      {"a comment past the end of the log", "<COMMENT:900>tnx",
+       "the text ends inside COMMENT (824 of 900 characters)"},
+      {"a bad length among bad tags", "<RST_SENT:09999>59<9<NOTES:x>",
+       "RST_SENT declares 9999 characters, more than any RST_SENT holds (255)"},
+  };
+  for (const auto& k : kCases) {
+    const std::string text = "<EOH>\n" + record("K1AB", "") + record("K2AB", k.field) + after;
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{64}, std::size_t{0}}) {
+      LogStream log("z.adi", text, piece);
+      const LogReadResult result = ReadLog(log);
+      ASSERT_EQ(result.contacts.size(), 13u) << k.name << ", piece " << piece;
+      EXPECT_EQ(result.contacts[0].call, "K1AB") << k.name;
+      EXPECT_EQ(result.contacts[1].call, "K3AA") << k.name;
+      EXPECT_EQ(result.contacts[1].record, 3) << k.name;
+      EXPECT_EQ(result.problems, std::vector<std::string>{"z.adi: record 2 (line 3): " + k.problem +
+                                                          "; the record is skipped"})
+          << k.name;
+    }
+  }
+}
+
+// A read error part-way is no end of the log: it is said apart from the log's own problems, and the record it
+// cut is neither handed on nor reported as cut short.
+TEST(LogReaderTest, AReadErrorIsNoEndOfTheLog) {
+  const std::string cabrillo = "START-OF-LOG: 3.0\n" + std::string(100, '\n') +
+                               "QSO: 3585 RY 2026-03-14 1401 UA3XYZ 599 001 K1AB 599 002\n"
+                               "QSO: 3585 RY 2026-03-14 1402 UA3XYZ 599 002 K2AB 599 0031\n";
+  const std::string adif = "<EOH>" + std::string(100, ' ') +
+                           "<CALL:4>K1AB<QSO_DATE:8>20260314<TIME_ON:4>1401<EOR>"
+                           "<CALL:4>K2AB<QSO_DATE:8>20260314<TIME_ON:4>1402<EOR>";
+  for (const std::string& text : {cabrillo, adif}) {
+    // Within the second contact's date, or its last serial: cut there, it would read as a fault or a
+    // different contact.
+    const std::size_t cut = text.size() - (text == adif ? 23 : 2);
+    testing::FailingFile file(text, cut);
+    LogStream log("f.log", file.file(), /*piece=*/8);
+    ASSERT_TRUE(log.opened()) << log.error();
+    const LogReadResult result = ReadLog(log);
+    EXPECT_TRUE(result.failed);
+    EXPECT_EQ(Calls(result), std::vector<std::string>{"K1AB"}) << text;
+    EXPECT_EQ(result.problems, std::vector<std::string>{"f.log: read error after " + std::to_string(cut) +
+                                                        " bytes: " + std::strerror(EIO)});
+    // Read whole, the same bytes give both contacts and no problem.
+    testing::FailingFile whole(text, text.size());
+    LogStream again("f.log", whole.file(), 8);
+    EXPECT_EQ(Calls(ReadLog(again)), (std::vector<std::string>{"K1AB", "K2AB"}));
+    EXPECT_FALSE(again.failed());
   }
 }
 

@@ -4,6 +4,11 @@
 // one written on the other. Where the two disagree, the Windows behaviour is the one to match.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -12,6 +17,9 @@
 #include <iterator>
 #include <set>
 #include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -226,7 +234,8 @@ TEST_F(PlatformContractTest, WritesEditAGivenFile) {
 
 TEST_F(PlatformContractTest, LongValuesReadWhole) {
   // Around the sizes where a reader working through a buffer would have to read again.
-  for (const std::size_t length : {99, 100, 4095, 4096, 4097, 20000}) {
+  // From 32 767 characters on, the Windows services themselves would store question marks.
+  for (const std::size_t length : {99, 100, 4095, 4096, 4097, 20000, 32766, 32767, 40000}) {
     std::string value;
     for (std::size_t i = 0; i < length; ++i) value += static_cast<char>('a' + i % 26);
     const std::string key = "k" + std::to_string(length);
@@ -235,6 +244,71 @@ TEST_F(PlatformContractTest, LongValuesReadWhole) {
     EXPECT_EQ(platform_.ProfileString(kIni, "Long", "missing", value), value) << "as a default, " << length;
   }
 }
+
+TEST_F(PlatformContractTest, ALineBreakInAValueStartsNoLineOfItsOwn) {
+  ASSERT_TRUE(platform_.WriteProfileString(kIni, "Settings", "Operators", "UA3XYZ\r\nsetup_x=-32000"));
+  ASSERT_TRUE(platform_.WriteProfileString(kIni, "Settings", "Name", "\n[Other]\rk=v\n"));
+  EXPECT_EQ(ReadBytes(kIni), "[Settings]\r\nOperators=UA3XYZ  setup_x=-32000\r\nName=[Other] k=v \r\n");
+  EXPECT_EQ(platform_.ProfileString(kIni, "Settings", "setup_x", "none"), "none");
+  EXPECT_EQ(platform_.ProfileString(kIni, "Other", "k", "none"), "none");
+  EXPECT_EQ(platform_.ProfileString(kIni, "Settings", "Operators", ""), "UA3XYZ  setup_x=-32000");
+
+  // The names are the program's own: one with a line break in it is refused, and nothing is written.
+  const std::string before = ReadBytes(kIni);
+  EXPECT_FALSE(platform_.WriteProfileString(kIni, "Settings", "k\r\nsetup_y", "1"));
+  EXPECT_FALSE(platform_.WriteProfileString(kIni, "Settings]\r\n[Other", "k", "1"));
+  EXPECT_EQ(ReadBytes(kIni), before);
+}
+
+TEST_F(PlatformContractTest, WritersAtOnceKeepEachOthersKeys) {
+  // Two exports in one station folder, or the Setup window saving its corner beside an export: each writes
+  // keys of its own into the one file.
+  constexpr int kWriters = 4, kKeys = 20;
+  auto key = [](int writer, int k) { return "w" + std::to_string(writer) + "k" + std::to_string(k); };
+  std::atomic<int> failed{0};
+  std::vector<std::thread> writers;
+  for (int w = 0; w < kWriters; ++w) {
+    writers.emplace_back([&, w] {
+      for (int k = 0; k < kKeys; ++k) {
+        if (!platform_.WriteProfileString(kIni, "Settings", key(w, k), "v" + key(w, k))) ++failed;
+      }
+    });
+  }
+  for (std::thread& t : writers) t.join();
+
+  EXPECT_EQ(failed, 0);
+  int lost = 0;
+  for (int w = 0; w < kWriters; ++w) {
+    for (int k = 0; k < kKeys; ++k) {
+      lost += platform_.ProfileString(kIni, "Settings", key(w, k), "") != "v" + key(w, k);
+    }
+  }
+  EXPECT_EQ(lost, 0);
+  std::set<std::string> left;
+  for (const auto& e : fs::directory_iterator(dir_)) left.insert(e.path().filename().string());
+  EXPECT_EQ(left, std::set<std::string>{kIni}) << "no temporary or lock left behind";
+}
+
+#ifdef _WIN32
+TEST_F(PlatformContractTest, WhatIsWrittenReadsTheSameThroughTheWindowsServices) {
+  // Other programs read the settings through the Windows services.
+  WriteBytes(kIni, "; kept\r\n[Settings]\r\nName=old\r\n");
+  const std::pair<const char*, std::string> values[] = {
+      {"Name", "Ivan"}, {"SoapBox", "one<CR><LF>two"},     {"Quoted", "\"  x  \""},
+      {"Empty", ""},    {"Long", std::string(20000, 'a')},
+  };
+  for (const auto& [key, value] : values) {
+    ASSERT_TRUE(platform_.WriteProfileString(kIni, "Settings", key, value));
+  }
+  const std::string path = platform_.FullPath(kIni);
+  for (const auto& [key, value] : values) {
+    std::vector<char> buf(value.size() + 16);
+    const DWORD n = GetPrivateProfileStringA("Settings", key, "missing", buf.data(),
+                                             static_cast<DWORD>(buf.size()), path.c_str());
+    EXPECT_EQ(std::string(buf.data(), n), platform_.ProfileString(kIni, "Settings", key, "missing")) << key;
+  }
+}
+#endif
 
 TEST_F(PlatformContractTest, WriteIntoAMissingFolderFailsAndCreatesNothing) {
   EXPECT_FALSE(platform_.WriteProfileString("Missing\\ZORVANT.ini", "Settings", "Mode", "RTTY"));
@@ -286,6 +360,14 @@ TEST_F(PlatformContractTest, SharedOpenReplaceAndRemove) {
   EXPECT_TRUE(platform_.RemoveFile("log.txt"));
   EXPECT_FALSE(platform_.FileExists("log.txt"));
   EXPECT_FALSE(platform_.RemoveFile("log.txt"));
+
+  // "x" makes a file only where none is.
+  std::FILE* made = platform_.OpenShared("made.tmp", "wbx");
+  ASSERT_NE(made, nullptr);
+  std::fputs("mine\r\n", made);
+  std::fclose(made);
+  EXPECT_EQ(platform_.OpenShared("made.tmp", "wbx"), nullptr);
+  EXPECT_EQ(ReadBytes("made.tmp"), "mine\r\n");
 }
 
 TEST_F(PlatformContractTest, FindFirstMatchVisitsTheMatchingNames) {

@@ -225,9 +225,8 @@ TEST(CountBadQsoLinesTest, SkipsTheHeaderAndTheDupes) {
   EXPECT_EQ(CountBadQsoLines("ZORVANT CONTEST UBN file UBN file \r\n"
                              "QSO:  3585  RTTY  x   DUPE !!!\r\n"
                              "QSO:  3585  CW  x   WRONG MODE !!!\r\n"
-                             "\r\n"
                              "QSO:  3585  RTTY  x   NO RX NUMBER !!!"),
-            3);  // the empty line counts too
+            2);
 }
 
 TEST(CountBadQsoLinesTest, ByTheReasonAtTheEndOfEachLine) {
@@ -243,6 +242,13 @@ TEST(CountBadQsoLinesTest, ByTheReasonAtTheEndOfEachLine) {
       {wrongBand + dupe, 1},                                     // no header: the first line is a contact's
       {"ZORVANT CONTEST UBN file UBN file\r\n" + wrongBand, 1},  // an editor cut the header's trailing blank
       {"ZORVANT CONTEST UBN file UBN file \r\n" + dupe + "DUPE !!! WRONG MODE !!!\r\n", 1},
+      // As an operator's editor leaves the file: blank lines stand for no contact, and a header saved with a
+      // byte-order mark is still the header.
+      {"ZORVANT CONTEST UBN file UBN file \r\n" + wrongBand + "\r\n", 1},
+      {"ZORVANT CONTEST UBN file UBN file \r\n\r\n \t\r\n" + wrongBand + "\n\n", 1},
+      {"\xEF\xBB\xBFZORVANT CONTEST UBN file UBN file \r\n" + wrongBand + dupe, 1},
+      {"\xEF\xBB\xBFZORVANT CONTEST UBN file UBN file\n" + wrongBand, 1},
+      {"\xEF\xBB\xBF" + wrongBand + wrongBand, 2},
   };
   for (const auto& c : cases) EXPECT_EQ(CountBadQsoLines(c.text), c.count) << c.text;
 }

@@ -92,6 +92,13 @@ ssize_t BudgetedRead(void* cookie, char* data, std::size_t size) {
   return static_cast<ssize_t>(std::fread(data, 1, size, static_cast<BudgetedFile*>(cookie)->file));
 }
 
+int BudgetedSeek(void* cookie, off64_t* offset, int whence) {
+  std::FILE* file = static_cast<BudgetedFile*>(cookie)->file;
+  if (fseeko(file, *offset, whence) != 0) return -1;
+  *offset = ftello(file);
+  return 0;
+}
+
 int BudgetedClose(void* cookie) {
   auto* f = static_cast<BudgetedFile*>(cookie);
   const int closed = std::fclose(f->file);
@@ -101,7 +108,7 @@ int BudgetedClose(void* cookie) {
 
 std::FILE* WithBudget(std::FILE* file, const char* mode, std::size_t budget) {
   auto* cookie = new BudgetedFile{file, budget};
-  std::FILE* f = fopencookie(cookie, mode, {BudgetedRead, BudgetedWrite, nullptr, BudgetedClose});
+  std::FILE* f = fopencookie(cookie, mode, {BudgetedRead, BudgetedWrite, BudgetedSeek, BudgetedClose});
   if (!f) {
     BudgetedClose(cookie);
     return nullptr;
@@ -109,6 +116,14 @@ std::FILE* WithBudget(std::FILE* file, const char* mode, std::size_t budget) {
   // Unbuffered, so the budget counts the bytes in the order the caller writes them.
   std::setvbuf(f, nullptr, _IONBF, 0);
   return f;
+}
+
+// "path.tmp" or "path.<anything>.tmp".
+bool IsTemporaryOf(const std::string& temp, const std::string& path) {
+  const std::string tail = ".tmp";
+  return temp.size() >= path.size() + tail.size() && temp.compare(0, path.size(), path) == 0 &&
+         (temp.size() == path.size() + tail.size() || temp[path.size()] == '.') &&
+         temp.compare(temp.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 }  // namespace
@@ -140,6 +155,9 @@ std::FILE* FaultyPlatform::OpenShared(const std::string& path, const char* mode)
   opens_.emplace_back(path, mode);
   const Access access = Writes(mode) ? kWrite : kRead;
   if (failOpen_.count({path, access})) return nullptr;
+  for (const std::string& file : failTemporaries_) {
+    if (access == kWrite && IsTemporaryOf(path, file)) return nullptr;
+  }
   std::FILE* f = inner_.OpenShared(path, mode);
   if (f && access == kWrite && writeBudget_ && path.rfind(budgetPrefix_, 0) == 0) {
     f = WithBudget(f, mode, *writeBudget_);
@@ -159,6 +177,10 @@ bool FaultyPlatform::ResizeFile(const std::string& path, std::uint64_t size) {
 }
 
 bool FaultyPlatform::RemoveFile(const std::string& path) { return inner_.RemoveFile(path); }
+
+std::unique_ptr<Platform::Lock> FaultyPlatform::TakeLock(const std::string& path) {
+  return inner_.TakeLock(path);
+}
 
 std::string FaultyPlatform::FindFirstMatch(const std::string& pattern,
                                            const std::function<bool(const std::string&)>& visit) {

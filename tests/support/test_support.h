@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -57,6 +58,9 @@ class FaultyPlatform : public Platform {
 
   // OpenShared of `path` for this kind of access returns null.
   void FailOpen(const std::string& path, Access access) { failOpen_.insert({path, access}); }
+  // No temporary beside `path` ("path.tmp", "path.<anything>.tmp") can be made, as on a disk without a free
+  // inode or in a folder that takes no new file, while `path` itself can still be written.
+  void FailTemporariesOf(const std::string& path) { failTemporaries_.insert(path); }
   // Every stream OpenShared opens for writing from now on, on a path that begins with `pathPrefix` (a file
   // and its temporary), accepts the open, and `bytes` bytes, and then fails every write, as on a full disk or
   // past a file-size limit. What it did accept is in the file.
@@ -97,6 +101,7 @@ class FaultyPlatform : public Platform {
   bool ReplaceFile(const std::string& from, const std::string& to) override;
   bool ResizeFile(const std::string& path, std::uint64_t size) override;
   bool RemoveFile(const std::string& path) override;
+  std::unique_ptr<Lock> TakeLock(const std::string& path) override;
   std::string FindFirstMatch(const std::string& pattern,
                              const std::function<bool(const std::string&)>& visit) override;
   int UtcHour() override;
@@ -105,6 +110,7 @@ class FaultyPlatform : public Platform {
  private:
   Platform& inner_;
   std::set<std::pair<std::string, Access>> failOpen_;
+  std::set<std::string> failTemporaries_;
   std::optional<std::size_t> writeBudget_;
   std::string budgetPrefix_;
   bool failReplace_ = false;

@@ -1,0 +1,82 @@
+// The sponsor's cross-check: every contact a log claims is looked for in the other station's log, and what
+// is found decides whether it stays. Portable.
+//
+// A's contact with X (the call as A logged it) and a contact of another log are the same contact when they
+// share band and mode and their minutes lie at most the window apart. Then, for each stored contact of A:
+//   confirmed        X's log holds the contact with A, and A received the serial X sent; also when X's log
+//                    holds it with a call one edit from A (X's error, not A's)
+//   busted exchange  X's log holds it, but X sent another serial than A received
+//   NIL              X sent a log without it
+//   busted call      X sent no log, but a log whose call is one edit from X holds the contact with A
+//   not checkable    X sent no log and no such log holds it, but X is in other logs
+//   unique           the same, and X is in no other log
+// A contact is matched at most once, and the closest times are paired first: the contacts matched exactly
+// before those through a call one edit off. One edit is one letter or digit changed, added or left out.
+#ifndef ZORVANT_CHECK_CROSS_CHECK_H_
+#define ZORVANT_CHECK_CROSS_CHECK_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "check/entries.h"
+
+namespace check {
+
+// Whether two texts are exactly one edit apart.
+bool OneEdit(std::string_view a, std::string_view b);
+
+// Two serials as the same number when both are digits: "007" and "7" agree.
+bool SameSerial(std::string_view received, std::string_view sent);
+
+class CrossCheck {
+ public:
+  explicit CrossCheck(Entries& entries);
+
+  // Sets the verdict of every stored contact, and each matched contact's partner.
+  void Run(int windowMinutes);
+
+  // The checked log that `call` (an id in the entries' calls) sent, or kNone.
+  std::uint32_t LogOf(std::uint32_t call) const;
+  // How many checked logs hold a contact with `call`.
+  std::size_t LogsWith(std::uint32_t call) const;
+  // The contact of log `owner` with `worked` nearest in time to `q` on any band and mode, or kNone.
+  std::uint32_t Nearest(std::uint32_t ownerLog, std::uint32_t worked, const Qso& q) const;
+
+ private:
+  struct Key {
+    std::uint32_t owner;  // the own call's id
+    std::uint32_t worked;
+    std::int8_t band, mode;
+    std::int64_t second;
+    std::uint32_t qso;
+  };
+  struct Range {
+    const Key* begin;
+    const Key* end;
+  };
+  Range Find(std::uint32_t owner, std::uint32_t worked) const;
+  Range Find(std::uint32_t owner, std::uint32_t worked, int band, int mode) const;
+
+  // Within the window, and the seconds apart.
+  bool Near(const Qso& a, const Qso& b, std::int64_t* apart) const;
+  void PairExactly();
+  void PairOneEditOff();
+  // `a` matched with `b`: its verdict from the serial it received.
+  void Confirm(Qso& a, const Qso& b);
+  void Unmatched();
+
+  Entries& entries_;
+  int window_ = 3;
+  std::vector<Key> keys_;  // the contacts on the contest's bands and modes, sorted
+  // Where each own call's keys are: the look-ups stay within one log's few hundred.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> ownerKeys_;
+  std::vector<std::uint32_t> logOf_;     // call id -> log
+  std::vector<std::uint32_t> logsWith_;  // call id -> logs holding it
+};
+
+}  // namespace check
+
+#endif  // ZORVANT_CHECK_CROSS_CHECK_H_

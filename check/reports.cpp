@@ -1,0 +1,288 @@
+#include "check/reports.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <set>
+
+#include "cabrillo/writer.h"
+#include "engine/export_state.h"
+#include "engine/string_printf.h"
+
+namespace check {
+namespace {
+
+using zorvant::StringPrintf;
+
+// The contact as a Cabrillo QSO line, the form a sponsor and an entrant both read at a glance.
+std::string ContactLine(const Entries& entries, const Qso& q) {
+  const ContactTexts t = TextsOf(entries.logs[q.log], q);
+  const char* mode = q.mode == 0 ? "RY" : q.mode == 1 ? "PM" : zorvant::CabrilloModeCode(t.mode);
+  std::string line =
+      zorvant::CabrilloQsoLine(static_cast<int>(q.freqHz / 1000), mode, {q.oleTime, zorvant::OleDate::kValid},
+                               t.ownCall, t.rstSent, t.exchSent, t.call, t.rstRcvd, t.exchRcvd);
+  line.erase(line.find_last_not_of(" \r\n") + 1);
+  return line;
+}
+
+std::string Where(const Entries& entries, const Qso& q) {
+  return entries.logs[q.log].name + " line " + std::to_string(q.line);
+}
+
+std::string Call(const Entries& entries, std::uint32_t id) { return std::string(entries.calls[id]); }
+
+// Why the contact has its verdict, with the other log's line where there is one.
+std::string Evidence(const Entries& entries, const CrossCheck& check, const Qso& q) {
+  const std::string worked = Call(entries, q.call);
+  const std::string own = entries.logs[q.log].call;
+  const Qso* partner = q.partner != kNone ? &entries.qsos[q.partner] : nullptr;
+  auto other = [&](const Qso& p) { return Where(entries, p) + "\n  " + ContactLine(entries, p); };
+  auto oneEditOff = [&](const Qso& p) {
+    return entries.logs[p.log].call + ", one edit from " + worked + ", logged the contact with " + own +
+           ": " + other(p);
+  };
+  switch (q.verdict) {
+    case Verdict::kConfirmed:
+      return entries.logs[partner->log].call + " logged " + own + " as " + Call(entries, partner->call) +
+             ": " + other(*partner);
+    case Verdict::kBustedExchange:
+      return std::string("received ") + SerialReceived(entries.logs[q.log], q) + ", but " + worked +
+             " sent " + SerialSent(entries.logs[partner->log], *partner) + ": " + other(*partner);
+    case Verdict::kNil: {
+      if (partner) return worked + " sent a log without it; " + oneEditOff(*partner);
+      std::string text = worked + " sent a log without it";
+      const std::uint32_t nearest = check.Nearest(check.LogOf(q.call), entries.logs[q.log].callId, q);
+      if (nearest != kNone) text += "; its nearest contact with " + own + ": " + other(entries.qsos[nearest]);
+      return text;
+    }
+    case Verdict::kBustedCall: return worked + " sent no log; " + oneEditOff(*partner);
+    case Verdict::kNotCheckable: {
+      const std::size_t logs = check.LogsWith(q.call) - 1;
+      return worked + " sent no log; it is in " + std::to_string(logs) +
+             (logs == 1 ? " other log" : " other logs");
+    }
+    case Verdict::kUnique: return worked + " sent no log and is in no other log";
+    case Verdict::kRefused: break;
+  }
+  return "";
+}
+
+std::string TotalsLine(const char* label, const Totals& t) {
+  return StringPrintf("%-10s %8i %8i %12i %10i\n", label, t.qsos, t.points, t.multiplier, t.score);
+}
+
+std::string Plural(std::size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+std::string Title(const ReportSettings& settings) { return "ZORVANT contest of " + settings.start + " UTC"; }
+
+bool WriteFile(const std::string& path, const std::string& text, std::string* error) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  out.close();
+  if (out) return true;
+  *error = path + ": cannot be written";
+  return false;
+}
+
+}  // namespace
+
+std::string HtmlEscape(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::vector<std::size_t> Ranking(const Entries& entries) {
+  std::vector<std::size_t> ranked;
+  for (std::size_t i = 0; i < entries.logs.size(); ++i) {
+    if (entries.logs[i].error.empty()) ranked.push_back(i);
+  }
+  std::stable_sort(ranked.begin(), ranked.end(), [&](std::size_t a, std::size_t b) {
+    const Entry& x = entries.logs[a];
+    const Entry& y = entries.logs[b];
+    if (x.checked.score != y.checked.score) return x.checked.score > y.checked.score;
+    if (x.claimed.score != y.claimed.score) return x.claimed.score > y.claimed.score;
+    return x.call < y.call;
+  });
+  return ranked;
+}
+
+std::vector<std::string> UbnFileNames(const Entries& entries) {
+  std::vector<std::string> names(entries.logs.size());
+  std::set<std::string> taken;  // in capitals: a file system may not tell letter case apart
+  auto upper = [](std::string s) {
+    for (char& c : s) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    return s;
+  };
+  for (std::size_t i = 0; i < entries.logs.size(); ++i) {
+    if (!entries.logs[i].error.empty()) continue;
+    const std::string base = zorvant::CabrilloFileBase(entries.logs[i].call);
+    std::string name = base + ".ubn.txt";
+    for (int n = 2; taken.count(upper(name)); ++n) name = base + "-" + std::to_string(n) + ".ubn.txt";
+    taken.insert(upper(name));
+    names[i] = name;
+  }
+  return names;
+}
+
+std::string UbnReport(const Entries& entries, const CrossCheck& check, std::size_t index,
+                      const ReportSettings& settings) {
+  const Entry& log = entries.logs[index];
+  std::string text = "UBN report of " + log.call + ": " + Title(settings) + ", contacts matched within " +
+                     Plural(static_cast<std::size_t>(settings.window), "minute", "minutes") + "\n";
+  text +=
+      "Log: " + log.path + " (" + log.format + "), " + Plural(log.count, "contact", "contacts") + " read\n\n";
+  text += StringPrintf("%-10s %8s %8s %12s %10s\n", "", "Contacts", "Points", "Multipliers", "Score");
+  text += TotalsLine("Claimed", log.claimed) + TotalsLine("Checked", log.checked);
+
+  const Qso* begin = entries.qsos.data() + log.first;
+  const Qso* end = begin + log.count;
+  auto section = [&](const char* heading, auto wanted) {
+    std::string items;
+    std::size_t n = 0;
+    for (const Qso* q = begin; q != end; ++q) {
+      if (!wanted(*q)) continue;
+      ++n;
+      std::string label = q->verdict == Verdict::kConfirmed ? "confirmed" : VerdictName(q->verdict);
+      for (char& c : label) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+      items += label + ", line " + std::to_string(q->line) + (q->dupe ? " (a dupe: it earned nothing)" : "") +
+               "\n  " + ContactLine(entries, *q) + "\n  " + Evidence(entries, check, *q) + "\n";
+    }
+    if (n) text += "\n" + std::string(heading) + ": " + Plural(n, "contact", "contacts") + "\n" + items;
+  };
+  section("Removed", [](const Qso& q) { return Removed(q.verdict); });
+  section("Kept, not checkable",
+          [](const Qso& q) { return q.verdict == Verdict::kUnique || q.verdict == Verdict::kNotCheckable; });
+  section("Confirmed, though the other log holds your call one edit off",
+          [](const Qso& q) { return q.verdict == Verdict::kConfirmed && q.partnerCallWrong; });
+  if (!log.problems.empty()) {
+    text += "\nProblems with the log: " + std::to_string(log.problems.size()) + "\n";
+    for (const std::string& p : log.problems) text += "  " + p + "\n";
+  }
+  return text;
+}
+
+std::string ResultsText(const Entries& entries, const ReportSettings& settings) {
+  std::string text = Title(settings) + ": results after the cross-check, by checked score\n\n";
+  text += StringPrintf("%-20s %-30s   %-30s\n", "", "----------- Claimed ----------",
+                       "----------- Checked ----------");
+  text += StringPrintf("%5s  %-13s %6s %7s %6s %8s   %6s %7s %6s %8s\n", "Place", "Call", "QSOs", "Points",
+                       "Mults", "Score", "QSOs", "Points", "Mults", "Score");
+  std::size_t place = 0;
+  for (const std::size_t i : Ranking(entries)) {
+    const Entry& log = entries.logs[i];
+    text += StringPrintf("%5zu  %-13s %6i %7i %6i %8i   %6i %7i %6i %8i\n", ++place, log.call.c_str(),
+                         log.claimed.qsos, log.claimed.points, log.claimed.multiplier, log.claimed.score,
+                         log.checked.qsos, log.checked.points, log.checked.multiplier, log.checked.score);
+  }
+  return text;
+}
+
+std::string ResultsHtml(const Entries& entries, const ReportSettings& settings) {
+  const std::string title = HtmlEscape(Title(settings)) + ": results after the cross-check";
+  std::string html =
+      "<!DOCTYPE html>\n<html><head><title>" + title +
+      "</title>\n<style>table{border-collapse:collapse}th,td{border:1px solid #888;padding:2px 8px}"
+      "td{text-align:right}td.call{text-align:left}</style></head>\n<body><h1>" +
+      title +
+      "</h1>\n<table>\n<tr><th rowspan=\"2\">Place</th><th rowspan=\"2\">Call</th><th "
+      "colspan=\"4\">Claimed</th>"
+      "<th colspan=\"4\">Checked</th></tr>\n<tr>";
+  for (int side = 0; side < 2; ++side) html += "<th>QSOs</th><th>Points</th><th>Mults</th><th>Score</th>";
+  html += "</tr>\n";
+  std::size_t place = 0;
+  for (const std::size_t i : Ranking(entries)) {
+    const Entry& log = entries.logs[i];
+    html += StringPrintf("<tr><td>%zu</td><td class=\"call\">%s</td>", ++place, HtmlEscape(log.call).c_str());
+    for (const Totals* t : {&log.claimed, &log.checked}) {
+      html += StringPrintf("<td>%i</td><td>%i</td><td>%i</td><td>%i</td>", t->qsos, t->points, t->multiplier,
+                           t->score);
+    }
+    html += "</tr>\n";
+  }
+  return html + "</table>\n</body></html>\n";
+}
+
+std::string SummaryText(const Entries& entries, const ReportSettings& settings) {
+  std::size_t cabrillo = 0, adif = 0;
+  std::vector<const Entry*> unchecked;
+  for (const Entry& log : entries.logs) {
+    if (!log.error.empty()) {
+      unchecked.push_back(&log);
+    } else {
+      (log.format == "ADIF" ? adif : cabrillo)++;
+    }
+  }
+  std::array<std::size_t, kVerdicts> counts{};
+  std::size_t callOff = 0;
+  for (const Qso& q : entries.qsos) {
+    ++counts[static_cast<std::size_t>(q.verdict)];
+    if (q.verdict == Verdict::kConfirmed && q.partnerCallWrong) ++callOff;
+  }
+  auto count = [&](Verdict v) { return counts[static_cast<std::size_t>(v)]; };
+
+  std::string text = Title(settings) + ": cross-check of " + settings.folder + ", contacts matched within " +
+                     Plural(static_cast<std::size_t>(settings.window), "minute", "minutes") + "\n\n";
+  text += StringPrintf("Logs checked: %zu (Cabrillo %zu, ADIF %zu)\n", cabrillo + adif, cabrillo, adif);
+  text += StringPrintf("Logs not checked: %zu\n", unchecked.size());
+  for (const Entry* log : unchecked) text += "  " + log->error + "\n";
+  const std::size_t refused = count(Verdict::kRefused);
+  text += StringPrintf("Contacts read: %zu\n", entries.qsos.size());
+  text += StringPrintf("Refused by the contest rules (band, mode, serials), not checked: %zu\n", refused);
+  text += StringPrintf("Checked: %zu\n", entries.qsos.size() - refused);
+  for (const Verdict v : {Verdict::kConfirmed, Verdict::kBustedExchange, Verdict::kNil, Verdict::kBustedCall,
+                          Verdict::kNotCheckable, Verdict::kUnique}) {
+    text += StringPrintf("  %-16s %8zu\n", VerdictName(v), count(v));
+  }
+  text += StringPrintf("Removed (NIL, busted call, busted exchange): %zu\n",
+                       count(Verdict::kNil) + count(Verdict::kBustedCall) + count(Verdict::kBustedExchange));
+  text += StringPrintf("Confirmed although the other log holds the call one edit off: %zu\n", callOff);
+  return text;
+}
+
+bool WriteReports(const Entries& entries, const CrossCheck& check, const ReportSettings& settings,
+                  const std::string& out, bool html, int threads, std::string* error) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::create_directories(out, ec);
+  if (ec || !fs::is_directory(out)) {
+    *error = out + ": cannot be made a folder" + (ec ? ": " + ec.message() : "");
+    return false;
+  }
+  const std::vector<std::string> names = UbnFileNames(entries);
+  std::mutex mutex;
+  std::string failed;
+  auto write = [&](const std::string& name, const std::string& text) {
+    std::string why;
+    if (WriteFile((fs::path(out) / name).string(), text, &why)) return;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (failed.empty()) failed = why;
+  };
+  InParallel(
+      entries.logs.size(), threads,
+      [&](std::size_t i) {
+        if (!names[i].empty()) write(names[i], UbnReport(entries, check, i, settings));
+      },
+      nullptr);
+  write("results.txt", ResultsText(entries, settings));
+  if (html) write("results.html", ResultsHtml(entries, settings));
+  write("summary.txt", SummaryText(entries, settings));
+  *error = failed;
+  return failed.empty();
+}
+
+}  // namespace check

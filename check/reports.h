@@ -1,0 +1,45 @@
+// What the cross-check tells the sponsor and each entrant: a UBN report a log (its removed and doubtful
+// contacts with the other log's evidence), the results by checked score, and a summary. Portable.
+#ifndef ZORVANT_CHECK_REPORTS_H_
+#define ZORVANT_CHECK_REPORTS_H_
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "check/cross_check.h"
+#include "check/entries.h"
+
+namespace check {
+
+struct ReportSettings {
+  std::string folder;  // the logs' folder, as given
+  std::string start;   // "YYYY-MM-DD HH:MM"
+  int window = 3;      // minutes
+};
+
+// The checked logs by checked score, then claimed score, then call.
+std::vector<std::size_t> Ranking(const Entries& entries);
+
+// Each checked log's UBN report file name, "" for the others: the call made safe as the Cabrillo writer
+// makes it ("/" becomes "_", a device name gets a "_"), and ".ubn.txt"; a "-2" and so on after a name that
+// another call already took.
+std::vector<std::string> UbnFileNames(const Entries& entries);
+
+std::string UbnReport(const Entries& entries, const CrossCheck& check, std::size_t log,
+                      const ReportSettings& settings);
+std::string ResultsText(const Entries& entries, const ReportSettings& settings);
+std::string ResultsHtml(const Entries& entries, const ReportSettings& settings);
+std::string SummaryText(const Entries& entries, const ReportSettings& settings);
+
+// The HTML form of a text taken from a log: every character that could start markup is escaped.
+std::string HtmlEscape(const std::string& text);
+
+// Writes every UBN report, results.txt, results.html when `html`, and summary.txt into `out` (made when
+// missing), on `threads` threads. False with the reason when a file cannot be written.
+bool WriteReports(const Entries& entries, const CrossCheck& check, const ReportSettings& settings,
+                  const std::string& out, bool html, int threads, std::string* error);
+
+}  // namespace check
+
+#endif  // ZORVANT_CHECK_REPORTS_H_

@@ -1,0 +1,184 @@
+#include "cli/check.h"
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "check/cross_check.h"
+#include "check/entries.h"
+#include "check/reports.h"
+#include "cli/run_options.h"
+#include "cli/score.h"
+
+namespace cli {
+
+std::string CheckHelp() {
+  return "usage: zorvant check LOGDIR --start \"YYYY-MM-DD HH:MM\" [--out DIR] [--window MINUTES] [--html]\n"
+         "\n"
+         "The contest sponsor's cross-check. Reads every Cabrillo 3.0 and ADIF log in LOGDIR (the entrant is "
+         "the\n"
+         "Cabrillo CALLSIGN: header, or the ADIF file's name, \"_\" for \"/\"), scores each as zorvant score "
+         "does\n"
+         "(the claimed score), looks for each contact in the other station's log, and scores each log again\n"
+         "without the contacts it lost (the checked score). Contacts match when they share band and mode and "
+         "lie\n"
+         "at most the window apart. NIL, busted call and busted exchange are removed from the side that made "
+         "the\n"
+         "error; unique and not checkable contacts are kept and reported.\n"
+         "\n"
+         "options:\n"
+         "  --start \"YYYY-MM-DD HH:MM\"     contest start, UTC; the second tour begins two hours after it\n"
+         "  --out DIR                      where the reports go (default: check): CALL.ubn.txt a log,\n"
+         "                                 results.txt, summary.txt\n"
+         "  --window MINUTES               how far apart two logs' times of one contact may lie (default: "
+         "3)\n"
+         "  --html                         results.html besides\n"
+         "\n"
+         "Problems with single records are reported on standard error, as by zorvant score; a log that "
+         "cannot\n"
+         "be read is listed, and the others are checked all the same.\n"
+         "exit status: 0 checked, 1 LOGDIR cannot be read or a report cannot be written, 2 bad command "
+         "line.\n";
+}
+
+bool ParseCheckOptions(int argc, char** argv, int first, CheckOptions* out, std::string* error) {
+  for (int i = first; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&](std::string* into) {
+      if (i + 1 >= argc) {
+        *error = arg + " needs a value";
+        return false;
+      }
+      *into = argv[++i];
+      return true;
+    };
+    if (arg == "--help" || arg == "-h") {
+      out->help = true;
+    } else if (arg == "--start") {
+      if (!value(&out->start)) return false;
+    } else if (arg == "--out") {
+      if (!value(&out->out)) return false;
+      if (out->out.empty()) {
+        *error = "--out needs a folder, got an empty text";
+        return false;
+      }
+    } else if (arg == "--window") {
+      std::string text;
+      if (!value(&text)) return false;
+      int minutes = -1;
+      char tail;
+      if (std::sscanf(text.c_str(), "%d%c", &minutes, &tail) != 1 || minutes < 0 || minutes > 24 * 60) {
+        *error = "--window wants whole minutes from 0 to 1440, got \"" + text + "\"";
+        return false;
+      }
+      out->window = minutes;
+    } else if (arg == "--html") {
+      out->html = true;
+    } else if (arg.rfind("--", 0) == 0) {
+      *error = "unknown option " + arg;
+      return false;
+    } else if (out->folder.empty()) {
+      out->folder = arg;
+    } else {
+      *error = "one folder of logs only (got \"" + out->folder + "\" and \"" + arg + "\")";
+      return false;
+    }
+  }
+  if (out->help) return true;
+  if (out->folder.empty()) {
+    *error = "no folder of logs given";
+    return false;
+  }
+  if (out->start.empty()) {
+    *error = "--start \"YYYY-MM-DD HH:MM\" is needed: every log is scored from the same start";
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+// Large contests tell how far they are.
+constexpr std::size_t kProgressLogs = 100;
+
+class Progress {
+ public:
+  Progress(std::ostream& err, bool live) : err_(err), live_(live), began_(Clock::now()) {}
+
+  void Reading(std::size_t done, std::size_t all) {
+    if (!live_ || all < kProgressLogs) return;
+    err_ << "\rzorvant: reading logs " << done << "/" << all << std::flush;
+  }
+  // The end of a stage, with its time.
+  void Stage(bool large, const std::string& what) {
+    if (!large) return;
+    const double seconds = std::chrono::duration<double>(Clock::now() - began_).count();
+    char took[32];
+    std::snprintf(took, sizeof took, " (%.2f s)", seconds);
+    err_ << (live_ ? "\r" : "") << "zorvant: " << what << took << (live_ ? "\x1b[K\n" : "\n") << std::flush;
+    began_ = Clock::now();
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  std::ostream& err_;
+  const bool live_;
+  Clock::time_point began_;
+};
+
+}  // namespace
+
+int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err) {
+  RunOptions startOnly;
+  startOnly.start = options.start;
+  logs::QsoTime start;
+  std::string error;
+  if (!ContestStart(startOnly, LogFacts{}, &start, &error)) {
+    err << "zorvant: " << error << '\n';
+    return kBadUsage;
+  }
+  const int threads = options.threads > 0
+                          ? options.threads
+                          : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+
+  Progress progress(err, options.liveProgress);
+  check::Entries entries;
+  if (!check::ReadEntries(
+          options.folder, start, threads,
+          [&](std::size_t done, std::size_t all) { progress.Reading(done, all); }, &entries, &error)) {
+    err << "zorvant: " << error << '\n';
+    return kUnreadableLog;
+  }
+  const bool large = entries.logs.size() >= kProgressLogs;
+  progress.Stage(large, std::to_string(entries.logs.size()) + " logs read, " +
+                            std::to_string(entries.qsos.size()) + " contacts");
+  for (const check::Entry& log : entries.logs) {
+    for (const std::string& problem : log.problems) err << problem << '\n';
+    if (!log.error.empty()) err << "zorvant: " << log.error << '\n';
+  }
+
+  check::CrossCheck crossCheck(entries);
+  crossCheck.Run(options.window);
+  progress.Stage(large, "contacts matched");
+  check::ScoreChecked(entries, start, threads);
+  progress.Stage(large, "checked scores");
+
+  check::ReportSettings settings;
+  settings.folder = options.folder;
+  char startText[32];
+  std::snprintf(startText, sizeof startText, "%04d-%02d-%02d %02d:%02d", start.year, start.month, start.day,
+                start.hour, start.minute);
+  settings.start = startText;
+  settings.window = options.window;
+  if (!check::WriteReports(entries, crossCheck, settings, options.out, options.html, threads, &error)) {
+    err << "zorvant: " << error << '\n';
+    return kUnreadableLog;
+  }
+  progress.Stage(large, "reports written");
+  out << check::SummaryText(entries, settings) << "\nReports in " << options.out
+      << ": CALL.ubn.txt for each log checked, results.txt" << (options.html ? ", results.html" : "")
+      << ", summary.txt\n";
+  return kScored;
+}
+
+}  // namespace cli

@@ -1,0 +1,36 @@
+// `zorvant check`: the contest sponsor's cross-check of a folder of entrants' logs.
+#ifndef ZORVANT_CLI_CHECK_H_
+#define ZORVANT_CLI_CHECK_H_
+
+#include <ostream>
+#include <string>
+
+namespace cli {
+
+struct CheckOptions {
+  std::string folder;
+  std::string start;  // "YYYY-MM-DD HH:MM", required
+  std::string out = "check";
+  int window = 3;  // minutes either way
+  bool html = false;
+  bool help = false;
+  // Standard error is a terminal: the progress line is rewritten in place rather than printed per stage.
+  bool liveProgress = false;
+  int threads = 0;  // 0: one a processor
+};
+
+// Parses argv[first..argc). False with a one-line reason for anything it does not understand.
+bool ParseCheckOptions(int argc, char** argv, int first, CheckOptions* out, std::string* error);
+
+// Reads every log of the folder, scores each as `zorvant score` does (the claimed score), matches every
+// contact against the other station's log, scores each log again without its removed contacts (the checked
+// score) and writes the reports into options.out. The summary goes to `out`; problems with the logs, logs
+// that cannot be read and, for a large contest, the progress go to `err`. Returns an ExitCode of
+// cli/score.h: 1 when the folder cannot be read or a report cannot be written.
+int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err);
+
+std::string CheckHelp();
+
+}  // namespace cli
+
+#endif  // ZORVANT_CLI_CHECK_H_

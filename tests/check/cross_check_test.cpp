@@ -1,0 +1,264 @@
+#include "check/cross_check.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "check/entries.h"
+#include "cli/score.h"
+#include "tests/support/test_support.h"
+
+namespace check {
+namespace {
+
+namespace fs = std::filesystem;
+using zorvant::testing::ReadFileBytes;
+using zorvant::testing::WriteFileBytes;
+
+const std::string kSource = ZORVANT_SOURCE_DIR;
+const logs::QsoTime kStart{2026, 3, 14, 14, 0, 0};
+
+// A folder of logs read and cross-checked.
+struct Checked {
+  Checked(const std::string& folder, int window) {
+    std::string error;
+    EXPECT_TRUE(ReadEntries(folder, kStart, /*threads=*/2, nullptr, &entries, &error)) << error;
+    check = std::make_unique<CrossCheck>(entries);
+    check->Run(window);
+    ScoreChecked(entries, kStart, /*threads=*/2);
+  }
+  const Entry* Log(const std::string& call) const {
+    for (const Entry& log : entries.logs) {
+      if (log.call == call && log.error.empty()) return &log;
+    }
+    return nullptr;
+  }
+
+  Entries entries;
+  std::unique_ptr<CrossCheck> check;
+};
+
+// What make_contest.py says each injected error must come out as: (log's call, line) -> class.
+std::map<std::pair<std::string, int>, std::string> ReadTruth(const std::string& path) {
+  std::map<std::pair<std::string, int>, std::string> truth;
+  std::ifstream in(path);
+  std::string line;
+  std::getline(in, line);  // the column names
+  while (std::getline(in, line)) {
+    std::vector<std::string> f;
+    std::stringstream fields(line);
+    for (std::string field; std::getline(fields, field, '\t');) f.push_back(field);
+    if (f.size() >= 7) truth[{f[0], std::stoi(f[1])}] = f[6];
+  }
+  return truth;
+}
+
+// Every contact comes out as the truth says, and every contact it does not list is confirmed.
+void ExpectTheTruth(const Checked& c, const std::string& truthFile) {
+  auto truth = ReadTruth(truthFile);
+  ASSERT_FALSE(truth.empty()) << truthFile;
+  std::size_t contacts = 0;
+  for (const Entry& log : c.entries.logs) {
+    ASSERT_EQ(log.error, "");
+    for (std::size_t i = log.first; i < log.first + log.count; ++i, ++contacts) {
+      const Qso& q = c.entries.qsos[i];
+      const auto listed = truth.find({log.call, q.line});
+      const std::string expected = listed == truth.end() ? "confirmed" : listed->second;
+      EXPECT_EQ(VerdictName(q.verdict), expected) << log.name << " line " << q.line;
+      if (listed != truth.end()) truth.erase(listed);
+    }
+  }
+  EXPECT_TRUE(truth.empty()) << truth.size() << " listed contacts not in the logs, the first "
+                             << truth.begin()->first.first << " line " << truth.begin()->first.second;
+  EXPECT_GT(contacts, 0u);
+}
+
+// The score `zorvant score` prints for a log: "Score = P * M  = S".
+Totals ScoreOf(const std::string& log, const std::string& call) {
+  std::vector<std::string> args = {"zorvant", "score", log, "--call", call, "--start", "2026-03-14 14:00"};
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(&a[0]);
+  cli::RunOptions options;
+  std::string error;
+  EXPECT_TRUE(cli::ParseRunOptions(static_cast<int>(argv.size()), argv.data(), 2, false, &options, &error));
+  std::ostringstream out, err;
+  EXPECT_EQ(cli::RunScore(options, out, err), cli::kScored) << err.str();
+  Totals t;
+  const std::string report = out.str();
+  const std::size_t total = report.find("Total\t");
+  const std::size_t score = report.find("Score = ");
+  EXPECT_NE(score, std::string::npos) << report;
+  std::sscanf(report.c_str() + total, "Total\t %d\t %d\t %d", &t.qsos, &t.points, &t.multiplier);
+  std::sscanf(report.c_str() + score, "Score = %*d * %*d = %d", &t.score);
+  return t;
+}
+
+void ExpectSameTotals(const Totals& a, const Totals& b, const std::string& what) {
+  EXPECT_EQ(a.qsos, b.qsos) << what;
+  EXPECT_EQ(a.points, b.points) << what;
+  EXPECT_EQ(a.multiplier, b.multiplier) << what;
+  EXPECT_EQ(a.score, b.score) << what;
+}
+
+// The claimed score is `zorvant score` of the log; the checked score is `zorvant score` of the log with the
+// lines of its removed contacts deleted (one contact a line in the logs given here). Run in a scratch folder;
+// returns the number of logs that lost contacts.
+int ExpectScoresOfZorvantScore(const Checked& c) {
+  int logsWithRemovals = 0;
+  for (const Entry& log : c.entries.logs) {
+    if (!log.error.empty()) continue;
+    ExpectSameTotals(log.claimed, ScoreOf(log.path, log.call), log.name + " claimed");
+    std::vector<int> removed;
+    for (std::size_t i = log.first; i < log.first + log.count; ++i) {
+      if (Removed(c.entries.qsos[i].verdict)) removed.push_back(c.entries.qsos[i].line);
+    }
+    if (removed.empty()) {
+      ExpectSameTotals(log.checked, log.claimed, log.name + " checked");
+      continue;
+    }
+    ++logsWithRemovals;
+    std::istringstream in(ReadFileBytes(log.path));
+    std::string kept;
+    int number = 0;
+    for (std::string line; std::getline(in, line);) {
+      if (std::find(removed.begin(), removed.end(), ++number) == removed.end()) kept += line + "\n";
+    }
+    const std::string cut = "cut-" + log.name;
+    WriteFileBytes(cut, kept);
+    ExpectSameTotals(log.checked, ScoreOf(cut, log.call), log.name + " checked");
+  }
+  return logsWithRemovals;
+}
+
+class CrossCheckTest : public zorvant::testing::InTempDir {};
+
+TEST_F(CrossCheckTest, GeneratedContestComesOutAsInjected) {
+  // tests/data/check: bench/make_contest.py 10 logs --contacts 360 --rate 0.03 --seed 1, which injects
+  // every kind of error.
+  const Checked c(kSource + "/tests/data/check/logs", /*window=*/3);
+  ExpectTheTruth(c, kSource + "/tests/data/check/truth.tsv");
+  EXPECT_GT(ExpectScoresOfZorvantScore(c), 0);
+}
+
+// A contest made afresh by the generator, or the one ZORVANT_CONTEST names (a folder with logs/ and
+// truth.tsv, such as scripts/bench.sh's 2 000 logs).
+TEST_F(CrossCheckTest, LargerGeneratedContestComesOutAsInjected) {
+  std::string folder = ".";
+  if (const char* given = std::getenv("ZORVANT_CONTEST")) {
+    folder = given;
+  } else {
+    if (std::system("python3 --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3 to generate it";
+    const std::string command = "python3 " + kSource +
+                                "/bench/make_contest.py 150 logs --contacts 15000 --rate 0.02 --seed 7 "
+                                "--truth truth.tsv";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  }
+  const Checked c(folder + "/logs", /*window=*/3);
+  ExpectTheTruth(c, folder + "/truth.tsv");
+}
+
+// A contest of a few hand-written Cabrillo logs, each contact "FREQ MODE HHMM CALL SENT RCVD = CLASS" (RCVD
+// "-": none), and the class each must come out as.
+struct Case {
+  const char* what;
+  std::vector<std::pair<std::string, std::vector<std::string>>> logs;
+  int window = 3;
+};
+
+std::string CabrilloLog(const std::string& own, const std::vector<std::string>& contacts) {
+  std::string text = "START-OF-LOG: 3.0\r\nCALLSIGN: " + own + "\r\n";
+  for (const std::string& c : contacts) {
+    char freq[16], mode[8], time[8], call[16], sent[8], rcvd[8];
+    std::sscanf(c.c_str(), "%15s %7s %7s %15s %7s %7s", freq, mode, time, call, sent, rcvd);
+    text += std::string("QSO: ") + freq + " " + mode + " 2026-03-14 " + time + " " + own + " 599 " + sent +
+            " " + call + " 599" + (std::string(rcvd) == "-" ? "" : std::string(" ") + rcvd) + "\r\n";
+  }
+  return text + "END-OF-LOG:\r\n";
+}
+
+TEST_F(CrossCheckTest, MatchingRules) {
+  const Case cases[] = {
+      {"the closest times pair first; the copy left over is NIL",
+       {{"UA3AA", {"3585 RY 1400 DL1BB 001 001 = NIL", "3585 RY 1402 DL1BB 002 001 = confirmed"}},
+        {"DL1BB", {"3585 RY 1402 UA3AA 001 002 = confirmed"}}}},
+      {"the window, either way",
+       {{"UA3AA", {"3585 RY 1400 DL1BB 001 001 = NIL", "7040 RY 1410 DL1BB 002 002 = confirmed"}},
+        {"DL1BB", {"3585 RY 1404 UA3AA 001 001 = NIL", "7040 RY 1407 UA3AA 002 002 = confirmed"}}}},
+      {"a wider window",
+       {{"UA3AA", {"3585 RY 1400 DL1BB 001 001 = confirmed"}},
+        {"DL1BB", {"3585 RY 1404 UA3AA 001 001 = confirmed"}}},
+       5},
+      {"band and mode must agree",
+       {{"UA3AA", {"3585 RY 1400 DL1BB 001 001 = NIL", "3585 RY 1410 DL1BB 002 002 = NIL"}},
+        {"DL1BB", {"7040 RY 1400 UA3AA 001 001 = NIL", "3585 PM 1410 UA3AA 002 002 = NIL"}}}},
+      {"the serial received against the serial sent, leading zeros aside",
+       {{"UA3AA", {"3585 RY 1400 DL1BB 001 006 = busted exchange", "7040 RY 1410 DL1BB 2 7 = confirmed"}},
+        {"DL1BB", {"3585 RY 1400 UA3AA 005 001 = confirmed", "7040 RY 1410 UA3AA 007 0002 = confirmed"}}}},
+      {"the other side logged the call one edit off: its error, whether or not that call sent a log",
+       {{"UA3AA", {"3585 RY 1400 DL1BB 001 001 = confirmed", "7040 RY 1410 DL1BB 002 002 = confirmed"}},
+        {"DL1BB", {"3585 RY 1400 UA3AB 001 001 = busted call", "7040 RY 1410 UA3A 002 002 = NIL"}},
+        {"UA3A", {}}}},
+      {"this side logged the call one edit off",
+       {{"UA3AA", {"3585 RY 1400 DL1BC 001 001 = busted call", "7040 RY 1410 DL1BB 002 002 = confirmed"}},
+        {"DL1BB", {"3585 RY 1401 UA3AA 001 001 = confirmed", "7040 RY 1410 UA3AA 002 002 = confirmed"}}}},
+      {"no log: not checkable when the call is in other logs, else unique",
+       {{"UA3AA", {"3585 RY 1400 RA9XX 001 001 = not checkable", "3585 RY 1410 RA9YY 002 001 = unique"}},
+        {"DL1BB", {"3585 RY 1405 RA9XX 001 002 = not checkable"}}}},
+      {"a contact the rules refuse is not checked, and still confirms its partner",
+       {{"UA3AA", {"3585 RY 1400 DL1BB 001 001 = confirmed", "10120 RY 1405 DL1BB 002 002 = refused"}},
+        {"DL1BB", {"3585 RY 1400 UA3AA 001 - = refused"}}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string folder = "logs-" + std::to_string(&c - cases);
+    fs::create_directory(folder);
+    std::map<std::string, std::vector<std::string>> expected;
+    for (const auto& [call, contacts] : c.logs) {
+      for (const std::string& contact : contacts)
+        expected[call].push_back(contact.substr(contact.find(" = ") + 3));
+      WriteFileBytes(folder + "/" + call + ".log", CabrilloLog(call, contacts));
+    }
+    const Checked checked(folder, c.window);
+    for (const auto& [call, verdicts] : expected) {
+      const Entry* log = checked.Log(call);
+      ASSERT_NE(log, nullptr) << call;
+      ASSERT_EQ(log->count, verdicts.size()) << call;
+      for (std::size_t i = 0; i < verdicts.size(); ++i) {
+        EXPECT_EQ(VerdictName(checked.entries.qsos[log->first + i].verdict), verdicts[i])
+            << call << " #" << i + 1;
+      }
+    }
+    // A removed first copy of a dupe leaves its confirmed second copy to score.
+    ExpectScoresOfZorvantScore(checked);
+  }
+}
+
+TEST(OneEditTest, OneLetterOrDigitChangedAddedOrLeftOut) {
+  const struct {
+    const char* a;
+    const char* b;
+    bool oneEdit;
+  } cases[] = {
+      {"UA3ABC", "UA3ABD", true},  {"UA3ABC", "UA3AB", true},
+      {"UA3AB", "UA3XAB", true},   {"UA3ABC", "UA3ABC", false},
+      {"UA3ABC", "UA3BAC", false}, {"UA3ABC", "UA3A", false},
+      {"K1A", "K1A/P", false},     {"", "K", true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(OneEdit(c.a, c.b), c.oneEdit) << c.a << " " << c.b;
+    EXPECT_EQ(OneEdit(c.b, c.a), c.oneEdit) << c.b << " " << c.a;
+  }
+}
+
+}  // namespace
+}  // namespace check
