@@ -97,6 +97,8 @@ bool ParseRunOptions(int argc, char** argv, int first, bool withDll, RunOptions*
       out->trace = true;
     } else if (arg == "--pictures" && withDll) {
       if (!value(&out->pictures)) return false;
+    } else if (arg == "--no-automation" && withDll) {
+      out->noAutomation = true;
     } else if (arg == "--interactive" && withDll) {
       out->interactive = true;
     } else if (arg == "--soapbox") {
@@ -150,6 +152,7 @@ std::string OptionHelp(bool withDll) {
     text += line("--pictures DIR",
                  "after the run: a logged callsign typed, the radio on 80 m, and the plug-in's");
     text += line("", "windows saved there as setup.bmp, prefix.bmp and previous-qso.bmp");
+    text += line("--no-automation", "publish no Tarq2.Application: the Setup window finds no host to follow");
     text += line("--interactive", "a logging window to try the plug-in by hand; LOG, when given, is");
     text += line("", "opened in it (--call and --start then apply to it)");
   }

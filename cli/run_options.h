@@ -39,6 +39,7 @@ struct RunOptions {
   // The stand-in's own: the plug-in to load, and one line per contact.
   std::string dll;
   bool trace = false;
+  bool noAutomation = false;  // the stand-in publishes no automation object
   std::string pictures;      // folder for pictures of the plug-in's windows; "" takes none
   bool interactive = false;  // a window to log by hand in; the log, if any, is opened in it
 };

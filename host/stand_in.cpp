@@ -188,10 +188,13 @@ int Run(const RunOptions& options) {
 
   // The host's automation object, which the plug-in's Setup window attaches to and polls.
   HostObject object;
-  const bool published = object.Publish();
-  if (!published) std::printf("automation Tarq2.Application could not be published\n");
-  const ReplayOutcome outcome =
-      Replay(plugin, options, log.contacts, start, ownCall, options.trace ? stdout : nullptr, &object);
+  const bool published = !options.noAutomation && object.Publish();
+  if (!published) {
+    std::printf("automation Tarq2.Application %s\n",
+                options.noAutomation ? "not published (--no-automation)" : "could not be published");
+  }
+  const ReplayOutcome outcome = Replay(plugin, options, log.contacts, start, ownCall,
+                                       options.trace ? stdout : nullptr, published ? &object : nullptr);
   if (options.cabrillo) {
     std::printf("header     %s\n", outcome.headerAnswered ? "dialog confirmed" : "dialog did not come");
   }

@@ -33,11 +33,16 @@ wine_loader() { if [ "$1" = 32 ]; then echo "$wine32"; else echo "$wine64"; fi; 
 product_bits() {
   if [ "$(machine_32bit)" = none ]; then echo 64; else echo 32; fi
 }
+# Under qemu, Wine's remote calls between the stand-in's thread and the plug-in's Setup thread can crash or
+# hang where the plug-in is not at fault: there the stand-in publishes no automation object, and says so.
+# (setup.sh has already said that they run emulated.)
+stand_in_flags() {  # BITS
+  if [ "$1" = 32 ] && [ "$(machine_32bit)" = emulated ]; then echo --no-automation; fi
+}
 say_product_bits() {
-  case "$(machine_32bit)" in
-    emulated) echo "setup: this machine runs 32-bit programs only through qemu: the 32-bit plug-in runs emulated, slowly" ;;
-    none) echo "setup: this machine runs no 32-bit programs (and cannot emulate them here): running the 64-bit build of the plug-in instead" ;;
-  esac
+  if [ "$(machine_32bit)" = none ]; then
+    echo "setup: this machine runs no 32-bit programs (and cannot emulate them here): running the 64-bit build of the plug-in instead"
+  fi
 }
 
 # One 64-bit prefix serves both builds: 32-bit programs run in its WoW64 half.

@@ -42,7 +42,7 @@ pictures="$build/pictures"
 mkdir -p "$pictures"
 rm -f "$pictures"/*.bmp
 timeout 1200 xvfb-run -a -s "-screen 0 1024x768x24" "$wine" zorvant_host.exe sample-contest.adi "${options[@]}" \
-  --pictures "Z:${pictures//\//\\}" "$@"
+  $(stand_in_flags "$(product_bits)") --pictures "Z:${pictures//\//\\}" "$@"
 echo
 echo "bad-QSO file written by the plug-in ($station):"
 cat BadQSO_StatsZORVANT_*.txt | tr -d '\r'

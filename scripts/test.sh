@@ -103,7 +103,7 @@ replay_check() {
   cp "$dll" "$station/Plugins/Stats.dll"
   mapfile -t options <"$root/data/sample-contest.args"
   out=$(cd "$station" && timeout 900 xvfb-run -a "$(wine_loader "$bits")" zorvant_host.exe sample-contest.adi \
-    "${options[@]}" 2>&1)
+    $(stand_in_flags "$bits") "${options[@]}" 2>&1)
   if [[ "$out" == *"$(cat "$root/data/sample-contest.report.txt")"* ]] &&
     cmp -s "$station/UA3XYZ.cbr" "$root/data/sample-contest.cbr"; then
     echo "replay: golden report and Cabrillo file"
