@@ -11,6 +11,7 @@
 #include "cabrillo/writer.h"
 #include "engine/export_state.h"
 #include "engine/string_printf.h"
+#include "report/report.h"
 
 namespace check {
 namespace {
@@ -90,21 +91,6 @@ bool WriteFile(const std::string& path, const std::string& text, std::string* er
 }
 
 }  // namespace
-
-std::string HtmlEscape(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
 
 std::vector<std::size_t> Ranking(const Entries& entries) {
   std::vector<std::size_t> ranked;
@@ -193,7 +179,7 @@ std::string ResultsText(const Entries& entries, const ReportSettings& settings) 
 }
 
 std::string ResultsHtml(const Entries& entries, const ReportSettings& settings) {
-  const std::string title = HtmlEscape(Title(settings)) + ": results after the cross-check";
+  const std::string title = zorvant::HtmlEscape(Title(settings)) + ": results after the cross-check";
   std::string html =
       "<!DOCTYPE html>\n<html><head><title>" + title +
       "</title>\n<style>table{border-collapse:collapse}th,td{border:1px solid #888;padding:2px 8px}"
@@ -207,7 +193,8 @@ std::string ResultsHtml(const Entries& entries, const ReportSettings& settings) 
   std::size_t place = 0;
   for (const std::size_t i : Ranking(entries)) {
     const Entry& log = entries.logs[i];
-    html += StringPrintf("<tr><td>%zu</td><td class=\"call\">%s</td>", ++place, HtmlEscape(log.call).c_str());
+    html += StringPrintf("<tr><td>%zu</td><td class=\"call\">%s</td>", ++place,
+                         zorvant::HtmlEscape(log.call).c_str());
     for (const Totals* t : {&log.claimed, &log.checked}) {
       html += StringPrintf("<td>%i</td><td>%i</td><td>%i</td><td>%i</td>", t->qsos, t->points, t->multiplier,
                            t->score);

@@ -32,9 +32,6 @@ std::string ResultsText(const Entries& entries, const ReportSettings& settings);
 std::string ResultsHtml(const Entries& entries, const ReportSettings& settings);
 std::string SummaryText(const Entries& entries, const ReportSettings& settings);
 
-// The HTML form of a text taken from a log: every character that could start markup is escaped.
-std::string HtmlEscape(const std::string& text);
-
 // Writes every UBN report, results.txt, results.html when `html`, and summary.txt into `out` (made when
 // missing), on `threads` threads. False with the reason when a file cannot be written.
 bool WriteReports(const Entries& entries, const CrossCheck& check, const ReportSettings& settings,

@@ -38,19 +38,6 @@ const char kHtmlOneValueRow[] =
 const char kHtmlScoreRow[] = "<tr><th>%s</th><td colspan=8><center>%i * %i  = %i</center></td></tr>";
 const char kHtmlEnd[] = "</table></body></html>";
 
-std::string HtmlEscape(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
 
 class ReportWriter {
  public:
@@ -177,6 +164,20 @@ std::string ExportCabrillo(Contest& contest) {
 }
 
 }  // namespace
+
+std::string HtmlEscape(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
 
 void SortBands(std::vector<std::string>& bands) {
   auto padded = [](const std::string& band) {

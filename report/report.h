@@ -40,6 +40,8 @@ void SortBands(std::vector<std::string>& bands);
 // Lines of the bad-QSO file that stand for rejected contacts: every line but the header (when the first line
 // is one, after a byte-order mark or not), blank lines and the lines that end in the dupe reason.
 int CountBadQsoLines(const std::string& text);
+// `text` with the characters HTML gives a meaning to written as entities.
+std::string HtmlEscape(const std::string& text);
 
 }  // namespace zorvant
 
