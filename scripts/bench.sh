@@ -83,7 +83,7 @@ cmake --build "$build/bench" -j "$jobs" --target zorvant_bench zorvant_memory_be
 # `zorvant score` as scripts/build.sh builds it.
 cmake -S "$root" -B "$build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build/native" -j "$jobs" --target zorvant >/dev/null
-# The Windows side as the main job runs it: 32-bit, emulated where it must be (then its figures are qemu's),
+# The Windows side as the main job runs it: 32-bit, through qemu-user where it must be (then its figures are qemu's),
 # 64-bit only where no 32-bit program runs.
 say_product_bits
 bits=$(product_bits)

@@ -29,15 +29,9 @@ configure_win() {  # BITS
 wine_loader() { if [ "$1" = 32 ]; then echo "$wine32"; else echo "$wine64"; fi; }
 
 # The bits of the plug-in the main job and the other scripts run: the 32-bit one, the product itself,
-# wherever 32-bit programs run at all (emulated if they must); the 64-bit one only where none do.
+# wherever 32-bit programs run at all (natively or through qemu-user); the 64-bit one only where none do.
 product_bits() {
   if [ "$(machine_32bit)" = none ]; then echo 64; else echo 32; fi
-}
-# Under qemu, Wine's remote calls between the stand-in's thread and the plug-in's Setup thread can crash or
-# hang where the plug-in is not at fault: there the stand-in publishes no automation object, and says so.
-# (setup.sh has already said that they run emulated.)
-stand_in_flags() {  # BITS
-  if [ "$1" = 32 ] && [ "$(machine_32bit)" = emulated ]; then echo --no-automation; fi
 }
 say_product_bits() {
   if [ "$(machine_32bit)" = none ]; then
@@ -60,6 +54,21 @@ wine_ready() {
   # dies with "wine client error". Let it finish first.
   wineserver -w || true
   register_host_class
+  stand_in_desktop
+}
+
+# The stand-in runs in a Wine desktop window of its own, where Wine draws every window's frame and title
+# bar as Windows does. On a bare X screen (Xvfb has no window manager) nobody draws them, and a picture of
+# a plug-in window would show black where its frame should be.
+stand_in_desktop() {
+  if grep -q '^\[Software\\\\Wine\\\\AppDefaults\\\\zorvant_host.exe\\\\Explorer\]' "$WINEPREFIX/user.reg" 2>/dev/null &&
+    grep -q '^"zorvant"="1024x768"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    return
+  fi
+  echo "setup: the host stand-in gets a Wine desktop of its own (1024x768)"
+  "$wine64" reg add 'HKCU\Software\Wine\AppDefaults\zorvant_host.exe\Explorer' /v Desktop /d zorvant /f >/dev/null 2>&1 || true
+  "$wine64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v zorvant /d 1024x768 /f >/dev/null 2>&1 || true
+  wineserver -w || true
 }
 
 # The host stand-in publishes the host's automation object under this ProgID; Wine finds the class only under

@@ -3,8 +3,8 @@
 # contest log through the plug-in's exports under Wine as the host would on an export pass: the header
 # dialog is confirmed with the fields of data/sample-contest.args, every contact is added, and the report
 # and the name of the Cabrillo file are printed. Extra arguments go to the stand-in (--help lists them).
-# It runs the 32-bit plug-in, the product itself, through qemu where the kernel runs no 32-bit programs, and
-# the 64-bit build only where no 32-bit program can run at all (it says which).
+# It runs the 32-bit plug-in, the product itself, through qemu-user where the kernel runs no 32-bit
+# programs, and the 64-bit build only where no 32-bit program can run at all (it says which).
 set -euo pipefail
 . "$(dirname "$0")/env.sh"
 
@@ -41,8 +41,10 @@ set_setting dxcc_y 260
 pictures="$build/pictures"
 mkdir -p "$pictures"
 rm -f "$pictures"/*.bmp
-timeout 1200 xvfb-run -a -s "-screen 0 1024x768x24" "$wine" zorvant_host.exe sample-contest.adi "${options[@]}" \
-  $(stand_in_flags "$(product_bits)") --pictures "Z:${pictures//\//\\}" "$@"
+# The stand-in runs in a Wine desktop of its own (env.sh), which stays until Wine's server ends: waited for
+# before the virtual screen goes, so that nothing is left talking to it.
+timeout 1200 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '"$@"; rc=$?; wineserver -w; exit $rc' _ \
+  "$wine" zorvant_host.exe sample-contest.adi "${options[@]}" --pictures "Z:${pictures//\//\\}" "$@"
 echo
 echo "bad-QSO file written by the plug-in ($station):"
 cat BadQSO_StatsZORVANT_*.txt | tr -d '\r'

@@ -22,11 +22,11 @@ say_product_bits
 bits=$(product_bits)
 tree=$(win_tree "$bits")
 wine=$(wine_loader "$bits")
-# How long a shown window is given to come up, and how much longer the waits for one may be: an emulated
-# Wine takes a minute or more to start a program.
+# How long a shown window is given to come up, and how much longer the waits for one may be: under
+# qemu-user a Wine program starts a few seconds later than natively.
 settle=4
 scale=1
-if [ "$bits" = 32 ] && [ "$(machine_32bit)" = emulated ]; then settle=120; scale=10; fi
+if [ "$bits" = 32 ] && [ "$(machine_32bit)" = emulated ]; then settle=10; scale=3; fi
 export ZORVANT_WAIT_SCALE=$scale
 mkdir -p "$root/docs"
 

@@ -2,17 +2,26 @@
 # Installs what is missing, builds the trees, runs the native tests and then the Windows tests under Wine
 # on a virtual X screen, and ends with one pass/fail line.
 #
-# The Windows tests run on both builds where the machine runs 32-bit programs natively. Where it runs them
-# only through qemu (slowly), the whole suite runs on the 64-bit build, and the 32-bit build shows what only
-# it can: its export names and stack layout, the golden report and Cabrillo bytes, and the replay. Where no
-# 32-bit program runs, those checks are skipped and the last line says so. ZORVANT_EMULATE_32BIT=1 takes the
-# emulated way on a machine that runs 32-bit natively: it registers qemu for the run and removes exactly
-# that registration afterwards.
+# The Windows tests run whole on both builds wherever the machine runs 32-bit programs, natively or through
+# qemu-user (scripts/binfmt.sh): the 32-bit one, the product, and the 64-bit one. Where no 32-bit program
+# runs, the 32-bit checks are skipped and the last line says so. ZORVANT_EMULATE_32BIT=1 takes the emulated
+# way on a machine that runs 32-bit natively: it registers qemu for the run and removes exactly that
+# registration afterwards, or, if the run is killed outright, the next probe does.
 set -uo pipefail
 . "$(dirname "$0")/env.sh"
 
-"$root/scripts/setup.sh" || exit 1
-
+# Each long step runs in a process group of its own, waited for, so that a signal is acted on at once: the
+# step is stopped and the run ends through its EXIT trap, which removes what it registered.
+set -m
+child=""
+step() {
+  "$@" </dev/null &
+  child=$!
+  wait "$child"
+  local rc=$?
+  child=""
+  return $rc
+}
 registered=()
 unregister() {
   if ((${#registered[@]})); then
@@ -21,31 +30,41 @@ unregister() {
     registered=()
   fi
 }
+on_signal() {
+  [ -z "$child" ] || kill -TERM -- "-$child" 2>/dev/null
+  exit "$1"
+}
 trap unregister EXIT
-trap 'exit 130' INT TERM HUP
+trap 'on_signal 130' INT
+trap 'on_signal 143' TERM
+trap 'on_signal 129' HUP
+
+step "$root/scripts/setup.sh" || exit 1
+
 if [ "${ZORVANT_EMULATE_32BIT:-0}" = 1 ]; then
   case "$(machine_32bit)" in
     native)
-      mapfile -t registered < <("$root/scripts/binfmt.sh" register force)
+      mapfile -t registered < <("$root/scripts/binfmt.sh" register force --owner $$)
       arch32=$("$root/scripts/binfmt.sh" probe)
       if [ "$arch32" != emulated ]; then
         echo "ZORVANT_EMULATE_32BIT=1: could not send 32-bit programs through qemu (needs root and binfmt_misc)"
         exit 1
       fi
-      echo "setup: 32-bit programs go through qemu for this run (ZORVANT_EMULATE_32BIT=1)"
+      echo "setup: 32-bit programs go through qemu for this run (ZORVANT_EMULATE_32BIT=1): $("$root/scripts/binfmt.sh" current)"
       ;;
     emulated) echo "setup: ZORVANT_EMULATE_32BIT=1: 32-bit programs run emulated here anyway" ;;
   esac
 fi
 case "$(machine_32bit)" in
   native) echo "== 32-bit programs run natively: both Windows suites run whole" ;;
-  emulated) echo "== 32-bit programs run only emulated: the whole Windows suite on the 64-bit build, the 32-bit build's own checks emulated" ;;
+  emulated) echo "== 32-bit programs run emulated (qemu-user): both Windows suites run whole" ;;
   none) echo "== no 32-bit program runs here: the 64-bit Windows suite only" ;;
 esac
-# Emulated programs are slow: waits for windows get longer (they end as soon as what they wait for comes).
+# Emulated programs start more slowly: waits for windows may take longer (each ends as soon as what it
+# waits for comes).
 [ "$(machine_32bit)" = emulated ] && export ZORVANT_WAIT_SCALE=5
 
-"$root/scripts/build.sh" || { echo "build failed"; exit 1; }
+step "$root/scripts/build.sh" || { echo "build failed"; exit 1; }
 
 passed=0
 failed=0
@@ -70,19 +89,20 @@ count_ctest() {  # adds the counts of a CTest log to the totals
 
 echo "== native tests"
 native_log="$build/native-tests.log"
-ctest --test-dir "$build/native" --output-on-failure -j 2 >"$native_log" 2>&1
+step ctest --test-dir "$build/native" --output-on-failure -j 2 >"$native_log" 2>&1
 native_rc=$?
 tail -n 3 "$native_log"
 count_ctest "$native_log"
 [ $native_rc -eq 0 ] || grep -a -E "Failure|FAILED|Expected|Which is" "$native_log" | head -40
 
-wine_ready
+step wine_ready
+run_in() { cd "$1" && shift && "$@"; }  # DIR COMMAND...: in a subshell of its own when run by step
 # win_suite BITS LABEL [FILTER]: the Windows test program of one build under its own loader.
 win_suite() {
   local bits="$1" label="$2" filter="${3:-*}" log="$build/win$1-tests.log" rc
   echo "== Windows tests, $label"
-  (cd "$(win_tree "$bits")/bin" &&
-    timeout 1800 xvfb-run -a "$(wine_loader "$bits")" win_tests.exe --gtest_filter="$filter") >"$log" 2>&1
+  step run_in "$(win_tree "$bits")/bin" timeout 1800 xvfb-run -a "$(wine_loader "$bits")" win_tests.exe \
+    --gtest_filter="$filter" >"$log" 2>&1
   rc=$?
   count "$log"
   grep -a -E '^\[  (PASSED|FAILED) ' "$log" | tail -n 5
@@ -92,40 +112,64 @@ win_suite() {
     failed=$((failed + 1))
   fi
 }
+# framed BMP: true when the picture's outer two pixels all round are mostly not pure black, as a window
+# drawn with its frame is; a window pictured where nobody drew its frame is black there.
+framed() {
+  od -An -v -tu1 "$1" | awk '
+    { for (i = 1; i <= NF; i++) b[n++] = $i }
+    END {
+      off = b[10] + 256 * b[11] + 65536 * b[12]; w = b[18] + 256 * b[19]; h = b[22] + 256 * b[23]
+      stride = int((w * 3 + 3) / 4) * 4
+      for (y = 0; y < h; y++) for (x = 0; x < w; x++) {
+        if (x > 1 && x < w - 2 && y > 1 && y < h - 2) continue
+        p = off + y * stride + x * 3; total++
+        if (b[p] + b[p + 1] + b[p + 2] == 0) black++
+      }
+      exit !(total > 0 && black * 2 < total)
+    }'
+}
 # replay_check BITS [DLL]: the main job's replay of the bundled log through the stand-in and Stats.dll of one
-# build (or DLL); the report it prints and the Cabrillo file it leaves must be the golden ones.
+# build (or DLL), with the Setup and information windows open: the report it prints and the Cabrillo file
+# it leaves must be the golden ones, the plug-in must have reached the stand-in's automation object, and
+# the windows' pictures must show their frames.
 replay_check() {
-  local bits="$1" dll="${2:-$(win_tree "$1")/bin/Stats.dll}" station="$build/replay$1" out
+  local bits="$1" dll="${2:-$(win_tree "$1")/bin/Stats.dll}" station="$build/replay$1" out problems=() picture
   echo "== the bundled log replayed through the $1-bit stand-in and ${2:-Stats.dll}"
   rm -rf "$station"
-  mkdir -p "$station/Plugins"
+  mkdir -p "$station/Plugins" "$station/pictures"
   cp "$(win_tree "$bits")/bin/zorvant_host.exe" "$root/data/sample-contest.adi" "$station/"
   cp "$dll" "$station/Plugins/Stats.dll"
+  printf '[Settings]\r\nStart=0\r\nsetup_view_pref=1\r\nsetup_view_prev_qso=1\r\nsetup_x=10\r\nsetup_y=10\r\nprev_x=300\r\nprev_y=10\r\ndxcc_x=10\r\ndxcc_y=260\r\n' \
+    >"$station/Plugins/ZORVANT.ini"
   mapfile -t options <"$root/data/sample-contest.args"
-  out=$(cd "$station" && timeout 900 xvfb-run -a "$(wine_loader "$bits")" zorvant_host.exe sample-contest.adi \
-    $(stand_in_flags "$bits") "${options[@]}" 2>&1)
-  if [[ "$out" == *"$(cat "$root/data/sample-contest.report.txt")"* ]] &&
-    cmp -s "$station/UA3XYZ.cbr" "$root/data/sample-contest.cbr"; then
-    echo "replay: golden report and Cabrillo file"
+  step run_in "$station" timeout 900 xvfb-run -a -s "-screen 0 1024x768x24" \
+    bash -c '"$@"; rc=$?; wineserver -w; exit $rc' _ "$(wine_loader "$bits")" zorvant_host.exe sample-contest.adi \
+    "${options[@]}" --pictures 'Z:'"${station//\//\\}"'\pictures' >"$station.out" 2>&1
+  out=$(cat "$station.out")
+  [[ "$out" == *"$(cat "$root/data/sample-contest.report.txt")"* ]] || problems+=("the report differs from the golden one")
+  cmp -s "$station/UA3XYZ.cbr" "$root/data/sample-contest.cbr" || problems+=("the Cabrillo file differs from the golden one")
+  [[ "$out" == *"automation attached by the plug-in"* ]] || problems+=("the plug-in never reached the automation object")
+  for picture in setup prefix previous-qso; do
+    if [ ! -f "$station/pictures/$picture.bmp" ]; then
+      problems+=("no picture of the $picture window")
+    elif ! framed "$station/pictures/$picture.bmp"; then
+      problems+=("the $picture window is pictured without its frame")
+    fi
+  done
+  if ((${#problems[@]} == 0)); then
+    echo "replay: golden report and Cabrillo file, automation reached, the three windows pictured with their frames"
     passed=$((passed + 1))
   else
     echo "$out" | tail -n 20
-    echo "replay: the report or the Cabrillo file differs from the golden one"
+    printf 'replay: %s\n' "${problems[@]}"
     failed=$((failed + 1))
   fi
 }
 
 win_suite 64 "64-bit build (wine64)"
 case "$(machine_32bit)" in
-  native)
-    win_suite 32 "32-bit build"
-    replay_check 32
-    ;;
-  emulated)
-    # What only the 32-bit build shows. The rest of the suite ran above on the 64-bit build: under qemu,
-    # Wine's own remote calls (the host automation tests) can crash where the plug-in is not at fault.
-    win_suite 32 "32-bit build, emulated: export names, stack layout, golden report and Cabrillo bytes, version" \
-      'ExportTable.*:ExportsTest.*:*GoldenThroughTheDll.*:ReportThroughExports.*:VersionResource.*'
+  native | emulated)
+    win_suite 32 "32-bit build$([ "$(machine_32bit)" = emulated ] && echo ", emulated")"
     replay_check 32
     ;;
   none)
@@ -142,9 +186,9 @@ checks="$build/asan"  # also the fuzz targets' tree (scripts/fuzz.sh)
 asan_log="$build/asan-tests.log"
 if cmake -S "$root" -B "$checks" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
     -DZORVANT_SANITIZE=ON -DZORVANT_FUZZ=ON >/dev/null &&
-  cmake --build "$checks" -j "$jobs" --target zorvant_tests zorvant_log_reader_fuzz zorvant_engine_fuzz \
+  step cmake --build "$checks" -j "$jobs" --target zorvant_tests zorvant_log_reader_fuzz zorvant_engine_fuzz \
     >"$asan_log" 2>&1; then
-  ctest --test-dir "$checks" --output-on-failure -j 2 >"$asan_log" 2>&1
+  step ctest --test-dir "$checks" --output-on-failure -j 2 >"$asan_log" 2>&1
   asan_rc=$?
   tail -n 3 "$asan_log"
   count_ctest "$asan_log"
@@ -158,8 +202,8 @@ fi
 echo "== the host's thread beside the Setup thread, and a log read ahead, under ThreadSanitizer"
 tsan_log="$build/tsan-tests.log"
 if cmake -S "$root" -B "$build/tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVANT_TSAN=ON >/dev/null &&
-  cmake --build "$build/tsan" -j "$jobs" --target zorvant_thread_tests >"$tsan_log" 2>&1; then
-  "$build/tsan/bin/zorvant_thread_tests" >"$tsan_log" 2>&1
+  step cmake --build "$build/tsan" -j "$jobs" --target zorvant_thread_tests >"$tsan_log" 2>&1; then
+  step "$build/tsan/bin/zorvant_thread_tests" >"$tsan_log" 2>&1
   tsan_rc=$?
   grep -a -E '^\[  (PASSED|FAILED) ' "$tsan_log" | tail -n 3
   if [ $tsan_rc -ne 0 ] && ! grep -a -q '^\[  FAILED  \] .*(' "$tsan_log"; then
@@ -179,7 +223,7 @@ fi
 fuzz_seconds="${FUZZ_SECONDS:-30}"
 echo "== fuzzing, $fuzz_seconds s per target"
 fuzz_log="$build/fuzz-run.log"
-"$root/scripts/fuzz.sh" "$fuzz_seconds" >"$fuzz_log" 2>&1
+step "$root/scripts/fuzz.sh" "$fuzz_seconds" >"$fuzz_log" 2>&1
 fuzz_rc=$?
 grep -a -v '^fuzz .*: clean' "$fuzz_log" | tail -n 20
 grep -a '^fuzz .*: clean' "$fuzz_log"
@@ -196,7 +240,7 @@ fi
 echo "== the release zip, built twice"
 release_work="$build/release-check"
 release_log="$build/release-check.log"
-"$root/scripts/release_check.sh" "$release_work" >"$release_log" 2>&1
+step "$root/scripts/release_check.sh" "$release_work" >"$release_log" 2>&1
 release_rc=$?
 grep -a -E '^(release |  )' "$release_log"
 passed=$((passed + $(grep -a -c '^release ok: ' "$release_log")))
