@@ -115,23 +115,40 @@ CrossCheck::Range CrossCheck::Find(std::uint32_t owner, std::uint32_t worked, in
   return {range.first, range.second};
 }
 
+CrossCheck::Group CrossCheck::GroupOf(Range range) const {
+  return {static_cast<std::uint32_t>(range.begin - keys_.data()),
+          static_cast<std::uint32_t>(range.end - keys_.data())};
+}
+
 std::uint32_t CrossCheck::Nearest(std::uint32_t ownerLog, std::uint32_t worked, const Qso& q) const {
+  // Of two equally near, the first in the keys' order, as a look at each in turn would find.
   std::uint32_t nearest = kNone;
   std::int64_t best = 0;
-  const Range range = Find(entries_.logs[ownerLog].callId, worked);
-  for (const Key* k = range.begin; k != range.end; ++k) {
+  auto consider = [&](const Key* k) {
     const std::int64_t apart = std::abs(k->second - q.second);
     if (nearest == kNone || apart < best) {
       nearest = k->qso;
       best = apart;
     }
+  };
+  const Range range = Find(entries_.logs[ownerLog].callId, worked);
+  // Within each band and mode the keys are in time order: the nearest there lies either side of q's time.
+  for (const Key* first = range.begin; first != range.end;) {
+    const Key* last = std::partition_point(
+        first, range.end, [&](const Key& k) { return k.band == first->band && k.mode == first->mode; });
+    const Key* later = std::partition_point(first, last, [&](const Key& k) { return k.second < q.second; });
+    if (later != first) {
+      const std::int64_t second = (later - 1)->second;
+      consider(std::partition_point(first, later, [&](const Key& k) { return k.second < second; }));
+    }
+    if (later != last) consider(later);
+    first = last;
   }
   return nearest;
 }
 
-bool CrossCheck::Near(const Qso& a, const Qso& b, std::int64_t* apart) const {
-  *apart = std::abs(a.second - b.second);
-  return std::abs(Minute(a.second) - Minute(b.second)) <= window_;
+bool CrossCheck::Near(std::int64_t a, std::int64_t b) const {
+  return std::abs(Minute(a) - Minute(b)) <= window_;
 }
 
 void CrossCheck::Confirm(Qso& a, const Qso& b) {
@@ -142,20 +159,9 @@ void CrossCheck::Confirm(Qso& a, const Qso& b) {
   a.verdict = !*sent || SameSerial(received, sent) ? Verdict::kConfirmed : Verdict::kBustedExchange;
 }
 
-namespace {
-
-// Candidate pairs of contacts, closest first; ties in file order.
-struct Candidate {
-  std::int64_t apart;
-  std::uint32_t a, b;
-  bool operator<(const Candidate& o) const { return std::tie(apart, a, b) < std::tie(o.apart, o.a, o.b); }
-};
-
-}  // namespace
-
 void CrossCheck::PairExactly() {
   std::vector<Qso>& qsos = entries_.qsos;
-  std::vector<Candidate> candidates;
+  std::vector<Offer> offer(1);
   for (std::size_t g = 0; g < keys_.size();) {
     const Key& key = keys_[g];
     std::size_t end = g;
@@ -166,24 +172,16 @@ void CrossCheck::PairExactly() {
     // Each pair of logs once, from the side whose call came first; nobody works himself.
     if (key.owner < key.worked) {
       const Range other = Find(key.worked, key.owner, key.band, key.mode);
-      candidates.clear();
-      for (std::size_t i = g; i < end; ++i) {
-        for (const Key* k = other.begin; k != other.end; ++k) {
-          std::int64_t apart;
-          if (Near(qsos[keys_[i].qso], qsos[k->qso], &apart)) {
-            candidates.push_back({apart, keys_[i].qso, k->qso});
-          }
-        }
-      }
-      std::sort(candidates.begin(), candidates.end());
-      for (const Candidate& c : candidates) {
-        Qso& a = qsos[c.a];
-        Qso& b = qsos[c.b];
-        if (a.partner != kNone || b.partner != kNone) continue;
-        a.partner = c.b;
-        b.partner = c.a;
-        Confirm(a, b);
-        Confirm(b, a);
+      if (other.begin != other.end) {
+        offer[0] = {{{static_cast<std::uint32_t>(g), static_cast<std::uint32_t>(end)}, GroupOf(other)}};
+        PairClosestFirst(offer, [&](const Key& ka, const Key& kb) {
+          Qso& a = qsos[ka.qso];
+          Qso& b = qsos[kb.qso];
+          a.partner = kb.qso;
+          b.partner = ka.qso;
+          Confirm(a, b);
+          Confirm(b, a);
+        });
       }
     }
     g = end;
@@ -212,11 +210,22 @@ void CrossCheck::PairOneEditOff() {
     for (const std::string& v : found) byVariant[v].push_back(static_cast<std::uint32_t>(i));
   }
 
-  std::vector<Candidate> candidates;
+  // q's side is its group of contacts with W on one band and mode; p's, the group of a log one edit from W
+  // with B on the same.
+  std::vector<Offer> offers;
   std::vector<std::uint32_t> near;
-  for (const Key& key : keys_) {
-    const Qso& q = qsos[key.qso];
-    if (q.partner != kNone) continue;
+  for (std::size_t g = 0; g < keys_.size();) {
+    const Key& key = keys_[g];
+    std::size_t end = g;
+    bool open = false;
+    while (end < keys_.size() && keys_[end].owner == key.owner && keys_[end].worked == key.worked &&
+           keys_[end].band == key.band && keys_[end].mode == key.mode) {
+      open = open || qsos[keys_[end].qso].partner == kNone;
+      ++end;
+    }
+    const Group group{static_cast<std::uint32_t>(g), static_cast<std::uint32_t>(end)};
+    g = end;
+    if (!open) continue;
     const std::string_view worked = entries_.calls[key.worked];
     variants(worked, &found);
     near.clear();
@@ -233,25 +242,18 @@ void CrossCheck::PairOneEditOff() {
     }
     for (const std::uint32_t l : near) {
       const Range range = Find(entries_.logs[l].callId, key.owner, key.band, key.mode);
-      for (const Key* k = range.begin; k != range.end; ++k) {
-        std::int64_t apart;
-        if (qsos[k->qso].partner == kNone && Near(qsos[k->qso], q, &apart)) {
-          candidates.push_back({apart, k->qso, key.qso});
-        }
-      }
+      if (range.begin != range.end) offers.push_back({{GroupOf(range), group}});
     }
   }
-  std::sort(candidates.begin(), candidates.end());
-  for (const Candidate& c : candidates) {
-    Qso& p = qsos[c.a];
-    Qso& q = qsos[c.b];
-    if (p.partner != kNone || q.partner != kNone) continue;
-    p.partner = c.b;
-    q.partner = c.a;
+  PairClosestFirst(offers, [&](const Key& kp, const Key& kq) {
+    Qso& p = qsos[kp.qso];
+    Qso& q = qsos[kq.qso];
+    p.partner = kq.qso;
+    q.partner = kp.qso;
     Confirm(p, q);
     p.partnerCallWrong = true;
     if (q.stored) q.verdict = LogOf(q.call) != kNone ? Verdict::kNil : Verdict::kBustedCall;
-  }
+  });
 }
 
 void CrossCheck::Unmatched() {

@@ -12,11 +12,17 @@
 //   unique           the same, and X is in no other log
 // A contact is matched at most once, and the closest times are paired first: the contacts matched exactly
 // before those through a call one edit off. One edit is one letter or digit changed, added or left out.
+// Of two pairs equally far apart, the one whose contacts come first in the files goes first.
+//
+// The pairing takes time n log n and memory n in the contacts, however many of them could pair with each
+// other (closest_first.cpp): a log that holds thousands of contacts with one station, or a wide window,
+// costs no more than as many ordinary contacts.
 #ifndef ZORVANT_CHECK_CROSS_CHECK_H_
 #define ZORVANT_CHECK_CROSS_CHECK_H_
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -60,8 +66,23 @@ class CrossCheck {
   Range Find(std::uint32_t owner, std::uint32_t worked) const;
   Range Find(std::uint32_t owner, std::uint32_t worked, int band, int mode) const;
 
-  // Within the window, and the seconds apart.
-  bool Near(const Qso& a, const Qso& b, std::int64_t* apart) const;
+  // Keys [begin, end): one owner's contacts with one call on one band and mode, by time.
+  struct Group {
+    std::uint32_t begin, end;
+  };
+  Group GroupOf(Range range) const;
+  // Two groups whose contacts may be one contact: side 0's with side 1's.
+  struct Offer {
+    Group side[2];
+  };
+  // Pairs the contacts the offers put up, closest in time first, each at most once: `pair` gets side 0's
+  // key and side 1's of each pair as it is made, and must set both contacts' partner. Contacts that have a
+  // partner already take no part. See closest_first.cpp.
+  void PairClosestFirst(const std::vector<Offer>& offers,
+                        const std::function<void(const Key&, const Key&)>& pair);
+
+  // Whether two times lie within the window.
+  bool Near(std::int64_t a, std::int64_t b) const;
   void PairExactly();
   void PairOneEditOff();
   // `a` matched with `b`: its verdict from the serial it received.

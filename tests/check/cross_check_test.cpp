@@ -9,13 +9,17 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <random>
+#include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "check/entries.h"
 #include "cli/score.h"
+#include "tests/check/memory_cap.h"
 #include "tests/support/test_support.h"
 
 namespace check {
@@ -240,6 +244,172 @@ TEST_F(CrossCheckTest, MatchingRules) {
     }
     // A removed first copy of a dupe leaves its confirmed second copy to score.
     ExpectScoresOfZorvantScore(checked);
+  }
+}
+
+// Two stations that logged each other 100 000 times on one band and mode, every contact near every other
+// (the window spans the contest): each pair is one contact, found in memory that grows with the contacts,
+// not with the pairs they could make.
+TEST_F(CrossCheckTest, TwoLogsWithManyContactsBetweenThemAreCheckedInBoundedMemory) {
+  constexpr int kEach = 100000;
+  fs::create_directory("logs");
+  for (const auto& [own, other] :
+       {std::pair<std::string, std::string>{"UA3AA", "DL1BB"}, {"DL1BB", "UA3AA"}}) {
+    std::string text = "START-OF-LOG: 3.0\r\nCALLSIGN: " + own + "\r\n";
+    char line[128];
+    for (int i = 0; i < kEach; ++i) {
+      const int minute = i % 240;
+      // Each side sends its own serials; what it received is what the other sent in the same contact.
+      const int sent = own < other ? i % 10000 : (i * 7) % 10000;
+      const int rcvd = own < other ? (i * 7) % 10000 : i % 10000;
+      std::snprintf(line, sizeof line, "QSO: 3585 RY 2026-03-14 %02d%02d %s 599 %04d %s 599 %04d\r\n",
+                    14 + minute / 60, minute % 60, own.c_str(), sent, other.c_str(), rcvd);
+      text += line;
+    }
+    WriteFileBytes("logs/" + own + ".log", text + "END-OF-LOG:\r\n");
+  }
+  zorvant::testing::MemoryCap cap(256 * zorvant::testing::kMiB);
+  Entries entries;
+  std::string error;
+  try {
+    ASSERT_TRUE(ReadEntries("logs", kStart, /*threads=*/2, nullptr, &entries, &error)) << error;
+    CrossCheck check(entries);
+    check.Run(/*windowMinutes=*/240);
+  } catch (const std::bad_alloc&) {
+    FAIL() << "the cross-check needed more than 256 MB";
+  }
+  ASSERT_EQ(entries.qsos.size(), 2u * kEach);
+  std::size_t confirmed = 0;
+  for (const Qso& q : entries.qsos) confirmed += q.verdict == Verdict::kConfirmed;
+  EXPECT_EQ(confirmed, 2u * kEach);
+  std::printf("peak %zu MB\n", cap.peak() >> 20);
+}
+
+// The pairing as plainly as it can be said: every pair near enough, sorted by how far apart and then by
+// file order, made greedily; exact calls first, then calls one edit off.
+void PairThePlainWay(Entries& e, int window) {
+  auto minute = [](std::int64_t s) { return s >= 0 ? s / 60 : -((-s + 59) / 60); };
+  auto near = [&](const Qso& a, const Qso& b) {
+    return std::abs(minute(a.second) - minute(b.second)) <= window;
+  };
+  auto confirm = [&](Qso& a, const Qso& b) {
+    if (!a.stored) return;
+    const char* sent = SerialSent(e.logs[b.log], b);
+    a.verdict = !*sent || SameSerial(SerialReceived(e.logs[a.log], a), sent) ? Verdict::kConfirmed
+                                                                             : Verdict::kBustedExchange;
+  };
+  std::map<std::uint32_t, std::uint32_t> logOf;
+  for (std::uint32_t l = 0; l < e.logs.size(); ++l) logOf[e.logs[l].callId] = l;
+  auto owner = [&](const Qso& q) { return e.logs[q.log].callId; };
+  auto checked = [](const Qso& q) { return q.band >= 0 && q.mode >= 0; };
+  for (Qso& q : e.qsos) {
+    q.partner = kNone;
+    q.partnerCallWrong = false;
+    q.verdict = Verdict::kRefused;
+  }
+  using Pair = std::tuple<std::int64_t, std::uint32_t, std::uint32_t>;
+  std::vector<Pair> pairs;
+  for (std::uint32_t i = 0; i < e.qsos.size(); ++i) {
+    for (std::uint32_t j = 0; j < e.qsos.size(); ++j) {
+      const Qso &a = e.qsos[i], &b = e.qsos[j];
+      if (checked(a) && checked(b) && owner(a) < a.call && owner(b) == a.call && b.call == owner(a) &&
+          a.band == b.band && a.mode == b.mode && near(a, b)) {
+        pairs.emplace_back(std::abs(a.second - b.second), i, j);
+      }
+    }
+  }
+  std::sort(pairs.begin(), pairs.end());
+  for (const auto& [apart, i, j] : pairs) {
+    Qso &a = e.qsos[i], &b = e.qsos[j];
+    if (a.partner != kNone || b.partner != kNone) continue;
+    a.partner = j;
+    b.partner = i;
+    confirm(a, b);
+    confirm(b, a);
+  }
+  pairs.clear();
+  for (std::uint32_t i = 0; i < e.qsos.size(); ++i) {
+    for (std::uint32_t j = 0; j < e.qsos.size(); ++j) {
+      const Qso &p = e.qsos[i], &q = e.qsos[j];
+      if (checked(p) && checked(q) && p.partner == kNone && q.partner == kNone && owner(p) != owner(q) &&
+          p.call == owner(q) && OneEdit(e.calls[q.call], e.logs[p.log].call) && p.band == q.band &&
+          p.mode == q.mode && near(p, q)) {
+        pairs.emplace_back(std::abs(p.second - q.second), i, j);
+      }
+    }
+  }
+  std::sort(pairs.begin(), pairs.end());
+  for (const auto& [apart, i, j] : pairs) {
+    Qso &p = e.qsos[i], &q = e.qsos[j];
+    if (p.partner != kNone || q.partner != kNone) continue;
+    p.partner = j;
+    q.partner = i;
+    confirm(p, q);
+    p.partnerCallWrong = true;
+    if (q.stored) q.verdict = logOf.count(q.call) ? Verdict::kNil : Verdict::kBustedCall;
+  }
+  for (Qso& q : e.qsos) {
+    if (!q.stored || q.partner != kNone) continue;
+    std::set<std::uint32_t> holders;
+    for (const Qso& other : e.qsos) {
+      if (other.call == q.call) holders.insert(other.log);
+    }
+    q.verdict = logOf.count(q.call)  ? Verdict::kNil
+                : holders.size() > 1 ? Verdict::kNotCheckable
+                                     : Verdict::kUnique;
+  }
+}
+
+// Small contests crowded with ties: few times, few calls, many of them one edit from another.
+Entries RandomContest(std::mt19937& rng) {
+  const char* const pool[] = {"K1A", "K1B", "K1AB", "K1", "K2A", "K1AC", "K2B", "K12A"};
+  auto below = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+  std::vector<std::string> calls(std::begin(pool), std::end(pool));
+  std::shuffle(calls.begin(), calls.end(), rng);
+  Entries e;
+  const int logs = 2 + below(4);
+  for (int l = 0; l < logs; ++l) {
+    Entry log;
+    log.call = calls[l];
+    log.name = log.call + ".log";
+    log.callId = e.calls.Intern(log.call);
+    log.first = e.qsos.size();
+    for (int n = below(30); n > 0; --n) {
+      std::string worked = pool[below(8)];
+      if (worked == log.call) continue;
+      Qso q;
+      q.log = static_cast<std::uint32_t>(l);
+      q.call = e.calls.Intern(worked);
+      q.second = 30 * below(16) + (below(4) == 0 ? below(30) : 0);
+      q.band = static_cast<std::int8_t>(below(10) == 0 ? -1 : below(2));
+      q.mode = 0;
+      q.stored = below(10) != 0;
+      q.texts = static_cast<std::uint32_t>(log.texts.size());
+      const std::string sent = std::to_string(1 + below(2)), rcvd = std::to_string(1 + below(2));
+      log.texts += worked + '\0' + sent + '\0' + rcvd + '\0' + std::string(7, '\0');
+      e.qsos.push_back(q);
+    }
+    log.count = e.qsos.size() - log.first;
+    e.logs.push_back(log);
+  }
+  return e;
+}
+
+TEST(CrossCheckPairingTest, SameAsEveryPairSortedAndTakenInTurn) {
+  std::mt19937 rng(2026);
+  for (int round = 0; round < 3000; ++round) {
+    Entries swept = RandomContest(rng);
+    Entries plain = swept;
+    const int window = static_cast<int>(rng() % 4);
+    CrossCheck(swept).Run(window);
+    PairThePlainWay(plain, window);
+    for (std::size_t i = 0; i < swept.qsos.size(); ++i) {
+      const Qso &a = swept.qsos[i], &b = plain.qsos[i];
+      ASSERT_EQ(std::tie(a.partner, a.partnerCallWrong, a.verdict),
+                std::tie(b.partner, b.partnerCallWrong, b.verdict))
+          << "round " << round << ", contact " << i << ": " << VerdictName(a.verdict) << " against "
+          << VerdictName(b.verdict);
+    }
   }
 }
 
