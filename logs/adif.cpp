@@ -155,8 +155,13 @@ TagRead ReadTag(const LogSource& s, std::uint64_t pos, Tag* tag) {
   const TagRead cut = s.finished() ? TagRead::kCut : TagRead::kMore;
   const char* const open = s.at(pos);
   const char* const end = s.at(s.end());
+  // Each part is looked at no further than the longest it may be.
+  auto limit = [end](const char* from, std::size_t longest) {
+    return static_cast<std::size_t>(end - from) > longest ? from + longest + 1 : end;
+  };
   const char* p = open + 1;
-  while (p < end && IsNameChar(*p)) ++p;
+  for (const char* stop = limit(p, kLongestName); p < stop && IsNameChar(*p);) ++p;
+  if (p - open - 1 > static_cast<std::ptrdiff_t>(kLongestName)) return TagRead::kNotTag;
   if (p == end) return cut;
   if (p == open + 1) return TagRead::kNotTag;
   tag->nameEnd = pos + static_cast<std::uint64_t>(p - open);
@@ -164,19 +169,20 @@ TagRead ReadTag(const LogSource& s, std::uint64_t pos, Tag* tag) {
   tag->length = 0;
   if (*p == ':') {
     const char* const digits = ++p;
-    while (p < end && IsDigit(*p)) {
+    for (const char* stop = limit(p, kLongestDigits); p < stop && IsDigit(*p); ++p) {
       if (tag->length < (std::uint64_t{1} << 58))
         tag->length = tag->length * 10 + static_cast<unsigned>(*p - '0');
-      ++p;
     }
+    if (p - digits > static_cast<std::ptrdiff_t>(kLongestDigits)) return TagRead::kNotTag;
     if (p == end) return cut;
     if (p == digits) return TagRead::kNotTag;
     tag->digits = pos + static_cast<std::uint64_t>(digits - open);
     tag->digitsEnd = pos + static_cast<std::uint64_t>(p - open);
     tag->hasLength = true;
     if (*p == ':') {
-      ++p;
-      while (p < end && IsAlpha(*p)) ++p;
+      const char* const type = ++p;
+      for (const char* stop = limit(p, kLongestType); p < stop && IsAlpha(*p);) ++p;
+      if (p - type > static_cast<std::ptrdiff_t>(kLongestType)) return TagRead::kNotTag;
       if (p == end) return cut;
     }
   }

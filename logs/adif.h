@@ -3,6 +3,7 @@
 #ifndef ZORVANT_LOGS_ADIF_H_
 #define ZORVANT_LOGS_ADIF_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -38,6 +39,12 @@ struct AdifRecord {
 // run to a few lines, and a scan keeps no more than this of them buffered.
 constexpr std::uint64_t kLongestKeptValue = 255;
 constexpr std::uint64_t kLongestValue = std::uint64_t{1} << 20;
+// Nor has any real log a data specifier whose parts run longer than these: a name (the longest defined is
+// about 30 characters), a length's digits, or a type. One that does is a malformed tag, read past like any
+// other, so that a '<' followed by megabytes of letters or digits is never held to see where it ends.
+constexpr std::size_t kLongestName = 64;
+constexpr std::size_t kLongestDigits = 32;
+constexpr std::size_t kLongestType = 16;
 
 // Parses a whole file's text. Field names may be in any letter case and need no blanks between them; a value
 // is taken by its declared length, so it may hold '<' or blanks. Tolerated: a missing header, a preamble

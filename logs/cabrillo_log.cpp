@@ -211,21 +211,30 @@ std::size_t ReadCabrillo(const std::string& name, LogSource& source, LogSink& si
   std::string problem;
   for (;;) {
     // CR LF, LF and a lone CR all end a line; a CR at the end of the buffered bytes waits for the next one.
+    // Past the longest line, only the scan goes on: the bytes behind it are let go.
     std::uint64_t end = pos;
+    bool tooLong = false;
     while (true) {
       while (end < source.end() && source[end] != '\r' && source[end] != '\n') ++end;
       const bool complete = end + (end < source.end() && source[end] == '\r' ? 1 : 0) < source.end();
+      tooLong = tooLong || end - pos > kLongestCabrilloLine;
       if (complete || source.finished()) break;
-      const std::uint64_t scanned = end - pos;
-      if (!source.More(pos)) break;
-      end = pos + scanned;
+      const std::uint64_t keep = tooLong ? end : pos;
+      const std::uint64_t scanned = end - keep;
+      if (!source.More(keep)) break;
+      end = keep + scanned;
     }
-    if (pos >= source.end()) break;
+    if (pos >= source.end() && !tooLong) break;
     // A line cut by a read error is not the log's last line: read, it could be a different contact.
     if (source.failed() && end == source.end()) break;
-    const std::string line(source.at(pos), end - pos);
+    const std::string line = tooLong ? std::string() : std::string(source.at(pos), end - pos);
     pos = end + (end + 1 < source.end() && source[end] == '\r' && source[end + 1] == '\n' ? 2 : 1);
     ++number;
+    if (tooLong) {
+      sink.Problem(name + ": line " + std::to_string(number) + ": more than " +
+                   std::to_string(kLongestCabrilloLine) + " characters; the line is skipped");
+      continue;
+    }
 
     std::size_t start = 0;
     while (start < line.size() && IsBlank(line[start])) ++start;

@@ -27,9 +27,15 @@ namespace logs {
 // Sets neither sourceLine nor record.
 bool ParseCabrilloQso(const std::string& line, LogContact* contact, std::string* problem);
 
+// The longest line read: a QSO: line is about 80 characters, a header line seldom more. A longer line is
+// reported and skipped without being kept, so that a file of megabytes without a line end costs no more
+// memory than any other.
+constexpr std::size_t kLongestCabrilloLine = 4096;
+
 // Every QSO: line of a Cabrillo log to `sink` (problems labelled with `name`), read a line at a time. Other
 // tags are the header and are skipped, X-QSO: lines too (they are excluded from scoring by definition);
-// reading ends at END-OF-LOG:. A line without a tag is reported. Returns the number of contacts.
+// reading ends at END-OF-LOG:. A line without a tag, or longer than kLongestCabrilloLine, is reported.
+// Returns the number of contacts.
 std::size_t ReadCabrillo(const std::string& name, LogSource& source, LogSink& sink);
 
 // ReadCabrillo of a whole text into `result`.

@@ -63,42 +63,47 @@ std::string TellFormat(LogSource& s) {
       if (!s.More(pos)) break;
       continue;
     }
-    const char c = s[pos];
     if (lineStart && !qsoLine) {
-      // Blanks before the tag, then the tag; both may run past the buffered bytes.
-      std::uint64_t p = pos;
+      // Blanks before the tag, then the tag; both may run past the buffered bytes. The blanks are neither
+      // a line end nor a '<', so they are passed over and let go.
       for (;;) {
-        while (p < s.end() && (s[p] == ' ' || s[p] == '\t')) ++p;
-        if (p < s.end() || !s.More(pos)) break;
+        while (pos < s.end() && (s[pos] == ' ' || s[pos] == '\t')) ++pos;
+        if (pos < s.end() || !s.More(pos)) break;
       }
-      ensure(pos, p - pos + 4);
-      qsoLine = HasAt(s, p, "QSO:");
+      ensure(pos, 4);
+      qsoLine = HasAt(s, pos, "QSO:");
       lineStart = false;
+      continue;
     }
+    const char c = s[pos];
     if (c == '\r' || c == '\n') {
       lineStart = true;
     } else if (c == '<') {
       ensure(pos, 5);
       if (HasAt(s, pos, "<EOH>") || HasAt(s, pos, "<EOR>")) return "ADIF";
       if (!field) {
-        // A data specifier with a length: <NAME:LENGTH> or <NAME:LENGTH:TYPE>.
+        // A data specifier with a length: <NAME:LENGTH> or <NAME:LENGTH:TYPE>, each part no longer than
+        // the scanner takes it.
         std::uint64_t p = pos + 1;
-        auto run = [&](auto accept) {
+        auto run = [&](std::size_t longest, auto accept) {
+          const std::uint64_t from = p;
           for (;;) {
-            while (p < s.end() && accept(s[p])) ++p;
-            if (p < s.end() || !s.More(pos)) return;
+            while (p < s.end() && p - from <= longest && accept(s[p])) ++p;
+            if (p < s.end() || !s.More(pos)) return p - from <= longest;
           }
         };
-        run([](char ch) { return std::isalnum(static_cast<unsigned char>(ch)) || ch == '_'; });
+        bool fits = run(kLongestName,
+                        [](char ch) { return std::isalnum(static_cast<unsigned char>(ch)) || ch == '_'; });
         const std::uint64_t nameEnd = p;
-        if (nameEnd > pos + 1 && p < s.end() && s[p] == ':') {
+        if (fits && nameEnd > pos + 1 && p < s.end() && s[p] == ':') {
           const std::uint64_t digits = ++p;
-          run([](char ch) { return ch >= '0' && ch <= '9'; });
-          if (p > digits && p < s.end() && s[p] == ':') {
+          fits = run(kLongestDigits, [](char ch) { return ch >= '0' && ch <= '9'; });
+          if (fits && p > digits && p < s.end() && s[p] == ':') {
             ++p;
-            run([](char ch) { return std::isalpha(static_cast<unsigned char>(ch)) != 0; });
+            fits =
+                run(kLongestType, [](char ch) { return std::isalpha(static_cast<unsigned char>(ch)) != 0; });
           }
-          field = p > digits && p < s.end() && s[p] == '>';
+          field = fits && p > digits && p < s.end() && s[p] == '>';
         }
       }
     }

@@ -18,6 +18,7 @@
 #include <tuple>
 #include <vector>
 
+#include "tests/check/memory_cap.h"
 #include "tests/logs/failing_file.h"
 
 namespace logs {
@@ -204,6 +205,51 @@ TEST(LogReaderTest, ABadLengthCostsOnlyItsRecord) {
       EXPECT_EQ(result.problems, std::vector<std::string>{"z.adi: record 2 (line 3): " + k.problem +
                                                           "; the record is skipped"})
           << k.name;
+    }
+  }
+}
+
+// A line or a tag no real log has (megabytes without an end) is a problem of its line or record, read past
+// in the memory of any other: one entrant's file cannot take what the sponsor's machine has.
+TEST(LogReaderTest, AnEndlessLineOrTagCostsItsLineOrRecordNotMemory) {
+  const std::string cabrilloQso = "QSO: 3585 RY 2026-03-14 1401 UA3XYZ 599 001 K1AB 599 002\r\n";
+  auto adifRecord = [](const std::string& call) {
+    return "<CALL:4>" + call + "<QSO_DATE:8>20260314<TIME_ON:4>1401<EOR>\r\n";
+  };
+  const std::size_t kLong = 8 * zorvant::testing::kMiB;
+  std::string tokens;
+  for (std::size_t i = 0; i < kLong / 2; ++i) tokens += "1 ";
+  const struct {
+    const char* name;
+    std::string text;
+    std::vector<std::string> calls;
+    std::string problem;
+  } kCases[] = {
+      {"a Cabrillo line of short tokens",
+       "START-OF-LOG: 3.0\r\n" + cabrilloQso + "QSO: 3585 RY 2026-03-14 1402 UA3XYZ 599 " + tokens +
+           "K2AB\r\n" + "QSO: 3585 RY 2026-03-14 1403 UA3XYZ 599 003 K3AB 599 004\r\nEND-OF-LOG:\r\n",
+       {"K1AB", "K3AB"},
+       "x: line 3: more than 4096 characters; the line is skipped"},
+      {"an ADIF field name",
+       "<EOH>\r\n" + adifRecord("K1AB") + "<" + std::string(kLong, 'A') + ">\r\n" + adifRecord("K3AB"),
+       {"K1AB", "K3AB"},
+       "x: line 3: malformed tag \"<AAAAAAAAAAAAAAAAAAAAAAA\""},
+      {"an ADIF length",
+       "<EOH>\r\n" + adifRecord("K1AB") + "<CALL:" + std::string(kLong, '9') + ">K2AB<EOR>\r\n" +
+           adifRecord("K3AB"),
+       {"K1AB", "K3AB"},
+       "x: line 3: malformed tag \"<CALL:999999999999999999\""},
+  };
+  for (const auto& k : kCases) {
+    zorvant::testing::MemoryCap cap(6 * zorvant::testing::kMiB);
+    try {
+      LogStream log("x", k.text, LogSource::kPiece);
+      const LogReadResult result = ReadLog(log);
+      EXPECT_EQ(Calls(result), k.calls) << k.name;
+      ASSERT_FALSE(result.problems.empty()) << k.name;
+      EXPECT_EQ(result.problems[0], k.problem) << k.name;
+    } catch (const std::bad_alloc&) {
+      ADD_FAILURE() << k.name << ": the reading took more than 6 MB";
     }
   }
 }
