@@ -4,13 +4,14 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <set>
 
 #include "cabrillo/writer.h"
+#include "check/folder_owner.h"
 #include "engine/export_state.h"
 #include "engine/string_printf.h"
+#include "platform/whole_file.h"
 #include "report/report.h"
 
 namespace check {
@@ -81,11 +82,23 @@ std::string Plural(std::size_t n, const char* one, const char* many) {
 
 std::string Title(const ReportSettings& settings) { return "ZORVANT contest of " + settings.start + " UTC"; }
 
-bool WriteFile(const std::string& path, const std::string& text, std::string* error) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-  out.close();
-  if (out) return true;
+namespace fs = std::filesystem;
+
+// A report replaces whatever stands at its name: a link is removed, not followed, and so is a device or a
+// pipe; only a folder is left alone, and the report not written.
+bool WriteFile(zorvant::Platform& platform, const std::string& path, const std::string& text,
+               std::string* error) {
+  std::error_code ec;
+  const fs::file_status there = fs::symlink_status(path, ec);
+  if (fs::is_directory(there)) {
+    *error = path + ": a folder stands where the report goes; not written";
+    return false;
+  }
+  if (fs::exists(there) && !fs::is_regular_file(there) && !platform.RemoveFile(path)) {
+    *error = path + ": cannot be written: what stands there cannot be removed";
+    return false;
+  }
+  if (zorvant::RewriteFile(platform, path, text)) return true;
   *error = path + ": cannot be written";
   return false;
 }
@@ -241,21 +254,42 @@ std::string SummaryText(const Entries& entries, const ReportSettings& settings) 
   return text;
 }
 
+bool UsableOutFolder(const std::string& out, std::string* error) {
+  std::error_code ec;
+  const fs::file_status there = fs::symlink_status(out, ec);
+  if (fs::is_symlink(there)) {
+    *error = out + ": is a link; give the folder itself for the reports";
+    return false;
+  }
+  if (fs::exists(there) && !fs::is_directory(there)) {
+    *error = out + ": is not a folder";
+    return false;
+  }
+  if (fs::exists(there) && OwnedByAnotherUser(out)) {
+    *error = out + ": belongs to another user; give a folder of your own for the reports";
+    return false;
+  }
+  return true;
+}
+
 bool WriteReports(const Entries& entries, const CrossCheck& check, const ReportSettings& settings,
-                  const std::string& out, bool html, int threads, std::string* error) {
-  namespace fs = std::filesystem;
+                  const std::string& out, bool html, int threads, zorvant::Platform& platform,
+                  std::string* error) {
+  if (!UsableOutFolder(out, error)) return false;
   std::error_code ec;
   fs::create_directories(out, ec);
   if (ec || !fs::is_directory(out)) {
     *error = out + ": cannot be made a folder" + (ec ? ": " + ec.message() : "");
     return false;
   }
+  // Made just now, perhaps inside someone else's folder: looked at again.
+  if (!UsableOutFolder(out, error)) return false;
   const std::vector<std::string> names = UbnFileNames(entries);
   std::mutex mutex;
   std::string failed;
   auto write = [&](const std::string& name, const std::string& text) {
     std::string why;
-    if (WriteFile((fs::path(out) / name).string(), text, &why)) return;
+    if (WriteFile(platform, (fs::path(out) / name).string(), text, &why)) return;
     std::lock_guard<std::mutex> lock(mutex);
     if (failed.empty()) failed = why;
   };

@@ -9,6 +9,7 @@
 
 #include "check/cross_check.h"
 #include "check/entries.h"
+#include "platform/platform.h"
 
 namespace check {
 
@@ -32,10 +33,18 @@ std::string ResultsText(const Entries& entries, const ReportSettings& settings);
 std::string ResultsHtml(const Entries& entries, const ReportSettings& settings);
 std::string SummaryText(const Entries& entries, const ReportSettings& settings);
 
+// Whether the reports may go into `out`: a folder or nothing yet, and neither a link nor another user's
+// folder, where links could be planted. False with the reason.
+bool UsableOutFolder(const std::string& out, std::string* error);
+
 // Writes every UBN report, results.txt, results.html when `html`, and summary.txt into `out` (made when
-// missing), on `threads` threads. False with the reason when a file cannot be written.
+// missing, and refused as UsableOutFolder refuses it), on `threads` threads, each file through the
+// project's writer on `platform`: a report is whole, or the last run's is left as it was. Whatever stands at
+// a report's name besides a file (a link, above all) is removed first, never written through. False with
+// the reason when a file cannot be written; the others are written all the same.
 bool WriteReports(const Entries& entries, const CrossCheck& check, const ReportSettings& settings,
-                  const std::string& out, bool html, int threads, std::string* error);
+                  const std::string& out, bool html, int threads, zorvant::Platform& platform,
+                  std::string* error);
 
 }  // namespace check
 

@@ -128,7 +128,7 @@ class Progress {
 
 }  // namespace
 
-int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err) {
+int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err, zorvant::Platform& platform) {
   RunOptions startOnly;
   startOnly.start = options.start;
   logs::QsoTime start;
@@ -140,6 +140,12 @@ int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err) 
   const int threads = options.threads > 0
                           ? options.threads
                           : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+
+  // Refused before the work rather than after it.
+  if (!check::UsableOutFolder(options.out, &error)) {
+    err << "zorvant: " << error << '\n';
+    return kUnreadableLog;
+  }
 
   Progress progress(err, options.liveProgress);
   check::Entries entries;
@@ -170,7 +176,8 @@ int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err) 
                 start.hour, start.minute);
   settings.start = startText;
   settings.window = options.window;
-  if (!check::WriteReports(entries, crossCheck, settings, options.out, options.html, threads, &error)) {
+  if (!check::WriteReports(entries, crossCheck, settings, options.out, options.html, threads, platform,
+                           &error)) {
     err << "zorvant: " << error << '\n';
     return kUnreadableLog;
   }

@@ -5,6 +5,8 @@
 #include <ostream>
 #include <string>
 
+#include "platform/platform.h"
+
 namespace cli {
 
 struct CheckOptions {
@@ -27,7 +29,8 @@ bool ParseCheckOptions(int argc, char** argv, int first, CheckOptions* out, std:
 // score) and writes the reports into options.out. The summary goes to `out`; problems with the logs, logs
 // that cannot be read and, for a large contest, the progress go to `err`. Returns an ExitCode of
 // cli/score.h: 1 when the folder cannot be read or a report cannot be written.
-int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err);
+int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err,
+             zorvant::Platform& platform = zorvant::SystemPlatform());
 
 std::string CheckHelp();
 

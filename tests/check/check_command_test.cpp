@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <set>
@@ -23,7 +24,7 @@ struct Outcome {
   std::string out, err;
 };
 
-Outcome Check(std::vector<std::string> args) {
+Outcome Check(std::vector<std::string> args, zorvant::Platform& platform = zorvant::SystemPlatform()) {
   args.insert(args.begin(), {"zorvant", "check"});
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(&a[0]);
@@ -34,7 +35,7 @@ Outcome Check(std::vector<std::string> args) {
     return run;
   }
   std::ostringstream out, err;
-  run.code = RunCheck(options, out, err);
+  run.code = RunCheck(options, out, err, platform);
   run.out = out.str();
   run.err = err.str();
   return run;
@@ -44,7 +45,25 @@ std::string Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos ? "" : "\"" + part + "\" is not in:\n" + text;
 }
 
-class CheckCommandTest : public zorvant::testing::InTempDir {};
+class CheckCommandTest : public zorvant::testing::InTempDir {
+ protected:
+  // UA3AA and DL1BB, who worked each other once.
+  void WriteTwoLogs() {
+    fs::create_directory("logs");
+    WriteFileBytes("logs/UA3AA.log",
+                   "START-OF-LOG: 3.0\r\nCALLSIGN: UA3AA\r\n"
+                   "QSO: 3585 RY 2026-03-14 1400 UA3AA 599 001 DL1BB 599 001\r\nEND-OF-LOG:\r\n");
+    WriteFileBytes("logs/DL1BB.log",
+                   "START-OF-LOG: 3.0\r\nCALLSIGN: DL1BB\r\n"
+                   "QSO: 3585 RY 2026-03-14 1400 DL1BB 599 001 UA3AA 599 001\r\nEND-OF-LOG:\r\n");
+  }
+};
+
+std::set<std::string> Names(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
+  return names;
+}
 
 TEST_F(CheckCommandTest, ReportsEveryLogWithItsEvidence) {
   fs::create_directory("logs");
@@ -144,6 +163,58 @@ TEST_F(CheckCommandTest, RefusesWhatItCannotCheck) {
   }
   WriteFileBytes("taken", "");
   EXPECT_EQ(Check({"logs", "--start", "2026-03-14 14:00", "--out", "taken"}).code, kUnreadableLog);
+}
+
+// Whatever stands at a report's name is replaced, never written through: a link planted in the folder
+// changes nothing outside it. A folder that is a link, or someone else's, takes no reports at all.
+TEST_F(CheckCommandTest, ReportsReplaceLinksAndNeverFollowThem) {
+  WriteTwoLogs();
+  fs::create_directories("victim");
+  WriteFileBytes("victim/precious.txt", "precious");
+  fs::create_directories("reports");
+  fs::create_symlink("../victim/precious.txt", "reports/UA3AA.ubn.txt");
+  fs::create_symlink("../victim/planted.txt", "reports/results.txt");
+  const Outcome run = Check({"logs", "--start", "2026-03-14 14:00", "--out", "reports"});
+  ASSERT_EQ(run.code, kScored) << run.err;
+  EXPECT_EQ(ReadFileBytes("victim/precious.txt"), "precious");
+  EXPECT_FALSE(fs::exists(fs::symlink_status("victim/planted.txt")));
+  for (const char* report : {"reports/UA3AA.ubn.txt", "reports/results.txt"}) {
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(report))) << report;
+  }
+  EXPECT_EQ(Contains(ReadFileBytes("reports/UA3AA.ubn.txt"), "UBN report of UA3AA"), "");
+
+  fs::create_directory_symlink("reports", "linked");
+  std::vector<std::pair<std::string, std::string>> refused = {{"linked", "linked: is a link"}};
+  // Only the superuser can give a folder to someone else.
+  if (geteuid() == 0) {
+    fs::create_directory("theirs");
+    ASSERT_EQ(chown("theirs", 4242, 4242), 0);
+    refused.emplace_back("theirs", "theirs: belongs to another user");
+  }
+  for (const auto& [out, reason] : refused) {
+    const Outcome refusal = Check({"logs", "--start", "2026-03-14 14:00", "--out", out});
+    EXPECT_EQ(refusal.code, kUnreadableLog) << out;
+    EXPECT_EQ(Contains(refusal.err, reason), "");
+  }
+  if (fs::exists("theirs")) EXPECT_EQ(Names("theirs"), std::set<std::string>{});
+}
+
+// A report that cannot be written keeps what the last run wrote, whole, and leaves nothing beside it.
+TEST_F(CheckCommandTest, AFailedWriteKeepsTheLastRunsReport) {
+  WriteTwoLogs();
+  ASSERT_EQ(Check({"logs", "--start", "2026-03-14 14:00", "--out", "reports"}).code, kScored);
+  const std::string summary = ReadFileBytes("reports/summary.txt");
+  const std::set<std::string> written = Names("reports");
+  WriteFileBytes("logs/OK1XYZ.log", "START-OF-LOG: 3.0\r\nCALLSIGN: OK1XYZ\r\nEND-OF-LOG:\r\n");
+  zorvant::testing::FaultyPlatform full;
+  full.FailWritesAfter(100, "reports/summary.txt");
+  const Outcome run = Check({"logs", "--start", "2026-03-14 14:00", "--out", "reports"}, full);
+  EXPECT_EQ(run.code, kUnreadableLog);
+  EXPECT_EQ(Contains(run.err, "reports/summary.txt: cannot be written"), "");
+  EXPECT_EQ(ReadFileBytes("reports/summary.txt"), summary);
+  std::set<std::string> now = Names("reports");
+  now.erase("OK1XYZ.ubn.txt");
+  EXPECT_EQ(now, written);
 }
 
 }  // namespace
