@@ -8,25 +8,23 @@ namespace check {
 // bad-QSO count of the report, which is no part of the score, reads 0.
 class EngineRun::NoFiles : public zorvant::Platform {
  public:
-  std::string ProfileString(const std::string&, const std::string&, const std::string&,
-                            const std::string& def) override {
-    return def.substr(0, def.find_last_not_of(' ') + 1);
-  }
-  int ProfileInt(const std::string&, const std::string&, const std::string&, int def) override { return def; }
-  bool WriteProfileString(const std::string&, const std::string&, const std::string&,
-                          const std::string&) override {
-    return false;
-  }
   std::string FullPath(const std::string& path) override { return path; }
   std::FILE* OpenShared(const std::string&, const char*) override { return nullptr; }
   bool FileExists(const std::string&) override { return false; }
+  zorvant::FileFacts Inspect(const std::string&) override { return {}; }
   bool ReplaceFile(const std::string&, const std::string&) override { return false; }
   bool ResizeFile(const std::string&, std::uint64_t) override { return false; }
   bool RemoveFile(const std::string&) override { return false; }
-  std::unique_ptr<Lock> TakeLock(const std::string&) override { return nullptr; }
+  std::unique_ptr<Lock> TakeLock(const std::string&, std::chrono::milliseconds,
+                                 zorvant::LockFailure* why) override {
+    *why = zorvant::LockFailure::kUnavailable;
+    return nullptr;
+  }
   std::string FindFirstMatch(const std::string&, const std::function<bool(const std::string&)>&) override {
     return "";
   }
+  std::uint32_t ProcessId() override { return 0; }
+  bool ProcessRunning(std::uint32_t) override { return false; }
   // The hour only picks the tour whose prefixes the plug-in's windows would show.
   int UtcHour() override { return 0; }
   void ShowMessage(const std::string&, const std::string&, zorvant::MessageIcon) override {}

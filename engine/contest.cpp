@@ -84,7 +84,10 @@ std::vector<std::string> BadQsoFileLines(const std::string& text) {
 }
 
 Contest::Contest(Platform& platform)
-    : modeTable(kModeEntries, kModeCount), bandTable(kBandEntries, kBandCount), platform_(platform) {}
+    : modeTable(kModeEntries, kModeCount),
+      bandTable(kBandEntries, kBandCount),
+      settings(platform, kSettingsFile, kSettingsSection),
+      platform_(platform) {}
 
 int Contest::TourOf(const OleDate& t) const { return Hour(t) - startHour >= 2 ? 1 : 0; }
 
@@ -205,21 +208,37 @@ void Contest::ReadHostId(const std::string& pattern) {
   }
 }
 
-// The toggle alternates across ordinary resets, so only every other one opens the Setup window; an export
-// pass sets it to 1 first and so never opens the window.
-void Contest::UpdateStartToggle(Shell& shell) {
-  const std::string file = kSettingsFile;
-  std::string toggle = platform_.ProfileString(file, kSettingsSection, "Start", "");
+// The toggle alternates across ordinary resets, so only every other one opens the Setup window. An export
+// pass would set it to 1 and then, finding it so, back to 0: one write of 0 does both, and where that write
+// fails the toggle reads as the file has it, as it would after a failed write of 1.
+void Contest::UpdateStartToggle(Shell& shell, bool exportPass) {
+  if (exportPass && settings.Write({{"Start", "0"}}) == SettingsError::kNone) return;
+  std::string toggle = settings.saved().Get("Start", "");
   if (toggle.size() > 99) toggle.resize(99);
   if (LeadingInt(toggle) != 0) {
-    platform_.WriteProfileString(file, kSettingsSection, "Start", "0");
+    if (!exportPass) settings.Write({{"Start", "0"}});
   } else if (!shell.SetupWindowOpen()) {
     shell.StartSetup();
-    platform_.WriteProfileString(file, kSettingsSection, "Start", "1");
+    settings.Write({{"Start", "1"}});
   }
 }
 
+// Made afresh at every reset. A link in its place is taken away, never written through: what it points to is
+// none of this contest's. Anything else that is no plain file (a folder, a device) is left alone, and the
+// contest goes on without the file.
+void Contest::CreateBadQsoFile() {
+  const FileKind kind = platform_.Inspect(badQsoFileName).kind;
+  if (kind == FileKind::kOther) return;
+  if (kind == FileKind::kLink) platform_.RemoveFile(badQsoFileName);
+  std::FILE* f = platform_.OpenShared(badQsoFileName, "wb");
+  if (!f) return;
+  const std::string header = std::string(kBadQsoHeader) + kLineEnd;
+  std::fwrite(header.data(), 1, header.size(), f);
+  if (std::fclose(f) == 0) ForgetUndo(platform_, badQsoFileName);
+}
+
 int Contest::Reset(const ResetArgs& r, Shell& shell) {
+  settings.NewPass();
   const OleDate start = OleDate::From(r.start);
   const std::string pattern = std::string(S(r.iniFolder)) + "*.ini";
   startHour = static_cast<std::int16_t>(Hour(start));
@@ -235,20 +254,17 @@ int Contest::Reset(const ResetArgs& r, Shell& shell) {
   for (std::size_t i = 0; i < bandRows.size(); ++i) bandRows[i] = {bandTable[i], "-", "-", "-", "-"};
   exportRun = r.exportFlag;
 
+  // One read of the settings serves the header and the toggle.
   const std::string ownCall = myCall;
   if (r.exportFlag != 0) {
-    EditCabrilloHeader(platform_, cabrillo, ownCall, shell);
-    platform_.WriteProfileString(kSettingsFile, kSettingsSection, "Start", "1");
+    EditCabrilloHeader(settings, cabrillo, ownCall, shell);
+  } else {
+    settings.Load();
   }
-  UpdateStartToggle(shell);
+  UpdateStartToggle(shell, r.exportFlag != 0);
 
   badQsoFileName = "BadQSO_StatsZORVANT_" + Format(start, "%d_%m_%Y") + ".txt";
-  std::FILE* f = platform_.OpenShared(badQsoFileName, "wb");
-  if (f) {
-    const std::string header = std::string(kBadQsoHeader) + kLineEnd;
-    std::fwrite(header.data(), 1, header.size(), f);
-    std::fclose(f);
-  }
+  CreateBadQsoFile();
   return 1;
 }
 

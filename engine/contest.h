@@ -21,6 +21,7 @@
 #include "engine/ole_date.h"
 #include "engine/qso.h"
 #include "engine/qso_log.h"
+#include "engine/settings_store.h"
 #include "platform/platform.h"
 
 namespace zorvant {
@@ -154,6 +155,8 @@ class Contest {
   // What the Setup window's refresh last read from the host; the content drawing shows them.
   std::string enteredCall;
   int currentBandSlot = -1;  // 0 160m, 1 80m, 2 40m, -1 none yet
+  // The plug-in's settings as the host's thread reads and writes them. Each reset begins a new pass of it.
+  SettingsStore settings;
   // The export state and what the last report left for it.
   CabrilloExport cabrillo;
   int claimedScore = 0;
@@ -162,7 +165,8 @@ class Contest {
 
  private:
   void ReadHostId(const std::string& folderPrefix);
-  void UpdateStartToggle(Shell& shell);
+  void UpdateStartToggle(Shell& shell, bool exportPass);
+  void CreateBadQsoFile();
   // Appends one line to the bad-QSO file, opening it on first use within a call.
   void AppendBadQso(std::FILE*& file, const QsoArgs& q, const char* reason);
   // The reason AddData rejects the contact for, or null when it stores it.

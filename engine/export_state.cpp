@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "engine/contest.h"
-#include "platform/platform.h"
+#include "engine/settings_store.h"
 
 namespace zorvant {
 namespace {
@@ -62,10 +62,6 @@ const std::vector<Choices>& AllChoices() {
   return choices;
 }
 
-std::string Load(Platform& platform, const char* key, const std::string& def = "") {
-  return platform.ProfileString(kSettingsFile, kSettingsSection, key, def);
-}
-
 std::string SoapboxFileForm(const std::string& iniForm) {
   return ReplaceAll(ReplaceAll(iniForm, kCrText, "\r\nSOAPBOX: "), kLfText, "");
 }
@@ -95,11 +91,6 @@ bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
       return false;
   }
   return true;
-}
-
-bool SettingsFolderExists(Platform& platform) {
-  const std::string file = kSettingsFile;
-  return platform.FileExists(file.substr(0, file.find_last_of("\\/")));
 }
 
 }  // namespace
@@ -160,21 +151,25 @@ void AsShownInDialog(CabrilloFields& fields) {
   }
 }
 
-int EditCabrilloHeader(Platform& platform, CabrilloExport& out, const std::string& callsign, Shell& shell) {
+int EditCabrilloHeader(SettingsStore& settings, CabrilloExport& out, const std::string& callsign,
+                       Shell& shell) {
   // The overlay is neither loaded nor preset: it keeps what the last confirmed dialog left.
   CabrilloFields f = out;
   f.callsign = callsign;
   out.fileBase = CabrilloFileBase(callsign);
   out.headerNotSaved = false;  // a cancelled dialog saves nothing, so nothing can fail
 
-  f.operators = Load(platform, "Operators", callsign);
-  f.name = Load(platform, "Name");
-  f.address = Load(platform, "Address");
-  f.addressCity = Load(platform, "Address-City");
-  f.addressState = Load(platform, "Address-State");
-  f.addressPostalCode = Load(platform, "Address-PostalCode");
-  f.addressCountry = Load(platform, "Address-Country");
-  f.claimed = Load(platform, "Claimed");
+  // Every field from one read, so that they all come from one state of the file; kept apart from the store,
+  // whose own view moves on with the writes made while the dialog is up.
+  const SettingsSnapshot saved = settings.Load();
+  f.operators = saved.Get("Operators", callsign);
+  f.name = saved.Get("Name", "");
+  f.address = saved.Get("Address", "");
+  f.addressCity = saved.Get("Address-City", "");
+  f.addressState = saved.Get("Address-State", "");
+  f.addressPostalCode = saved.Get("Address-PostalCode", "");
+  f.addressCountry = saved.Get("Address-Country", "");
+  f.claimed = saved.Get("Claimed", "");
 
   f.contest = "ZORVANT ";
   f.categoryOperator = "SINGLE-OP";
@@ -186,9 +181,9 @@ int EditCabrilloHeader(Platform& platform, CabrilloExport& out, const std::strin
   f.categoryAssisted = "NON-ASSISTED";
   f.location = "DX";
 
-  f.email = Load(platform, "Email");
-  f.club = Load(platform, "Club");
-  const std::string savedSoapbox = Load(platform, "SoapBox");
+  f.email = saved.Get("Email", "");
+  f.club = saved.Get("Club", "");
+  const std::string savedSoapbox = saved.Get("SoapBox", "");
   f.soapbox = ReplaceAll(ReplaceAll(savedSoapbox, kCrText, "\r"), kLfText, "\n");
 
   // The export step runs after a cancelled dialog too, and writes whatever is here: the fields as loaded,
@@ -204,11 +199,17 @@ int EditCabrilloHeader(Platform& platform, CabrilloExport& out, const std::strin
 
   shown.claimed = f.claimed;  // the claimed score is the report's to set, whatever was typed
   shown.soapbox = ReplaceAll(ReplaceAll(shown.soapbox, "\r", kCrText), "\n", kLfText);
-  bool saved = true;
+  CabrilloFields before = f;
+  before.soapbox = savedSoapbox;
+  std::vector<std::pair<std::string, std::string>> changed;
   for (const Key& key : kSavedKeys) {
-    saved = platform.WriteProfileString(kSettingsFile, kSettingsSection, key.name, shown.*key.field) && saved;
+    const std::string& value = shown.*key.field;
+    if (saved.readable() ? !saved.Holds(key.name, value) : value != before.*key.field) {
+      changed.emplace_back(key.name, value);
+    }
   }
-  out.headerNotSaved = !saved && SettingsFolderExists(platform);
+  const SettingsError error = settings.Write(changed);
+  out.headerNotSaved = error != SettingsError::kNone && error != SettingsError::kNoFolder;
   shown.soapbox = SoapboxFileForm(shown.soapbox);
   shown.address = AddressFileForm(shown.address);
   static_cast<CabrilloFields&>(out) = shown;

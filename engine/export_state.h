@@ -52,7 +52,7 @@ struct CabrilloExport : CabrilloFields {
   bool headerNotSaved = false;
 };
 
-class Platform;
+class SettingsStore;
 class Shell;
 
 // The text with each occurrence of `find` replaced, scanning from the left and resuming after the inserted
@@ -66,14 +66,17 @@ std::string ReplaceAll(std::string text, const std::string& find, const std::str
 std::string CabrilloFileBase(const std::string& callsign);
 
 // Runs the header steps for an export pass. Sets the callsign and the file base from `callsign`, loads the
-// saved fields, presets the categories and the location, and lets `shell` show the fields for confirmation.
-// On OK (returns 1) the edited fields go into `out` (all but claimed), the personal ones are saved, the
-// multi-line fields are put in file form and the QSO lines are emptied; `out.headerNotSaved` tells whether
-// a key could not be saved. Without a Plugins folder there is nowhere to save them, and that is no failure.
-// Otherwise (returns 0) nothing is saved and `out` holds the fields as loaded and preset, the multi-line
-// ones in file form.
+// saved fields (one read of the settings), presets the categories and the location, and lets `shell` show
+// the fields for confirmation. On OK (returns 1) the edited fields go into `out` (all but claimed), the
+// personal ones are saved in one batch, the multi-line fields are put in file form and the QSO lines are
+// emptied; `out.headerNotSaved` tells whether the batch could not be saved. Without a Plugins folder there is
+// nowhere to save them, and that is no failure. Only fields that changed are saved: against the file as it
+// was read, or, where it could not be read, against what the dialog showed, so that a field whose saved
+// value was never read is never written over. Otherwise (returns 0) nothing is saved and `out` holds the
+// fields as loaded and preset, the multi-line ones in file form. What went wrong is in settings.problems().
 // `out` is only touched before and after the shell's wait, never during it.
-int EditCabrilloHeader(Platform& platform, CabrilloExport& out, const std::string& callsign, Shell& shell);
+int EditCabrilloHeader(SettingsStore& settings, CabrilloExport& out, const std::string& callsign,
+                       Shell& shell);
 
 // The list of a drop-down field of the header dialog, in the order shown; empty for a plain text field.
 const std::vector<std::string>& HeaderChoices(std::string CabrilloFields::*field);

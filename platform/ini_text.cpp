@@ -8,11 +8,8 @@
 // which agrees as long as they are ASCII.
 #include "platform/ini_text.h"
 
+#include <algorithm>
 #include <cstdint>
-#include <vector>
-
-#include "platform/platform.h"
-#include "platform/whole_file.h"
 
 namespace zorvant {
 namespace ini {
@@ -23,168 +20,238 @@ bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r' || c == '\x1a';
 }
 
-std::string TrimLeft(const std::string& s) {
+std::string_view TrimLeft(std::string_view s) {
   std::size_t b = 0;
   while (b < s.size() && IsBlank(s[b])) ++b;
   return s.substr(b);
 }
 
-std::string TrimRight(const std::string& s) {
+std::string_view TrimRight(std::string_view s) {
   std::size_t e = s.size();
   while (e > 0 && IsBlank(s[e - 1])) --e;
   return s.substr(0, e);
 }
 
-std::string Trim(const std::string& s) { return TrimRight(TrimLeft(s)); }
+std::string_view Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
 
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// Names compare without regard to ASCII case only: Wine compares "\xC4" and "\xE4" as different names.
-bool SameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  }
-  return true;
+bool LessNoCase(std::string_view a, std::string_view b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [](char x, char y) { return AsciiLower(x) < AsciiLower(y); });
 }
 
-struct Entry {
-  std::string name;
-  bool hasValue = false;  // a line without '=' (a comment, say) is kept as a name with no value
-  std::string value;
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// One line as Wine's loader keeps it.
+struct Line {
+  bool section = false;
+  std::string_view name;
+  std::string_view value;
+  bool hasValue = false;
 };
 
-struct Section {
-  std::string name;  // empty for the lines before the first section header, written without a header
-  std::vector<Entry> entries;
-};
-
-struct Profile {
-  std::string bom;  // a UTF-8 byte-order mark is kept in front of the text
-  std::vector<Section> sections;
-};
-
-const char kUtf8Bom[] = "\xEF\xBB\xBF";
-
-Profile Parse(const std::string& text) {
-  Profile p;
-  std::size_t pos = 0;
-  if (text.compare(0, 3, kUtf8Bom) == 0) {
-    p.bom = kUtf8Bom;
-    pos = 3;
-  }
-  p.sections.emplace_back();
-  const Entry* previous = nullptr;  // the last entry kept in the current section
+// Walks the lines Wine keeps, in order, until `visit` returns false. Blank lines are skipped, and so is a
+// nameless entry ("=x") that comes right after another nameless one in its section, as Wine's loader
+// drops it.
+template <typename Visit>
+void Walk(std::string_view text, Visit visit) {
+  std::size_t pos = text.substr(0, kUtf8Bom.size()) == kUtf8Bom ? kUtf8Bom.size() : 0;
+  bool previousKept = false, previousNameless = false;
   while (pos < text.size()) {
     // A CR alone ends a line too.
     std::size_t end = text.find_first_of("\r\n", pos);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = Trim(text.substr(pos, end - pos));
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view raw = Trim(text.substr(pos, end - pos));
     pos = end + 1;
-    if (line.empty()) continue;
+    if (raw.empty()) continue;
 
-    if (line[0] == '[') {
-      const std::size_t close = line.rfind(']');
+    Line line;
+    if (raw[0] == '[') {
+      const std::size_t close = raw.rfind(']');
       // "[Name] anything" names the section up to the last ']'; "[Name" is a plain line.
-      if (close != std::string::npos && close != 0) {
-        p.sections.push_back(Section{Trim(line.substr(1, close - 1)), {}});
-        previous = nullptr;
+      if (close != std::string_view::npos && close != 0) {
+        line.section = true;
+        line.name = Trim(raw.substr(1, close - 1));
+        previousKept = false;
+        if (!visit(line)) return;
         continue;
       }
     }
-
-    Entry e;
-    const std::size_t eq = line.find('=');
-    if (eq == std::string::npos) {
-      e.name = line;
+    const std::size_t eq = raw.find('=');
+    if (eq == std::string_view::npos) {
+      line.name = raw;
     } else {
-      e.name = TrimRight(line.substr(0, eq));
-      e.hasValue = true;
-      e.value = TrimLeft(line.substr(eq + 1));
+      line.name = TrimRight(raw.substr(0, eq));
+      line.hasValue = true;
+      line.value = TrimLeft(raw.substr(eq + 1));
     }
-    // Wine's loader drops a nameless entry ("=x") that comes right after another nameless one.
-    if (!e.name.empty() || previous == nullptr || !previous->name.empty()) {
-      std::vector<Entry>& entries = p.sections.back().entries;
-      entries.push_back(e);
-      previous = &entries.back();
-    }
+    if (line.name.empty() && previousKept && previousNameless) continue;
+    previousKept = true;
+    previousNameless = line.name.empty();
+    if (!visit(line)) return;
   }
-  return p;
 }
 
-std::string Serialize(const Profile& p) {
-  std::string out = p.bom;
-  for (const Section& s : p.sections) {
-    if (!s.name.empty()) out += "[" + s.name + "]\r\n";
-    for (const Entry& e : s.entries) {
-      out += e.name;
-      if (e.hasValue) out += "=" + e.value;
-      out += "\r\n";
-    }
+// Follows which section a walk is in: only the first section of a name counts, so a later one of the same
+// name is never read or written.
+class SectionTracker {
+ public:
+  // The lines before the first section header form a nameless section of their own.
+  explicit SectionTracker(const std::string& section) : target_(Trim(section)) {
+    inTarget_ = target_.empty();
+    seen_ = inTarget_;
   }
-  return out;
-}
+  // Returns whether the walk just left the section.
+  bool Enter(std::string_view name) {
+    const bool left = inTarget_;
+    inTarget_ = !seen_ && SameName(name, target_);
+    seen_ = seen_ || inTarget_;
+    return left;
+  }
+  bool inTarget() const { return inTarget_; }
+  bool seen() const { return seen_; }
+  std::string_view target() const { return target_; }
 
-// The first section of that name (a later duplicate is never read or written), or null.
-Section* FindSection(Profile& p, const std::string& section) {
-  const std::string name = Trim(section);
-  for (Section& s : p.sections) {
-    if (SameName(s.name, name)) return &s;
-  }
-  return nullptr;
-}
-
-Entry* FindEntry(Section& s, const std::string& key) {
-  const std::string name = Trim(key);
-  for (Entry& e : s.entries) {
-    if (SameName(e.name, name)) return &e;
-  }
-  return nullptr;
-}
-
-// One pair of matching quotes around a value of at least two characters comes off.
-std::string Unquote(const std::string& value) {
-  if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0]) {
-    return value.substr(1, value.size() - 2);
-  }
-  return value;
-}
+ private:
+  std::string_view target_;
+  bool inTarget_ = false;
+  bool seen_ = false;
+};
 
 }  // namespace
 
-bool Find(const std::string& text, const std::string& section, const std::string& key, std::string* value) {
-  Profile p = Parse(text);
-  Section* s = FindSection(p, section);
-  if (!s) return false;
-  const Entry* e = FindEntry(*s, key);
-  if (!e || !e->hasValue) return false;
-  *value = Unquote(e->value);
-  return true;
+bool SameName(std::string_view a, std::string_view b) {
+  a = Trim(a);
+  b = Trim(b);
+  // Without regard to ASCII case only: Wine compares "\xC4" and "\xE4" as different names.
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
 }
 
-std::string Set(const std::string& text, const std::string& section, const std::string& key,
-                const std::string& value) {
-  Profile p = Parse(text);
-  Section* s = FindSection(p, section);
-  if (!s) {
-    // New names keep their trailing blanks, as Wine writes them; only leading blanks go.
-    p.sections.push_back(Section{TrimLeft(section), {}});
-    s = &p.sections.back();
+std::string Unquote(std::string_view value) {
+  if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0]) {
+    value = value.substr(1, value.size() - 2);
   }
-  Entry* e = FindEntry(*s, key);
-  if (!e) {
-    s->entries.push_back(Entry{TrimLeft(key), false, ""});
-    e = &s->entries.back();
+  return std::string(value);
+}
+
+std::string DefaultValue(const std::string& def) {
+  std::string d = def;
+  while (d.size() > 1 && d.back() == ' ') d.pop_back();
+  return Unquote(d);
+}
+
+bool Find(std::string_view text, const std::string& section, const std::string& key, std::string* value) {
+  SectionTracker tracker(section);
+  bool found = false;
+  Walk(text, [&](const Line& line) {
+    if (line.section) return !tracker.Enter(line.name);
+    if (!tracker.inTarget() || !SameName(line.name, key)) return true;
+    // The first line of the name decides, with a value or without.
+    if (line.hasValue) {
+      *value = Unquote(line.value);
+      found = true;
+    }
+    return false;
+  });
+  return found;
+}
+
+std::vector<SectionEntry> ReadSection(std::string_view text, const std::string& section) {
+  SectionTracker tracker(section);
+  std::vector<SectionEntry> entries;
+  Walk(text, [&](const Line& line) {
+    if (line.section) return !tracker.Enter(line.name);
+    if (tracker.inTarget()) entries.push_back({line.name, line.value, line.hasValue});
+    return true;
+  });
+  // The first of each name wins: a stable sort keeps the order of equal names, and unique keeps the first.
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const SectionEntry& a, const SectionEntry& b) { return LessNoCase(a.name, b.name); });
+  entries.erase(
+      std::unique(entries.begin(), entries.end(),
+                  [](const SectionEntry& a, const SectionEntry& b) { return SameName(a.name, b.name); }),
+      entries.end());
+  return entries;
+}
+
+const SectionEntry* FindIn(const std::vector<SectionEntry>& entries, std::string_view key) {
+  key = Trim(key);
+  const auto at =
+      std::lower_bound(entries.begin(), entries.end(), key,
+                       [](const SectionEntry& e, std::string_view k) { return LessNoCase(e.name, k); });
+  return at != entries.end() && SameName(at->name, key) ? &*at : nullptr;
+}
+
+std::string SetAll(std::string_view text, const std::string& section,
+                   const std::vector<std::pair<std::string, std::string>>& values) {
+  struct Wanted {
+    std::string name;  // as a new line writes it: new names keep their trailing blanks, as Wine writes them
+    std::string value;
+    bool done = false;
+  };
+  std::vector<Wanted> wanted;
+  for (const auto& [key, raw] : values) {
+    std::string value = raw;
+    for (char& c : value) {
+      if (c == '\r' || c == '\n') c = ' ';
+    }
+    value = std::string(TrimLeft(value));
+    const auto same =
+        std::find_if(wanted.begin(), wanted.end(), [&](const Wanted& w) { return SameName(w.name, key); });
+    if (same != wanted.end()) {
+      same->value = std::move(value);  // the later of two writes of one key wins
+    } else {
+      wanted.push_back({std::string(TrimLeft(key)), std::move(value)});
+    }
   }
-  std::string v = value;
-  for (char& c : v) {
-    if (c == '\r' || c == '\n') c = ' ';
+
+  std::string out;
+  out.reserve(text.size() + 64);
+  if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) out += kUtf8Bom;
+  bool changed = false;
+  auto addMissing = [&] {
+    for (Wanted& w : wanted) {
+      if (w.done) continue;
+      out.append(w.name).append("=").append(w.value).append("\r\n");
+      w.done = true;
+      changed = true;
+    }
+  };
+
+  SectionTracker tracker(section);
+  Walk(text, [&](const Line& line) {
+    if (line.section) {
+      if (tracker.Enter(line.name)) addMissing();  // a new key goes after the last entry of its section
+      // A nameless section is written without its header, as Wine writes it.
+      if (!line.name.empty()) out.append("[").append(line.name).append("]\r\n");
+      return true;
+    }
+    out.append(line.name);
+    Wanted* w = nullptr;
+    if (tracker.inTarget()) {
+      for (Wanted& candidate : wanted) {
+        if (!candidate.done && SameName(candidate.name, line.name)) w = &candidate;
+      }
+    }
+    if (w) {
+      // The first line of the name takes the write, with a value or without.
+      w->done = true;
+      changed = changed || !line.hasValue || line.value != w->value;
+      out.append("=").append(w->value);
+    } else if (line.hasValue) {
+      out.append("=").append(line.value);
+    }
+    out.append("\r\n");
+    return true;
+  });
+  if (tracker.inTarget()) addMissing();
+  if (!tracker.seen()) {
+    out.append("[").append(TrimLeft(section)).append("]\r\n");
+    addMissing();
   }
-  v = TrimLeft(v);
-  if (e->hasValue && e->value == v) return text;
-  e->hasValue = true;
-  e->value = v;
-  return Serialize(p);
+  return changed ? out : std::string(text);
 }
 
 int ProfileIntValue(const std::string& value, int def) {
@@ -222,42 +289,6 @@ int ProfileIntValue(const std::string& value, int def) {
   }
   if (minus) total = 0u - total;
   return static_cast<int>(total);
-}
-
-std::string ProfileString(Platform& files, const std::string& path, const std::string& section,
-                          const std::string& key, const std::string& def) {
-  std::string text, value;
-  if (ReadWholeFile(files, path, &text) && Find(text, section, key, &value)) return value;
-  // As GetPrivateProfileString treats the default: trailing spaces (not tabs) go, though never its first
-  // character, then one pair of matching quotes, as from a value.
-  std::string d = def;
-  while (d.size() > 1 && d.back() == ' ') d.pop_back();
-  return Unquote(d);
-}
-
-int ProfileInt(Platform& files, const std::string& path, const std::string& section, const std::string& key,
-               int def) {
-  std::string text, value;
-  if (!ReadWholeFile(files, path, &text) || !Find(text, section, key, &value)) return def;
-  return ProfileIntValue(value, def);
-}
-
-bool WriteProfileString(Platform& files, const std::string& path, const std::string& section,
-                        const std::string& key, const std::string& value) {
-  // A name is written as it is, so a line break in it would start a line of the caller's choosing.
-  if (section.find_first_of("\r\n") != std::string::npos || key.find_first_of("\r\n") != std::string::npos) {
-    return false;
-  }
-  // Held from the read to the swap: a writer that read the file before another's swap would write its text
-  // back without the other's key.
-  const std::unique_ptr<Platform::Lock> lock = files.TakeLock(path + ".lock");
-  if (!lock) return false;
-  std::string text;
-  const bool existed = files.FileExists(path);
-  if (existed && !ReadWholeFile(files, path, &text)) return false;
-  const std::string updated = Set(text, section, key, value);
-  if (existed && updated == text) return true;
-  return RewriteFile(files, path, updated);
 }
 
 }  // namespace ini

@@ -2,6 +2,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,7 +17,6 @@
 #include <thread>
 #include <utility>
 
-#include "platform/ini_text.h"
 #include "platform/platform.h"
 
 namespace zorvant {
@@ -29,8 +29,12 @@ std::string Slashes(std::string path) {
   return path;
 }
 
-// How long a writer waits for another to let go of a lock; a settings write holds it for milliseconds.
-constexpr std::chrono::seconds kLockPatience{10};
+// Read once, while the program is still single-threaded: umask can only be read by setting it.
+const mode_t kUmask = [] {
+  const mode_t mask = umask(022);
+  umask(mask);
+  return mask;
+}();
 
 // flock rather than fcntl locks: those belong to the process, so two threads of one would both get them.
 class PosixLock : public Platform::Lock {
@@ -47,23 +51,24 @@ class PosixLock : public Platform::Lock {
   std::string path_;
 };
 
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Opens the lock file as it stands, never through a link: read-write, or for reading where it may not be
+// written (flock takes either). -1 with errno set when it cannot be opened.
+int OpenLockFile(const std::string& path) {
+  // Non-blocking, so that a pipe of that name cannot hold the open.
+  const int flags = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | flags, 0666);
+  if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS || errno == ETXTBSY)) {
+    fd = open(path.c_str(), O_RDONLY | flags);
+  }
+  return fd;
+}
+
 class PosixPlatform : public Platform {
  public:
-  std::string ProfileString(const std::string& file, const std::string& section, const std::string& key,
-                            const std::string& def) override {
-    return ini::ProfileString(*this, FullPath(file), section, key, def);
-  }
-
-  int ProfileInt(const std::string& file, const std::string& section, const std::string& key,
-                 int def) override {
-    return ini::ProfileInt(*this, FullPath(file), section, key, def);
-  }
-
-  bool WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
-                          const std::string& value) override {
-    return ini::WriteProfileString(*this, FullPath(file), section, key, value);
-  }
-
   std::string FullPath(const std::string& path) override {
     std::string p = Slashes(path);
     if (!p.empty() && p[0] == '/') return p;
@@ -73,8 +78,41 @@ class PosixPlatform : public Platform {
   }
 
   std::FILE* OpenShared(const std::string& path, const char* mode) override {
-    if (path.empty()) return nullptr;
-    return std::fopen(Slashes(path).c_str(), mode);
+    if (path.empty() || !mode[0]) return nullptr;
+    const char kind = mode[0];
+    bool update = false, exclusive = false;
+    std::string plain(1, kind);
+    for (const char* c = mode + 1; *c; ++c) {
+      if (*c == '+') update = true;
+      if (*c == 'x') {
+        exclusive = true;
+      } else {
+        plain += *c;
+      }
+    }
+    int flags = O_CLOEXEC | O_NONBLOCK;  // a pipe of that name cannot hold the open
+    if (kind == 'r') {
+      flags |= update ? O_RDWR : O_RDONLY;
+    } else if (kind == 'w' || kind == 'a') {
+      flags |=
+          (update ? O_RDWR : O_WRONLY) | O_CREAT | (kind == 'a' ? O_APPEND : 0) | (exclusive ? O_EXCL : 0);
+    } else {
+      return nullptr;
+    }
+    if (kind != 'r' || update) flags |= O_NOFOLLOW;
+    // A file made afresh is its owner's alone until ReplaceFile gives it the permissions it is to have.
+    const int fd = open(Slashes(path).c_str(), flags, exclusive ? 0600 : 0666);
+    if (fd < 0) return nullptr;
+    struct stat st;
+    // Only now that it is known to be a plain file is it cut: "w" on a device would have reached the device.
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (kind == 'w' && !exclusive && ftruncate(fd, 0) != 0) ||
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+      close(fd);
+      return nullptr;
+    }
+    std::FILE* stream = fdopen(fd, plain.c_str());
+    if (!stream) close(fd);
+    return stream;
   }
 
   bool FileExists(const std::string& path) override {
@@ -82,36 +120,84 @@ class PosixPlatform : public Platform {
     return !path.empty() && stat(Slashes(path).c_str(), &st) == 0;
   }
 
+  FileFacts Inspect(const std::string& path) override {
+    FileFacts facts;
+    struct stat st;
+    if (path.empty() || lstat(Slashes(path).c_str(), &st) != 0) return facts;
+    facts.kind = S_ISREG(st.st_mode)   ? FileKind::kRegular
+                 : S_ISLNK(st.st_mode) ? FileKind::kLink
+                                       : FileKind::kOther;
+    facts.modified = static_cast<std::int64_t>(st.st_mtime);
+    return facts;
+  }
+
   bool ReplaceFile(const std::string& from, const std::string& to) override {
-    return std::rename(Slashes(from).c_str(), Slashes(to).c_str()) == 0;
+    const std::string source = Slashes(from), target = Slashes(to);
+    struct stat st;
+    const mode_t mode =
+        lstat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? (st.st_mode & 07777) : (0666 & ~kUmask);
+    if (chmod(source.c_str(), mode) != 0) return false;
+    return std::rename(source.c_str(), target.c_str()) == 0;
   }
 
   bool ResizeFile(const std::string& path, std::uint64_t size) override {
-    return !path.empty() && truncate(Slashes(path).c_str(), static_cast<off_t>(size)) == 0;
+    if (path.empty()) return false;
+    const int fd = open(Slashes(path).c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat st;
+    const bool cut =
+        fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ftruncate(fd, static_cast<off_t>(size)) == 0;
+    close(fd);
+    return cut;
   }
 
-  bool RemoveFile(const std::string& path) override { return std::remove(Slashes(path).c_str()) == 0; }
+  // unlink, never rmdir: a folder of that name is no file of ours.
+  bool RemoveFile(const std::string& path) override {
+    return !path.empty() && unlink(Slashes(path).c_str()) == 0;
+  }
 
-  std::unique_ptr<Lock> TakeLock(const std::string& path) override {
+  std::unique_ptr<Lock> TakeLock(const std::string& path, std::chrono::milliseconds wait,
+                                 LockFailure* why) override {
     const std::string p = Slashes(path);
-    const auto deadline = std::chrono::steady_clock::now() + kLockPatience;
+    const auto start = std::chrono::steady_clock::now();
+    const auto end = start + wait * kLockWaitRounds;
+    auto holderEnd = start + wait;
+    struct stat holder {};  // the lock file as last found held: a new one means the lock changed hands
+    *why = LockFailure::kNone;
     for (;;) {
-      const int fd = open(p.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-      if (fd < 0) return nullptr;
+      const int fd = OpenLockFile(p);
+      if (fd < 0) {
+        *why = errno == ELOOP || errno == EISDIR || errno == ENXIO ? LockFailure::kNotAFile
+                                                                   : LockFailure::kUnavailable;
+        return nullptr;
+      }
+      struct stat held;
+      if (fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
+        close(fd);
+        *why = LockFailure::kNotAFile;
+        return nullptr;
+      }
       if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
         // The lock counts only on the file still under that name: the holder before may have removed it
         // between this open and this lock.
-        struct stat held, named;
-        if (fstat(fd, &held) == 0 && stat(p.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
-            held.st_ino == named.st_ino) {
-          return std::make_unique<PosixLock>(fd, p);
-        }
+        struct stat named;
+        if (lstat(p.c_str(), &named) == 0 && SameFile(held, named)) return std::make_unique<PosixLock>(fd, p);
       } else if (errno != EWOULDBLOCK && errno != EINTR) {
         close(fd);
+        *why = LockFailure::kUnavailable;
         return nullptr;
       }
       close(fd);
-      if (std::chrono::steady_clock::now() >= deadline) return nullptr;
+      const auto now = std::chrono::steady_clock::now();
+      if (!SameFile(held, holder) || held.st_ctim.tv_sec != holder.st_ctim.tv_sec ||
+          held.st_ctim.tv_nsec != holder.st_ctim.tv_nsec) {
+        holder = held;
+        holderEnd = now + wait;
+      }
+      if (now >= holderEnd || now >= end) {
+        *why = LockFailure::kBusy;
+        return nullptr;
+      }
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   }
@@ -136,6 +222,13 @@ class PosixPlatform : public Platform {
     }
     closedir(dir);
     return accepted;
+  }
+
+  std::uint32_t ProcessId() override { return static_cast<std::uint32_t>(getpid()); }
+
+  bool ProcessRunning(std::uint32_t pid) override {
+    if (pid == 0 || pid > static_cast<std::uint32_t>(INT32_MAX)) return false;
+    return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
   }
 
   int UtcHour() override {

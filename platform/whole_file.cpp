@@ -5,10 +5,16 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
+#include <mutex>
 #include <random>
+#include <set>
 
 namespace zorvant {
 namespace {
+
+// When this run began: a temporary that names no process and is older than this was left by an earlier run.
+const std::int64_t kRunStart = static_cast<std::int64_t>(std::time(nullptr));
 
 // Writes all of `content` and closes the stream; false when any of it did not reach the file.
 bool WriteAll(std::FILE* out, const std::string& content) {
@@ -22,39 +28,167 @@ bool WriteAt(std::FILE* out, std::size_t offset, const char* data, std::size_t s
          std::fwrite(data, 1, size, out) == size && std::fflush(out) == 0 && !std::ferror(out);
 }
 
-// Differs between processes and, through the count, between the writers of one process, so two writers of
-// the same file (two exports in one station folder, say) never share a temporary.
-std::string UniqueTag() {
-  static const std::uint32_t process = [] {
+// The file's own bytes, whatever undo file stands beside it.
+ReadOutcome ReadRaw(Platform& platform, const std::string& name, std::size_t limit, std::string* out) {
+  std::FILE* in = platform.OpenShared(name, "rb");
+  if (!in) return platform.FileExists(name) ? ReadOutcome::kUnreadable : ReadOutcome::kMissing;
+  std::string text;
+  char buf[8192];
+  std::size_t n;
+  bool tooLarge = false;
+  while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) {
+    if (n > limit - text.size()) {
+      tooLarge = true;
+      break;
+    }
+    text.append(buf, n);
+  }
+  const bool failed = !tooLarge && std::ferror(in);
+  std::fclose(in);
+  if (tooLarge) return ReadOutcome::kTooLarge;
+  if (failed) return ReadOutcome::kUnreadable;
+  *out = std::move(text);
+  return ReadOutcome::kRead;
+}
+
+// --- The undo file: the old bytes between a first line and a last one that tells their length and checksum,
+// so that an undo file cut short by a killed writer is told from a whole one, and another program's file of
+// that name from ours.
+
+const char kUndoHead[] = "ZORVANT undo file\r\n";
+const char kUndoTail[] = "\r\nZORVANT undo end ";
+
+std::uint64_t Checksum(const std::string& bytes) {  // FNV-1a
+  std::uint64_t h = 14695981039346656037ull;
+  for (const char c : bytes) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  return h;
+}
+
+std::string UndoTail(const std::string& old) {
+  char tail[64];
+  std::snprintf(tail, sizeof tail, "%zu %016llx\r\n", old.size(),
+                static_cast<unsigned long long>(Checksum(old)));
+  return kUndoTail + std::string(tail);
+}
+
+enum class Undo { kNone, kWhole, kCut, kForeign };
+
+// What stands at the undo file's name; the old bytes when it is whole.
+Undo ReadUndo(Platform& platform, const std::string& undoName, std::string* old) {
+  std::string text;
+  const ReadOutcome read = ReadRaw(platform, undoName, std::numeric_limits<std::size_t>::max(), &text);
+  if (read == ReadOutcome::kMissing) return Undo::kNone;
+  if (read != ReadOutcome::kRead) return Undo::kForeign;
+  const std::string head = kUndoHead;
+  if (text.compare(0, head.size(), head) != 0) {
+    // Empty, or cut within its first line: ours, killed before it held anything.
+    if (text.size() < head.size() && head.compare(0, text.size(), text) == 0) return Undo::kCut;
+    return Undo::kForeign;
+  }
+  const std::size_t tail = text.rfind(kUndoTail);
+  if (tail == std::string::npos || tail < head.size()) return Undo::kCut;
+  std::string body = text.substr(head.size(), tail - head.size());
+  if (text.compare(tail, std::string::npos, UndoTail(body)) != 0) return Undo::kCut;
+  *old = std::move(body);
+  return Undo::kWhole;
+}
+
+bool WriteUndo(Platform& platform, const std::string& undoName, const std::string& old) {
+  std::FILE* out = platform.OpenShared(undoName, "wbx");
+  if (!out) return false;
+  if (WriteAll(out, kUndoHead + old + UndoTail(old))) return true;
+  platform.RemoveFile(undoName);
+  return false;
+}
+
+// An undo file that is no longer needed. Where it cannot be removed it is emptied, which no reader takes
+// for old bytes.
+void DropUndo(Platform& platform, const std::string& undoName) {
+  if (!platform.RemoveFile(undoName)) platform.ResizeFile(undoName, 0);
+}
+
+// --- Temporaries.
+
+std::uint32_t ProcessTag() {
+  static const std::uint32_t tag = [] {
     const auto ticks =
         static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     std::uint32_t seed = static_cast<std::uint32_t>(ticks * 2654435761u);
     try {
       seed ^= std::random_device()();
     } catch (...) {
-      // No source of entropy: the clock alone still tells most processes apart, and a clash only costs a
-      // second try, since a temporary is only ever made where no file is.
+      // No source of entropy: the clock alone still tells a process from an earlier one of the same id.
     }
     return seed;
   }();
-  static std::atomic<std::uint32_t> count{0};
-  char tag[32];
-  std::snprintf(tag, sizeof tag, "%08x-%u", static_cast<unsigned>(process), static_cast<unsigned>(count++));
   return tag;
+}
+
+// Differs between processes and, through the count, between the writers of one process, so two writers of
+// the same file (two exports in one station folder, say) never share a temporary; the process id tells
+// whether the writer of a leftover still runs.
+std::string UniqueTag(Platform& platform) {
+  static std::atomic<std::uint32_t> count{0};
+  char tag[48];
+  std::snprintf(tag, sizeof tag, "%lu-%08x-%u", static_cast<unsigned long>(platform.ProcessId()),
+                static_cast<unsigned>(ProcessTag()), static_cast<unsigned>(count++));
+  return tag;
+}
+
+// Whether the temporary named `tag` ("<pid>-<tag>-<count>", or an earlier version's "<tag>-<count>") was
+// left by a writer that no longer writes it.
+bool Abandoned(Platform& platform, const std::string& tag, const std::string& path) {
+  unsigned long pid = 0;
+  unsigned process = 0, count = 0;
+  char end = 0;
+  if (std::sscanf(tag.c_str(), "%lu-%8x-%u%c", &pid, &process, &count, &end) == 3) {
+    if (pid == platform.ProcessId()) return process != ProcessTag();  // an earlier process of the same id
+    return !platform.ProcessRunning(static_cast<std::uint32_t>(pid));
+  }
+  const FileFacts facts = platform.Inspect(path);
+  return facts.kind == FileKind::kRegular && facts.modified < kRunStart;
+}
+
+void RemoveLeftoverTemporaries(Platform& platform, const std::string& name) {
+  static std::mutex mutex;
+  static std::set<std::string> done;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!done.insert(name).second) return;
+  }
+  const std::size_t slash = name.find_last_of("\\/");
+  const std::string folder = slash == std::string::npos ? "" : name.substr(0, slash + 1);
+  const std::string prefix = name.substr(folder.size()) + ".";
+  const std::string suffix = ".tmp";
+  std::vector<std::string> leftovers;
+  platform.FindFirstMatch(folder + "*" + suffix, [&](const std::string& entry) {
+    if (entry.size() > prefix.size() + suffix.size() && entry.compare(0, prefix.size(), prefix) == 0 &&
+        entry.compare(entry.size() - suffix.size(), suffix.size(), suffix) == 0) {
+      const std::string tag = entry.substr(prefix.size(), entry.size() - prefix.size() - suffix.size());
+      if (Abandoned(platform, tag, folder + entry)) leftovers.push_back(folder + entry);
+    }
+    return false;
+  });
+  for (const std::string& path : leftovers) {
+    if (platform.Inspect(path).kind == FileKind::kRegular) platform.RemoveFile(path);
+  }
 }
 
 std::FILE* CreateTemporary(Platform& platform, const std::string& name, std::string* temp) {
   for (int attempt = 0; attempt < 4; ++attempt) {
-    *temp = name + "." + UniqueTag() + ".tmp";
+    *temp = name + "." + UniqueTag(platform) + ".tmp";
     if (std::FILE* out = platform.OpenShared(*temp, "wbx")) return out;
   }
   return nullptr;
 }
 
+// --- Writing in place.
+
 // Writes back those of `old`'s bytes that differ in the file now, and cuts the file to `old`'s length.
 bool PutBack(Platform& platform, const std::string& name, const std::string& old) {
   std::string now;
-  const bool read = ReadWholeFile(platform, name, &now);
+  const bool read =
+      ReadRaw(platform, name, std::numeric_limits<std::size_t>::max(), &now) == ReadOutcome::kRead;
   std::size_t first = 0, last = old.size();
   if (read) {
     while (first < old.size() && first < now.size() && now[first] == old[first]) ++first;
@@ -70,58 +204,108 @@ bool PutBack(Platform& platform, const std::string& name, const std::string& old
   return restored && ((read && now.size() == old.size()) || platform.ResizeFile(name, old.size()));
 }
 
-bool OverwriteInPlace(Platform& platform, const std::string& name, const std::string& content) {
+// `undo` says what stands at the undo file's name, and `kept` holds the old bytes when it is whole.
+bool OverwriteInPlace(Platform& platform, const std::string& name, const std::string& content, Undo undo,
+                      std::string kept) {
+  const std::string undoName = UndoFileName(name);
   if (!platform.FileExists(name)) {
+    if (undo == Undo::kWhole) DropUndo(platform, undoName);  // nothing to undo into
     std::FILE* out = platform.OpenShared(name, "wbx");
     if (!out) return false;
     if (WriteAll(out, content)) return true;
     platform.RemoveFile(name);  // nothing stood there, so no fragment shall either
     return false;
   }
+  // The old bytes are kept whole on disk before the first of them is touched. An undo file left by a writer
+  // killed part-way already holds them; the file itself may be a mix of two texts then.
   std::string old;
-  if (!ReadWholeFile(platform, name, &old)) return false;
+  const bool mixed = undo == Undo::kWhole;
+  if (mixed) {
+    old = std::move(kept);
+  } else {
+    if (undo == Undo::kForeign) return false;  // not ours to overwrite
+    if (ReadRaw(platform, name, std::numeric_limits<std::size_t>::max(), &old) != ReadOutcome::kRead)
+      return false;
+    if (!WriteUndo(platform, undoName, old)) return false;
+  }
   // "r+" keeps every old byte until it is written over; "w" would have dropped them all at the open.
   std::FILE* out = platform.OpenShared(name, "r+b");
-  if (!out) return false;
-  const std::size_t common = std::min(old.size(), content.size());
-  // A full disk refuses the new blocks here, while nothing of the old text has been touched yet; overwriting
-  // blocks the file already has needs no room.
-  if (content.size() > old.size() &&
-      !WriteAt(out, old.size(), content.data() + common, content.size() - common)) {
-    std::fclose(out);
-    platform.ResizeFile(name, old.size());
+  if (!out) {
+    if (!mixed || PutBack(platform, name, old)) DropUndo(platform, undoName);
     return false;
   }
-  bool written = WriteAt(out, 0, content.data(), common);
+  const std::size_t common = std::min(old.size(), content.size());
+  bool written = true;
+  // A full disk refuses the new blocks here, while nothing of the old text has been touched yet; overwriting
+  // blocks the file already has needs no room.
+  if (content.size() > old.size()) {
+    written = WriteAt(out, old.size(), content.data() + common, content.size() - common);
+  }
+  written = written && WriteAt(out, 0, content.data(), common);
   written = std::fclose(out) == 0 && written;
-  if (written && (content.size() >= old.size() || platform.ResizeFile(name, content.size()))) return true;
-  PutBack(platform, name, old);
+  if (written && (content.size() >= old.size() || platform.ResizeFile(name, content.size()))) {
+    DropUndo(platform, undoName);
+    return true;
+  }
+  // Where the old bytes cannot be put back, the undo file stays and the next reader takes them from it.
+  if (PutBack(platform, name, old)) DropUndo(platform, undoName);
   return false;
 }
 
 }  // namespace
 
+std::string UndoFileName(const std::string& name) { return name + ".undo"; }
+
+void ForgetUndo(Platform& platform, const std::string& name) {
+  std::string old;
+  const std::string undoName = UndoFileName(name);
+  const Undo undo = ReadUndo(platform, undoName, &old);
+  if (undo == Undo::kWhole || undo == Undo::kCut) platform.RemoveFile(undoName);
+}
+
 bool RewriteFile(Platform& platform, const std::string& name, const std::string& content) {
+  const FileKind kind = platform.Inspect(name).kind;
+  if (kind == FileKind::kLink || kind == FileKind::kOther) return false;
+  RemoveLeftoverTemporaries(platform, name);
+  const std::string undoName = UndoFileName(name);
+  std::string kept;
+  Undo undo = ReadUndo(platform, undoName, &kept);
+  if (undo == Undo::kCut) {
+    // Killed while it kept the old bytes, before the file was touched: the file is whole.
+    platform.RemoveFile(undoName);
+    undo = Undo::kNone;
+  }
   std::string temp;
   if (std::FILE* out = CreateTemporary(platform, name, &temp)) {
     const bool written = WriteAll(out, content);
-    if (written && platform.ReplaceFile(temp, name)) return true;
+    if (written && platform.ReplaceFile(temp, name)) {
+      if (undo == Undo::kWhole) DropUndo(platform, undoName);
+      return true;
+    }
     platform.RemoveFile(temp);
     // The disk took the temporary's bytes no better than it would take the file's.
     if (!written) return false;
   }
-  return OverwriteInPlace(platform, name, content);
+  return OverwriteInPlace(platform, name, content, undo, std::move(kept));
+}
+
+ReadOutcome ReadFile(Platform& platform, const std::string& name, std::string* out, std::size_t limit) {
+  const ReadOutcome read = ReadRaw(platform, name, limit, out);
+  // A rewrite in place was cut short, or runs now: the undo file holds the whole text of before. Looked for
+  // after the file is read, so that a rewrite that began meanwhile is seen too.
+  std::string old;
+  if (read == ReadOutcome::kRead && ReadUndo(platform, UndoFileName(name), &old) == Undo::kWhole) {
+    if (old.size() > limit) return ReadOutcome::kTooLarge;
+    *out = std::move(old);
+  }
+  return read;
 }
 
 bool ReadWholeFile(Platform& platform, const std::string& name, std::string* out) {
-  std::FILE* in = platform.OpenShared(name, "rb");
-  if (!in) return false;
-  char buf[8192];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) out->append(buf, n);
-  const bool ok = !std::ferror(in);
-  std::fclose(in);
-  return ok;
+  std::string text;
+  if (ReadFile(platform, name, &text) != ReadOutcome::kRead) return false;
+  out->append(text);
+  return true;
 }
 
 }  // namespace zorvant

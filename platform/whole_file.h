@@ -3,6 +3,8 @@
 #ifndef ZORVANT_PLATFORM_WHOLE_FILE_H_
 #define ZORVANT_PLATFORM_WHOLE_FILE_H_
 
+#include <cstddef>
+#include <limits>
 #include <string>
 
 #include "platform/platform.h"
@@ -10,18 +12,40 @@
 namespace zorvant {
 
 // Gives the file `name` exactly `content`, creating it if needed; false when it could not, and then the file
-// is byte for byte what it was (or still missing).
+// is byte for byte what it was (or still missing). A link, a folder or a device at `name` is refused: the
+// file is rewritten only where it is a regular file or nothing.
 //
-// The new text goes to a temporary of this writer's own beside the file ("name.<unique>.tmp"), which is then
-// swapped in. Where no temporary can be made (no free inode, a folder the file may be written in but not
-// added to) or the swap is refused (another program holds the file open), the file is overwritten in place:
-// the part that lengthens it goes on first, so the disk has made room before any old byte is touched, and
-// should a later write fail after all, the old bytes are put back and the file is cut to its old length.
-// A file that cannot be read is never overwritten in place, since its old bytes could not be put back.
+// The new text goes to a temporary of this writer's own beside the file ("name.<pid>-<unique>.tmp"), which
+// is then swapped in with the old file's permissions. Temporaries that writers killed part-way left behind
+// (their process is gone, or they are older than this run and name no process) are removed on the first
+// rewrite of the file in a run.
+//
+// Where no temporary can be made (no free inode, a folder the file may be written in but not added to) or
+// the swap is refused (another program holds the file open), the file is overwritten in place, but only
+// once its old bytes are kept whole in "name.undo": the part that lengthens the file goes on first, so the
+// disk has made room before any old byte is touched; should a later write fail after all, the old bytes are
+// put back and the file is cut to its old length; and should the writer be killed part-way, the next read or
+// rewrite of the file finds the undo file and takes the old bytes from it. The undo file goes once the file
+// is whole again. A file that cannot be read, or whose undo file cannot be made, is never overwritten in
+// place.
 bool RewriteFile(Platform& platform, const std::string& name, const std::string& content);
 
-// The bytes of a whole file; false when it cannot be opened or read to its end.
+enum class ReadOutcome { kRead, kMissing, kUnreadable, kTooLarge };
+
+// The bytes of a whole file of at most `limit` bytes (kTooLarge, with nothing read, beyond that). Where a
+// rewrite in place was cut short, the file's bytes from before it. kMissing only where no file is at all:
+// one that is there but cannot be opened or read to its end is kUnreadable.
+ReadOutcome ReadFile(Platform& platform, const std::string& name, std::string* out,
+                     std::size_t limit = std::numeric_limits<std::size_t>::max());
+
+// ReadFile without a limit: true when the file was read.
 bool ReadWholeFile(Platform& platform, const std::string& name, std::string* out);
+
+// The name of the file that keeps `name`'s old bytes while it is rewritten in place.
+std::string UndoFileName(const std::string& name);
+// Removes the undo file a rewrite of `name` cut short left behind (never another program's file of that
+// name), for a caller that has just given the file new bytes by other means: it would stand for them.
+void ForgetUndo(Platform& platform, const std::string& name);
 
 }  // namespace zorvant
 

@@ -4,10 +4,7 @@
 #endif
 #include <fcntl.h>
 #include <io.h>
-#include <share.h>
 #include <windows.h>
-// The platform's member and the ini code share this name with the Windows profile service's macro.
-#undef WriteProfileString
 
 #include <chrono>
 #include <cstdint>
@@ -16,14 +13,23 @@
 #include <memory>
 #include <string>
 
-#include "platform/ini_text.h"
 #include "platform/platform.h"
 
 namespace zorvant {
 namespace {
 
-// How long a writer waits for another to let go of a lock; a settings write holds it for milliseconds.
-constexpr std::chrono::seconds kLockPatience{10};
+// Every open shares reading, writing and deleting, so that one program's read never refuses another's
+// write, nor a swap's rename the reads that follow it.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// How long an open waits out another program's sharing, and a swap another program's open: a reader or a
+// virus scanner has a file open for a few milliseconds at a time.
+constexpr std::chrono::milliseconds kSharingPatience{50};
+
+bool IsLinkOrFolder(DWORD attributes) {
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0;
+}
 
 // The lock is the open file itself: opened with no sharing, so no other thread or process opens it
 // meanwhile, and deleted by the system when it is closed, also when its holder ends without closing it.
@@ -36,49 +42,28 @@ class Win32Lock : public Platform::Lock {
   HANDLE file_;
 };
 
-// A stream on a file made here, where no file of that name may be yet; the C runtime's own open cannot say
-// that.
-std::FILE* CreateNewStream(const std::string& path, const char* mode) {
-  const bool update = std::strchr(mode, '+') != nullptr;
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE | (update ? GENERIC_READ : 0),
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            /*lpSecurityAttributes=*/nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                            /*hTemplateFile=*/nullptr);
-  if (file == INVALID_HANDLE_VALUE) return nullptr;
-  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), std::strchr(mode, 'b') ? _O_BINARY : 0);
-  if (fd < 0) {
-    CloseHandle(file);
-    return nullptr;
+bool IsPlainFile(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info;
+  return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
+         !IsLinkOrFolder(info.dwFileAttributes);
+}
+
+// CreateFileA, tried again while another program's sharing refuses it.
+HANDLE CreateSharedFile(const std::string& path, DWORD access, DWORD disposition, DWORD flags) {
+  const auto deadline = std::chrono::steady_clock::now() + kSharingPatience;
+  for (;;) {
+    HANDLE file = CreateFileA(path.c_str(), access, kShareAll, /*lpSecurityAttributes=*/nullptr, disposition,
+                              flags, /*hTemplateFile=*/nullptr);
+    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION ||
+        std::chrono::steady_clock::now() >= deadline) {
+      return file;
+    }
+    Sleep(1);
   }
-  std::string plain;
-  for (const char* c = mode; *c; ++c) {
-    if (*c != 'x') plain += *c;
-  }
-  std::FILE* stream = _fdopen(fd, plain.c_str());
-  if (!stream) _close(fd);
-  return stream;
 }
 
 class Win32Platform : public Platform {
  public:
-  // The project's own profile code on this platform's file calls, as on POSIX. The Windows services would
-  // store a value of 32 767 characters or more as question marks, and keep a parsed file in a cache that a
-  // swap within the same tick of the file clock goes unseen by. The files stay as those services write them.
-  std::string ProfileString(const std::string& file, const std::string& section, const std::string& key,
-                            const std::string& def) override {
-    return ini::ProfileString(*this, FullPath(file), section, key, def);
-  }
-
-  int ProfileInt(const std::string& file, const std::string& section, const std::string& key,
-                 int def) override {
-    return ini::ProfileInt(*this, FullPath(file), section, key, def);
-  }
-
-  bool WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
-                          const std::string& value) override {
-    return ini::WriteProfileString(*this, FullPath(file), section, key, value);
-  }
-
   // A relative ini path with a folder in it would otherwise be taken from the Windows folder.
   std::string FullPath(const std::string& path) override {
     char buf[MAX_PATH * 4];
@@ -88,52 +73,177 @@ class Win32Platform : public Platform {
     return std::string(buf, n);
   }
 
+  // CreateFileA rather than the C runtime's open, whose sharing modes never share deleting: a swap would then
+  // be refused while anyone reads, and a read refused while a swap is under way.
   std::FILE* OpenShared(const std::string& path, const char* mode) override {
-    if (path.empty()) return nullptr;
-    if (std::strchr(mode, 'x')) return CreateNewStream(path, mode);
-    return _fsopen(path.c_str(), mode, _SH_DENYNO);
+    if (path.empty() || !mode[0]) return nullptr;
+    const char kind = mode[0];
+    bool update = false, exclusive = false, binary = false;
+    std::string plain(1, kind);
+    for (const char* c = mode + 1; *c; ++c) {
+      if (*c == '+') update = true;
+      if (*c == 'b') binary = true;
+      if (*c == 'x') {
+        exclusive = true;
+      } else {
+        plain += *c;
+      }
+    }
+    DWORD access = 0, disposition = 0;
+    int crtFlags = binary ? _O_BINARY : _O_TEXT;
+    if (kind == 'r') {
+      access = GENERIC_READ | (update ? GENERIC_WRITE : 0);
+      disposition = OPEN_EXISTING;
+      if (!update) crtFlags |= _O_RDONLY;
+    } else if (kind == 'w' || kind == 'a') {
+      access = GENERIC_WRITE | (update ? GENERIC_READ : 0);
+      disposition = exclusive ? CREATE_NEW : OPEN_ALWAYS;
+      if (kind == 'a') crtFlags |= _O_APPEND;
+    } else {
+      return nullptr;
+    }
+    const bool writes = kind != 'r' || update;
+    // Never written through a link.
+    if (writes && !exclusive && IsLinkOrFolder(GetFileAttributesA(path.c_str()))) return nullptr;
+    HANDLE file = CreateSharedFile(path, access, disposition,
+                                   FILE_ATTRIBUTE_NORMAL | (writes ? FILE_FLAG_OPEN_REPARSE_POINT : 0));
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    // Cut only once it is known to be a plain file.
+    if (!IsPlainFile(file) || (kind == 'w' && !exclusive && !SetEndOfFile(file))) {
+      CloseHandle(file);
+      return nullptr;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), crtFlags);
+    if (fd < 0) {
+      CloseHandle(file);
+      return nullptr;
+    }
+    std::FILE* stream = _fdopen(fd, plain.c_str());
+    if (!stream) _close(fd);
+    return stream;
   }
 
   bool FileExists(const std::string& path) override {
     return !path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
   }
 
+  FileFacts Inspect(const std::string& path) override {
+    FileFacts facts;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (path.empty() || !GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return facts;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      facts.kind = FileKind::kLink;
+    } else if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) {
+      facts.kind = FileKind::kOther;
+    } else {
+      facts.kind = FileKind::kRegular;
+    }
+    ULARGE_INTEGER t;
+    t.LowPart = data.ftLastWriteTime.dwLowDateTime;
+    t.HighPart = data.ftLastWriteTime.dwHighDateTime;
+    // 100-nanosecond ticks since 1601.
+    facts.modified = static_cast<std::int64_t>(t.QuadPart / 10000000ull) - 11644473600ll;
+    return facts;
+  }
+
   bool ReplaceFile(const std::string& from, const std::string& to) override {
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    // The attributes a rename would drop; the rest come with the new file.
+    const DWORD old = GetFileAttributesA(to.c_str());
+    if (old != INVALID_FILE_ATTRIBUTES && !IsLinkOrFolder(old)) {
+      const DWORD keep =
+          old & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+      if (keep) SetFileAttributesA(from.c_str(), keep | FILE_ATTRIBUTE_ARCHIVE);
+    }
+    // A file anyone has open is not replaced (whatever that one shares, under Wine): a reader lets go within
+    // milliseconds. A read-only file or a folder never lets it, and is not waited for.
+    const bool mayWait =
+        old == INVALID_FILE_ATTRIBUTES || !(old & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY));
+    const auto deadline = std::chrono::steady_clock::now() + kSharingPatience;
+    for (;;) {
+      if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+      const DWORD error = GetLastError();
+      if (!mayWait || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) ||
+          std::chrono::steady_clock::now() >= deadline) {
+        return false;
+      }
+      Sleep(1);
+    }
   }
 
   bool ResizeFile(const std::string& path, std::uint64_t size) override {
     // Shared as OpenShared shares, so a file another program keeps open can still be cut.
-    HANDLE file =
-        CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    /*lpSecurityAttributes=*/nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                    /*hTemplateFile=*/nullptr);
+    HANDLE file = CreateSharedFile(path, GENERIC_WRITE, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT);
     if (file == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER end;
     end.QuadPart = static_cast<LONGLONG>(size);
-    const bool cut =
-        SetFilePointerEx(file, end, /*lpNewFilePointer=*/nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    const bool cut = IsPlainFile(file) &&
+                     SetFilePointerEx(file, end, /*lpNewFilePointer=*/nullptr, FILE_BEGIN) &&
+                     SetEndOfFile(file);
     CloseHandle(file);
     return cut;
   }
 
   bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != FALSE; }
 
-  std::unique_ptr<Lock> TakeLock(const std::string& path) override {
-    const auto deadline = std::chrono::steady_clock::now() + kLockPatience;
+  std::unique_ptr<Lock> TakeLock(const std::string& path, std::chrono::milliseconds wait,
+                                 LockFailure* why) override {
+    const auto start = std::chrono::steady_clock::now();
+    const auto end = start + wait * kLockWaitRounds;
+    auto holderEnd = start + wait;
+    // The lock file as last found held, by its times: each holder makes it anew.
+    std::uint64_t holder[2] = {0, 0};
+    *why = LockFailure::kNone;
     for (;;) {
       HANDLE file =
           CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, /*dwShareMode=*/0,
                       /*lpSecurityAttributes=*/nullptr, OPEN_ALWAYS,
-                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, /*hTemplateFile=*/nullptr);
-      if (file != INVALID_HANDLE_VALUE) return std::make_unique<Win32Lock>(file);
-      const DWORD error = GetLastError();
-      // Held, or still being deleted by the holder before; a folder that takes no new file refuses access
-      // too, and there no wait helps.
-      const bool held =
-          error == ERROR_SHARING_VIOLATION ||
-          (error == ERROR_ACCESS_DENIED && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES);
-      if (!held || std::chrono::steady_clock::now() >= deadline) return nullptr;
+                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
+                      /*hTemplateFile=*/nullptr);
+      DWORD error = file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+      if (error == ERROR_ACCESS_DENIED) {
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        if (IsLinkOrFolder(attributes)) {
+          *why = LockFailure::kNotAFile;
+          return nullptr;
+        }
+        // A lock file left read-only, or one we may not write or delete: the open itself, shared with nobody,
+        // is the lock all the same. Gone altogether, it was being deleted by the holder before: try again.
+        if (attributes != INVALID_FILE_ATTRIBUTES) {
+          file = CreateFileA(path.c_str(), GENERIC_READ, /*dwShareMode=*/0, /*lpSecurityAttributes=*/nullptr,
+                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, /*hTemplateFile=*/nullptr);
+          error = file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+        } else {
+          error = ERROR_SHARING_VIOLATION;
+        }
+      }
+      if (file != INVALID_HANDLE_VALUE) {
+        if (IsPlainFile(file)) return std::make_unique<Win32Lock>(file);
+        CloseHandle(file);
+        *why = LockFailure::kNotAFile;
+        return nullptr;
+      }
+      if (error != ERROR_SHARING_VIOLATION) {
+        *why = LockFailure::kUnavailable;
+        return nullptr;
+      }
+      const auto now = std::chrono::steady_clock::now();
+      WIN32_FILE_ATTRIBUTE_DATA data;
+      if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+        const std::uint64_t held[2] = {
+            (std::uint64_t{data.ftCreationTime.dwHighDateTime} << 32) | data.ftCreationTime.dwLowDateTime,
+            (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime};
+        if (held[0] != holder[0] || held[1] != holder[1]) {
+          holder[0] = held[0];
+          holder[1] = held[1];
+          holderEnd = now + wait;
+        }
+      }
+      if (now >= holderEnd || now >= end) {
+        *why = LockFailure::kBusy;
+        return nullptr;
+      }
       Sleep(1);
     }
   }
@@ -154,6 +264,17 @@ class Win32Platform : public Platform {
     } while (FindNextFileA(find, &data));
     FindClose(find);
     return accepted;
+  }
+
+  std::uint32_t ProcessId() override { return GetCurrentProcessId(); }
+
+  bool ProcessRunning(std::uint32_t pid) override {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, /*bInheritHandle=*/FALSE, pid);
+    if (!process) return GetLastError() == ERROR_ACCESS_DENIED;  // there, but not ours to look at
+    DWORD code = 0;
+    const bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+    CloseHandle(process);
+    return running;
   }
 
   int UtcHour() override {

@@ -231,7 +231,10 @@ ReportOutcome MakeReport(Contest& contest) {
                                               static_cast<std::uint32_t>(total.newPrefixes));
   report.Totals(total, contest.badQsoCount, score);
 
-  contest.platform().WriteProfileString(kSettingsFile, kSettingsSection, "Claimed", std::to_string(score));
+  // Asked for after every change to the log: the settings are written only when the score moved since they
+  // were last read or written.
+  const std::string claimed = std::to_string(score);
+  if (!contest.settings.saved().Holds("Claimed", claimed)) contest.settings.Write({{"Claimed", claimed}});
   contest.claimedScore = score;
 
   ReportOutcome outcome;
@@ -239,6 +242,11 @@ ReportOutcome MakeReport(Contest& contest) {
   if (contest.exportRun != 0) {
     outcome.exported = true;
     outcome.exportMessage = ExportCabrillo(contest);
+    // What went wrong with the settings in this pass, the header's and the claimed score's, is told in the
+    // same box.
+    for (const std::string& line : contest.settings.problems()) {
+      if (outcome.exportMessage.find(line) == std::string::npos) outcome.exportMessage += "\n" + line;
+    }
   }
   return outcome;
 }

@@ -17,32 +17,20 @@ WindowCorner& LastWindowCorner() {
   return corner;
 }
 
-void PlaceWindow(Platform& platform, HWND window, const char* xKey, const char* yKey) {
+void PlaceWindow(const SettingsSnapshot& saved, HWND window, const char* xKey, const char* yKey) {
   WindowCorner& last = LastWindowCorner();
-  last.x = ReadSettingInt(platform, xKey);
-  last.y = ReadSettingInt(platform, yKey);
-  if (last.x == 0) last.x = 10;
-  if (last.y == 0) last.y = 400;
+  last = CornerSetting(saved, xKey, yKey);
   SetWindowPos(window, nullptr, last.x, last.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }
 
-void SaveWindowCorner(Platform& platform, HWND window, const char* xKey, const char* yKey) {
+void SaveWindowCorner(SettingsStore& settings, HWND window, const char* xKey, const char* yKey) {
   RECT r;
-  if (!GetWindowRect(window, &r)) return;
-  WindowCorner& last = LastWindowCorner();
-  if (r.left != last.x) {
-    last.x = r.left;
-    platform.WriteProfileString(kSettingsFile, kSettingsSection, xKey, std::to_string(r.left));
-  }
-  if (r.top != last.y) {
-    last.y = r.top;
-    platform.WriteProfileString(kSettingsFile, kSettingsSection, yKey, std::to_string(r.top));
-  }
+  if (GetWindowRect(window, &r)) SaveCorner(settings, LastWindowCorner(), r.left, r.top, xKey, yKey);
 }
 
-InfoWindow* InfoWindow::Open(InfoKind kind, HINSTANCE module, Platform& platform, bool onTop,
+InfoWindow* InfoWindow::Open(InfoKind kind, HINSTANCE module, SettingsStore& settings, bool onTop,
                              Painter painter) {
-  auto* window = new InfoWindow(kind, platform, std::move(painter));
+  auto* window = new InfoWindow(kind, settings, std::move(painter));
   window->onTop_ = onTop;
   window->module_ = module;
   const int resource = kind == InfoKind::kPrefix ? IDD_PREFIX : IDD_PREV_QSO;
@@ -87,13 +75,13 @@ INT_PTR InfoWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   const char* yKey = prefix ? "dxcc_y" : "prev_y";
   switch (message) {
     case WM_INITDIALOG:
-      PlaceWindow(platform_, window_, xKey, yKey);
+      PlaceWindow(settings_.Load(), window_, xKey, yKey);
       if (onTop_) SetWindowPos(window_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       background_ = CreateSolidBrush(kBackground);
       SendMessageW(window_, WM_SETICON, ICON_BIG,
                    reinterpret_cast<LPARAM>(LoadIconW(module_, MAKEINTRESOURCEW(IDI_ZORVANT))));
       return TRUE;
-    case WM_SETCURSOR: SaveWindowCorner(platform_, window_, xKey, yKey); return FALSE;
+    case WM_SETCURSOR: SaveWindowCorner(settings_, window_, xKey, yKey); return FALSE;
     case WM_SIZE:
       // The content fills the client area but for a one-pixel margin, whatever size the operator drags.
       if (prefix) {

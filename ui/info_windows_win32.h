@@ -10,23 +10,19 @@
 #include <functional>
 #include <string>
 
-#include "platform/platform.h"
+#include "engine/settings_store.h"
+#include "ui/setup_logic.h"
 
 namespace zorvant {
 
-// One corner shared by the plug-in's three windows: the one any of them last loaded from or wrote to the
-// settings, so that each writes a coordinate only when it really changed. Setup thread only.
-struct WindowCorner {
-  int x = 0;
-  int y = 0;
-};
+// The corner the three windows share (WindowCorner).
 WindowCorner& LastWindowCorner();
 
 // Reads a window's corner from its two settings keys into the shared corner (0, also for a missing key, is
 // x 10 or y 400) and moves the window there.
-void PlaceWindow(Platform& platform, HWND window, const char* xKey, const char* yKey);
+void PlaceWindow(const SettingsSnapshot& saved, HWND window, const char* xKey, const char* yKey);
 // On every mouse move over a window: writes whichever coordinate differs from the shared corner.
-void SaveWindowCorner(Platform& platform, HWND window, const char* xKey, const char* yKey);
+void SaveWindowCorner(SettingsStore& settings, HWND window, const char* xKey, const char* yKey);
 
 enum class InfoKind { kPrefix, kPrevQso };
 
@@ -35,9 +31,10 @@ class InfoWindow {
   // Paints control 1003 of the window; false when the item is not its.
   using Painter = std::function<bool(const DRAWITEMSTRUCT*)>;
 
-  // Creates and shows the window: no parent, placed from its settings keys, topmost when `onTop`.
-  // Null when the window could not be made.
-  static InfoWindow* Open(InfoKind kind, HINSTANCE module, Platform& platform, bool onTop, Painter painter);
+  // Creates and shows the window: no parent, placed from its settings keys, topmost when `onTop`. Its
+  // settings go through the Setup thread's store. Null when the window could not be made.
+  static InfoWindow* Open(InfoKind kind, HINSTANCE module, SettingsStore& settings, bool onTop,
+                          Painter painter);
   // Destroys the window and this object.
   void Destroy();
 
@@ -48,14 +45,14 @@ class InfoWindow {
   void RepaintContent();
 
  private:
-  InfoWindow(InfoKind kind, Platform& platform, Painter painter)
-      : kind_(kind), platform_(platform), painter_(std::move(painter)) {}
+  InfoWindow(InfoKind kind, SettingsStore& settings, Painter painter)
+      : kind_(kind), settings_(settings), painter_(std::move(painter)) {}
   ~InfoWindow();
   static INT_PTR CALLBACK Proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
 
   InfoKind kind_;
-  Platform& platform_;
+  SettingsStore& settings_;
   Painter painter_;
   HWND window_ = nullptr;
   HINSTANCE module_ = nullptr;

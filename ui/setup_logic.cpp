@@ -91,8 +91,27 @@ const ControlText kRussianSetupTexts[7] = {
     {1016, "\xCF\xEE\xE2\xE5\xF0\xF5 \xEE\xEA\xEE\xED"},
 };
 
+int SettingInt(const SettingsSnapshot& saved, const char* key) { return SettingNumber(saved.Get(key, "")); }
+
 int ReadSettingInt(Platform& platform, const char* key) {
-  return SettingNumber(platform.ProfileString(kSettingsFile, kSettingsSection, key, ""));
+  SettingsStore settings(platform, kSettingsFile, kSettingsSection);
+  return SettingInt(settings.Load(), key);
+}
+
+WindowCorner CornerSetting(const SettingsSnapshot& saved, const char* xKey, const char* yKey) {
+  WindowCorner corner{SettingInt(saved, xKey), SettingInt(saved, yKey)};
+  if (corner.x == 0) corner.x = 10;
+  if (corner.y == 0) corner.y = 400;
+  return corner;
+}
+
+void SaveCorner(SettingsStore& settings, WindowCorner& last, int x, int y, const char* xKey,
+                const char* yKey) {
+  std::vector<std::pair<std::string, std::string>> changed;
+  if (x != last.x) changed.emplace_back(xKey, std::to_string(x));
+  if (y != last.y) changed.emplace_back(yKey, std::to_string(y));
+  if (changed.empty()) return;
+  if (settings.Write(changed) != SettingsError::kBusy) last = {x, y};
 }
 
 ModemMode ModeFromSetting(const std::string& value) {

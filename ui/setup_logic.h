@@ -39,11 +39,27 @@ struct SetupMemory {
   bool contestOverDone = false;
 };
 
-// --- Settings.
+// --- Settings. The Setup thread reads and writes them through a store of its own (engine/settings_store.h).
 
 // A number of the plug-in's settings ("setup_x", "setup_view_pref", "dxcc_y", ...): SettingNumber of the
 // saved value, so 0 when the key is missing, empty or holds no number. The windows read every number so.
+int SettingInt(const SettingsSnapshot& saved, const char* key);
+// The same from a read of its own.
 int ReadSettingInt(Platform& platform, const char* key);
+
+// One corner shared by the plug-in's three windows: the one any of them last loaded from or wrote to the
+// settings, so that each writes a coordinate only when it really changed. Setup thread only.
+struct WindowCorner {
+  int x = 0;
+  int y = 0;
+};
+// The corner a window opens at, from its two keys: 0, also for a missing key, is x 10 or y 400.
+WindowCorner CornerSetting(const SettingsSnapshot& saved, const char* xKey, const char* yKey);
+// After a window has moved to (x, y): whichever coordinate differs from `last` is saved, both in one write.
+// `last` then follows the window, unless the lock was busy: it stays, so that the next mouse move tries
+// again.
+void SaveCorner(SettingsStore& settings, WindowCorner& last, int x, int y, const char* xKey,
+                const char* yKey);
 
 // --- Mode choice.
 enum class ModemMode { kRtty, kBpsk63 };

@@ -33,6 +33,7 @@ class SetupWindow {
   explicit SetupWindow(const SetupContext& context)
       : context_(context),
         platform_(context.contest->platform()),
+        settings_(platform_, kSettingsFile, kSettingsSection),
         prefixContent_(*context.engineLock, *context.contest),
         prevQsoContent_(*context.engineLock, *context.contest) {}
 
@@ -61,14 +62,12 @@ class SetupWindow {
   void ToggleInfo(InfoKind kind);
   InfoWindow*& InfoOf(InfoKind kind) { return kind == InfoKind::kPrefix ? prefixWindow_ : prevQsoWindow_; }
 
-  int ReadInt(const char* key) { return ReadSettingInt(platform_, key); }
-  void Write(const char* key, const std::string& value) {
-    platform_.WriteProfileString(kSettingsFile, kSettingsSection, key, value);
-  }
+  void Write(const char* key, const std::string& value) { settings_.Write({{key, value}}); }
   void PostRefresh() { PostMessageA(dialog_, kRefreshMessage, 0, 0); }
 
   const SetupContext& context_;
   Platform& platform_;
+  SettingsStore settings_;  // this thread's own
   HWND dialog_ = nullptr;
   bool done_ = false;
   HostAutomation host_;
@@ -96,14 +95,16 @@ bool SetupWindow::Start(HWND dialog) {
   dialog_ = dialog;
   if (context_.opened && !context_.opened(dialog)) return false;
 
-  onTop_ = g_windowsOnTop = ReadInt("setup_window_on_top") != 0;
-  viewPrefix_ = ReadInt("setup_view_pref") != 0;
-  viewPrevQso_ = ReadInt("setup_view_prev_qso") != 0;
+  // One read for every setting the window starts with.
+  const SettingsSnapshot saved = settings_.Load();
+  onTop_ = g_windowsOnTop = SettingInt(saved, "setup_window_on_top") != 0;
+  viewPrefix_ = SettingInt(saved, "setup_view_pref") != 0;
+  viewPrevQso_ = SettingInt(saved, "setup_view_prev_qso") != 0;
   CheckDlgButton(dialog, IDC_ON_TOP, onTop_ ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(dialog, IDC_VIEW_PREFIX, viewPrefix_ ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(dialog, IDC_VIEW_PREV_QSO, viewPrevQso_ ? BST_CHECKED : BST_UNCHECKED);
 
-  PlaceWindow(platform_, dialog, "setup_x", "setup_y");
+  PlaceWindow(saved, dialog, "setup_x", "setup_y");
   // The Setup window itself is always on top; the check box is about the information windows.
   SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
@@ -134,8 +135,7 @@ bool SetupWindow::Start(HWND dialog) {
   }
 
   host_.Attach();
-  SelectMode(ModeFromSetting(platform_.ProfileString(kSettingsFile, kSettingsSection, "Mode", "")),
-             /*remember=*/false);
+  SelectMode(ModeFromSetting(saved.Get("Mode", "")), /*remember=*/false);
   PostRefresh();
 
   BuildLampCanvas();
@@ -216,7 +216,7 @@ void SetupWindow::OpenInfo(InfoKind kind) {
   } else {
     painter = [this](const DRAWITEMSTRUCT* item) { return prevQsoContent_.HandleDrawItem(item); };
   }
-  window = InfoWindow::Open(kind, context_.module, platform_, g_windowsOnTop != 0, std::move(painter));
+  window = InfoWindow::Open(kind, context_.module, settings_, g_windowsOnTop != 0, std::move(painter));
   if (!window) return;
   Write(kind == InfoKind::kPrefix ? "setup_view_pref" : "setup_view_prev_qso", "1");
   TitleValues values;
@@ -309,7 +309,7 @@ INT_PTR SetupWindow::Handle(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
       return FALSE;  // and the default handling
     case kRefreshMessage: OnRefresh(); return TRUE;
     // On every mouse move over the window: cheap enough, and it catches every drag.
-    case WM_SETCURSOR: SaveWindowCorner(platform_, dialog_, "setup_x", "setup_y"); return FALSE;
+    case WM_SETCURSOR: SaveWindowCorner(settings_, dialog_, "setup_x", "setup_y"); return FALSE;
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN: {

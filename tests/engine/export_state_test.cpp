@@ -9,6 +9,7 @@
 
 #include "cabrillo/writer.h"
 #include "engine/contest.h"
+#include "engine/settings_store.h"
 #include "tests/support/test_support.h"
 
 namespace zorvant {
@@ -27,10 +28,14 @@ TEST(ReplaceAllTest, ReplacesLeftToRightWithoutRescanning) {
     const char* want;
   };
   const Case cases[] = {
-      {"a<CR>b<CR>", "<CR>", "\r", "a\rb\r"}, {"aa", "a", "aa", "aaaa"},  // the inserted text is not scanned
-                                                                          // again
-      {"<CR><LF>", "<LF>", "", "<CR>"},       {"xyz", "<CR>", "\r", "xyz"}, {"", "a", "b", ""},
-      {"same", "same", "same", "same"},       {"text", "", "x", "text"},
+      {"a<CR>b<CR>", "<CR>", "\r", "a\rb\r"},
+      {"aa", "a", "aa", "aaaa"},  // the inserted text is not scanned
+                                  // again
+      {"<CR><LF>", "<LF>", "", "<CR>"},
+      {"xyz", "<CR>", "\r", "xyz"},
+      {"", "a", "b", ""},
+      {"same", "same", "same", "same"},
+      {"text", "", "x", "text"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ReplaceAll(c.text, c.find, c.replacement), c.want) << '"' << c.text << "\" " << c.find;
@@ -111,34 +116,18 @@ TEST(HeaderChoicesTest, DropDownsSelectTheFirstEntryThatBeginsWithTheText) {
   EXPECT_TRUE(HeaderChoices(&CabrilloFields::soapbox).empty());
 }
 
-// Records the settings keys read and written, in order.
-class KeyRecorder : public FaultyPlatform {
- public:
-  std::vector<std::string> reads, writes;
-
-  std::string ProfileString(const std::string& file, const std::string& section, const std::string& key,
-                            const std::string& def) override {
-    reads.push_back(key);
-    return FaultyPlatform::ProfileString(file, section, key, def);
-  }
-  bool WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
-                          const std::string& value) override {
-    writes.push_back(key);
-    return FaultyPlatform::WriteProfileString(file, section, key, value);
-  }
-};
-
 class EditCabrilloHeaderTest : public testing::InTempDir {
  protected:
   int Edit(const std::string& callsign = "UA9ABC/P") {
-    return EditCabrilloHeader(platform_, out_, callsign, shell_);
+    return EditCabrilloHeader(settings_, out_, callsign, shell_);
   }
   std::string Saved(const char* key) {
     return platform_.ProfileString(kSettingsFile, kSettingsSection, key, "(missing)");
   }
   const CabrilloFields& Shown() { return shell_.headerDialogs.back(); }
 
-  KeyRecorder platform_;
+  FaultyPlatform platform_;
+  SettingsStore settings_{platform_, kSettingsFile, kSettingsSection};
   RecordingShell shell_;
   CabrilloExport out_;
 };
@@ -146,10 +135,6 @@ class EditCabrilloHeaderTest : public testing::InTempDir {
 TEST_F(EditCabrilloHeaderTest, FirstDialogShowsTheDefaults) {
   out_.qsoLines = {"QSO: old\r\n"};
   ASSERT_EQ(Edit(), 1);
-  EXPECT_EQ(platform_.reads,
-            (std::vector<std::string>{"Operators", "Name", "Address", "Address-City", "Address-State",
-                                      "Address-PostalCode", "Address-Country", "Claimed", "Email", "Club",
-                                      "SoapBox"}));
   ASSERT_EQ(shell_.headerDialogs.size(), 1u);
   CabrilloFields want;
   want.callsign = want.operators = "UA9ABC/P";
@@ -187,12 +172,13 @@ TEST_F(EditCabrilloHeaderTest, FirstDialogShowsTheDefaults) {
                                               &CabrilloFields::location};
   for (std::size_t i = 0; i < std::size(all); ++i) EXPECT_EQ(shown.*all[i], want.*all[i]) << "field " << i;
 
-  // Confirmed as shown: the personal keys are written in their order, the file base comes from the host's
-  // callsign and the QSO lines of an earlier export are gone.
-  EXPECT_EQ(platform_.writes,
-            (std::vector<std::string>{"Operators", "Name", "Address", "Address-City", "Address-State",
-                                      "Address-PostalCode", "Address-Country", "Contest", "Email", "Club",
-                                      "Location", "SoapBox"}));
+  // Confirmed as shown: the personal keys are written in their order, in one write, the file base comes from
+  // the host's callsign and the QSO lines of an earlier export are gone.
+  EXPECT_EQ(
+      ReadFileBytes("Plugins/ZORVANT.ini"),
+      "[Settings]\r\nOperators=UA9ABC/P\r\nName=\r\nAddress=\r\nAddress-City=\r\nAddress-State=\r\n"
+      "Address-PostalCode=\r\nAddress-Country=\r\nContest=ZORVANT \r\nEmail=\r\nClub=\r\nLocation=DX\r\n"
+      "SoapBox=\r\n");
   EXPECT_EQ(Saved("Operators"), "UA9ABC/P");
   EXPECT_EQ(Saved("Contest"), "ZORVANT");  // values read back trimmed
   EXPECT_EQ(Saved("Location"), "DX");
@@ -279,7 +265,6 @@ TEST_F(EditCabrilloHeaderTest, CancelSavesNothingAndLeavesTheLoadedFieldsReadyFo
   };
 
   EXPECT_EQ(Edit(), 0);
-  EXPECT_TRUE(platform_.writes.empty());
   EXPECT_EQ(ReadFileBytes("Plugins/ZORVANT.ini"), ini);
   EXPECT_EQ(Shown().operators, "") << "a present but empty key is not replaced by the callsign";
   EXPECT_EQ(Shown().soapbox, "one\r\ntwo\r\nthree");
@@ -331,7 +316,8 @@ TEST_F(EditCabrilloHeaderTest, AHeaderThatCannotBeSavedIsReportedWithTheExport) 
 
   // Once the file takes the header again, nothing more is said.
   FaultyPlatform healed;
-  ASSERT_EQ(EditCabrilloHeader(healed, out_, "UA9ABC/P", shell_), 1);
+  SettingsStore healedSettings(healed, kSettingsFile, kSettingsSection);
+  ASSERT_EQ(EditCabrilloHeader(healedSettings, out_, "UA9ABC/P", shell_), 1);
   EXPECT_EQ(WriteCabrilloFile(healed, out_, 0, "x"), "File produced: UA9ABC_P.cbr");
   EXPECT_EQ(healed.ProfileString(kSettingsFile, kSettingsSection, "Name", ""), "Petr");
 }
@@ -344,7 +330,7 @@ TEST_F(EditCabrilloHeaderTest, WithoutWindowsTheHeaderIsConfirmedAsShownWithTheC
     f.categoryPower = "low";  // typed, not chosen: kept as it is
     f.club = "Club";
   });
-  ASSERT_EQ(EditCabrilloHeader(platform_, out_, "N0CALL", noWindows), 1);
+  ASSERT_EQ(EditCabrilloHeader(settings_, out_, "N0CALL", noWindows), 1);
   EXPECT_EQ(out_.categoryOverlay, "TB-WIRES");
   EXPECT_EQ(out_.categoryPower, "low");
   EXPECT_EQ(out_.name, "Ivan");
@@ -353,7 +339,7 @@ TEST_F(EditCabrilloHeaderTest, WithoutWindowsTheHeaderIsConfirmedAsShownWithTheC
   EXPECT_EQ(Saved("SoapBox"), "a<CR><LF>b");
 
   NoWindows plain;
-  ASSERT_EQ(EditCabrilloHeader(platform_, out_, "N0CALL", plain), 1);
+  ASSERT_EQ(EditCabrilloHeader(settings_, out_, "N0CALL", plain), 1);
   EXPECT_EQ(out_.categoryPower, "HIGH");
 }
 

@@ -15,12 +15,15 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "engine/settings_store.h"
+#include "platform/ini_text.h"
 #include "platform/platform.h"
 
 namespace zorvant {
@@ -57,6 +60,23 @@ class PlatformContractTest : public ::testing::Test {
     fs::current_path(saved_);
     std::error_code ec;
     fs::remove_all(dir_, ec);
+  }
+
+  // One key at a time through a settings store, as the Windows profile services take them.
+  std::string ProfileString(const std::string& file, const std::string& section, const std::string& key,
+                            const std::string& def) {
+    SettingsStore settings(platform_, file, section);
+    return settings.Load().Get(key, def);
+  }
+  int ProfileInt(const std::string& file, const std::string& section, const std::string& key, int def) {
+    SettingsStore settings(platform_, file, section);
+    const std::optional<std::string> value = settings.Load().Get(key);
+    return value ? ini::ProfileIntValue(*value, def) : def;
+  }
+  bool WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
+                          const std::string& value) {
+    SettingsStore settings(platform_, file, section);
+    return settings.Write({{key, value}}) == SettingsError::kNone;
   }
 
   Platform& platform_ = SystemPlatform();
@@ -114,18 +134,18 @@ TEST_F(PlatformContractTest, ProfileStringFollowsTheReadRules) {
       {"Nowhere", "Name", "dflt", "dflt"},
   };
   for (const ReadCase& c : cases) {
-    EXPECT_EQ(platform_.ProfileString(kIni, c.section, c.key, c.def), c.want)
+    EXPECT_EQ(ProfileString(kIni, c.section, c.key, c.def), c.want)
         << "[" << c.section << "] " << c.key << " default \"" << c.def << "\"";
   }
-  EXPECT_EQ(platform_.ProfileString("absent.ini", "Settings", "Name", "dflt "), "dflt");
+  EXPECT_EQ(ProfileString("absent.ini", "Settings", "Name", "dflt "), "dflt");
 }
 
 TEST_F(PlatformContractTest, AnyLineEndWillDoAndTheLastNeedsNone) {
   WriteBytes(kIni, "[A]\nk=lf\n[B]\rk=cr\r[C]\r\nk=crlf\r\n[D]\nk=last");
-  EXPECT_EQ(platform_.ProfileString(kIni, "A", "k", ""), "lf");
-  EXPECT_EQ(platform_.ProfileString(kIni, "B", "k", ""), "cr");
-  EXPECT_EQ(platform_.ProfileString(kIni, "C", "k", ""), "crlf");
-  EXPECT_EQ(platform_.ProfileString(kIni, "D", "k", ""), "last");
+  EXPECT_EQ(ProfileString(kIni, "A", "k", ""), "lf");
+  EXPECT_EQ(ProfileString(kIni, "B", "k", ""), "cr");
+  EXPECT_EQ(ProfileString(kIni, "C", "k", ""), "crlf");
+  EXPECT_EQ(ProfileString(kIni, "D", "k", ""), "last");
 }
 
 struct IntCase {
@@ -157,9 +177,9 @@ TEST_F(PlatformContractTest, ProfileIntReadsALeadingInteger) {
   }
   WriteBytes(kIni, text);
   for (std::size_t i = 0; i < std::size(cases); ++i) {
-    EXPECT_EQ(platform_.ProfileInt(kIni, "N", "k" + std::to_string(i), 7), cases[i].want) << cases[i].value;
+    EXPECT_EQ(ProfileInt(kIni, "N", "k" + std::to_string(i), 7), cases[i].want) << cases[i].value;
   }
-  EXPECT_EQ(platform_.ProfileInt("absent.ini", "N", "k0", 7), 7);
+  EXPECT_EQ(ProfileInt("absent.ini", "N", "k0", 7), 7);
 }
 
 // ---------------------------------------------------------------------------------------------- writes
@@ -181,12 +201,12 @@ TEST_F(PlatformContractTest, WritesBuildTheFileFromNothing) {
        "[Settings]\r\nMode=BPSK63\r\nsetup_x=10\r\n[Cabrillo]\r\nCALL=N0CALL\r\nSOAPBOX=\r\n"},
   };
   for (const Step& s : steps) {
-    ASSERT_TRUE(platform_.WriteProfileString(kIni, s.section, s.key, s.value)) << s.key;
+    ASSERT_TRUE(WriteProfileString(kIni, s.section, s.key, s.value)) << s.key;
     EXPECT_EQ(ReadBytes(kIni), s.bytes) << "after writing " << s.key;
   }
-  EXPECT_EQ(platform_.ProfileString(kIni, "Settings", "Mode", "?"), "BPSK63");
-  EXPECT_EQ(platform_.ProfileInt(kIni, "Settings", "setup_x", 0), 10);
-  EXPECT_EQ(platform_.ProfileString(kIni, "Cabrillo", "SOAPBOX", "?"), "");
+  EXPECT_EQ(ProfileString(kIni, "Settings", "Mode", "?"), "BPSK63");
+  EXPECT_EQ(ProfileInt(kIni, "Settings", "setup_x", 0), 10);
+  EXPECT_EQ(ProfileString(kIni, "Cabrillo", "SOAPBOX", "?"), "");
 }
 
 struct EditCase {
@@ -227,7 +247,7 @@ TEST_F(PlatformContractTest, WritesEditAGivenFile) {
     // rewrites within one tick of the file system clock would look like one.
     const std::string file = "edit" + std::to_string(n++) + ".ini";
     WriteBytes(file, c.before);
-    ASSERT_TRUE(platform_.WriteProfileString(file, c.section, c.key, c.value)) << c.name;
+    ASSERT_TRUE(WriteProfileString(file, c.section, c.key, c.value)) << c.name;
     EXPECT_EQ(ReadBytes(file), c.after) << c.name;
   }
 }
@@ -239,24 +259,24 @@ TEST_F(PlatformContractTest, LongValuesReadWhole) {
     std::string value;
     for (std::size_t i = 0; i < length; ++i) value += static_cast<char>('a' + i % 26);
     const std::string key = "k" + std::to_string(length);
-    ASSERT_TRUE(platform_.WriteProfileString(kIni, "Long", key, value)) << length;
-    EXPECT_EQ(platform_.ProfileString(kIni, "Long", key, "d"), value) << length;
-    EXPECT_EQ(platform_.ProfileString(kIni, "Long", "missing", value), value) << "as a default, " << length;
+    ASSERT_TRUE(WriteProfileString(kIni, "Long", key, value)) << length;
+    EXPECT_EQ(ProfileString(kIni, "Long", key, "d"), value) << length;
+    EXPECT_EQ(ProfileString(kIni, "Long", "missing", value), value) << "as a default, " << length;
   }
 }
 
 TEST_F(PlatformContractTest, ALineBreakInAValueStartsNoLineOfItsOwn) {
-  ASSERT_TRUE(platform_.WriteProfileString(kIni, "Settings", "Operators", "UA3XYZ\r\nsetup_x=-32000"));
-  ASSERT_TRUE(platform_.WriteProfileString(kIni, "Settings", "Name", "\n[Other]\rk=v\n"));
+  ASSERT_TRUE(WriteProfileString(kIni, "Settings", "Operators", "UA3XYZ\r\nsetup_x=-32000"));
+  ASSERT_TRUE(WriteProfileString(kIni, "Settings", "Name", "\n[Other]\rk=v\n"));
   EXPECT_EQ(ReadBytes(kIni), "[Settings]\r\nOperators=UA3XYZ  setup_x=-32000\r\nName=[Other] k=v \r\n");
-  EXPECT_EQ(platform_.ProfileString(kIni, "Settings", "setup_x", "none"), "none");
-  EXPECT_EQ(platform_.ProfileString(kIni, "Other", "k", "none"), "none");
-  EXPECT_EQ(platform_.ProfileString(kIni, "Settings", "Operators", ""), "UA3XYZ  setup_x=-32000");
+  EXPECT_EQ(ProfileString(kIni, "Settings", "setup_x", "none"), "none");
+  EXPECT_EQ(ProfileString(kIni, "Other", "k", "none"), "none");
+  EXPECT_EQ(ProfileString(kIni, "Settings", "Operators", ""), "UA3XYZ  setup_x=-32000");
 
   // The names are the program's own: one with a line break in it is refused, and nothing is written.
   const std::string before = ReadBytes(kIni);
-  EXPECT_FALSE(platform_.WriteProfileString(kIni, "Settings", "k\r\nsetup_y", "1"));
-  EXPECT_FALSE(platform_.WriteProfileString(kIni, "Settings]\r\n[Other", "k", "1"));
+  EXPECT_FALSE(WriteProfileString(kIni, "Settings", "k\r\nsetup_y", "1"));
+  EXPECT_FALSE(WriteProfileString(kIni, "Settings]\r\n[Other", "k", "1"));
   EXPECT_EQ(ReadBytes(kIni), before);
 }
 
@@ -270,7 +290,7 @@ TEST_F(PlatformContractTest, WritersAtOnceKeepEachOthersKeys) {
   for (int w = 0; w < kWriters; ++w) {
     writers.emplace_back([&, w] {
       for (int k = 0; k < kKeys; ++k) {
-        if (!platform_.WriteProfileString(kIni, "Settings", key(w, k), "v" + key(w, k))) ++failed;
+        if (!WriteProfileString(kIni, "Settings", key(w, k), "v" + key(w, k))) ++failed;
       }
     });
   }
@@ -280,7 +300,7 @@ TEST_F(PlatformContractTest, WritersAtOnceKeepEachOthersKeys) {
   int lost = 0;
   for (int w = 0; w < kWriters; ++w) {
     for (int k = 0; k < kKeys; ++k) {
-      lost += platform_.ProfileString(kIni, "Settings", key(w, k), "") != "v" + key(w, k);
+      lost += ProfileString(kIni, "Settings", key(w, k), "") != "v" + key(w, k);
     }
   }
   EXPECT_EQ(lost, 0);
@@ -298,20 +318,20 @@ TEST_F(PlatformContractTest, WhatIsWrittenReadsTheSameThroughTheWindowsServices)
       {"Empty", ""},    {"Long", std::string(20000, 'a')},
   };
   for (const auto& [key, value] : values) {
-    ASSERT_TRUE(platform_.WriteProfileString(kIni, "Settings", key, value));
+    ASSERT_TRUE(WriteProfileString(kIni, "Settings", key, value));
   }
   const std::string path = platform_.FullPath(kIni);
   for (const auto& [key, value] : values) {
     std::vector<char> buf(value.size() + 16);
     const DWORD n = GetPrivateProfileStringA("Settings", key, "missing", buf.data(),
                                              static_cast<DWORD>(buf.size()), path.c_str());
-    EXPECT_EQ(std::string(buf.data(), n), platform_.ProfileString(kIni, "Settings", key, "missing")) << key;
+    EXPECT_EQ(std::string(buf.data(), n), ProfileString(kIni, "Settings", key, "missing")) << key;
   }
 }
 #endif
 
 TEST_F(PlatformContractTest, WriteIntoAMissingFolderFailsAndCreatesNothing) {
-  EXPECT_FALSE(platform_.WriteProfileString("Missing\\ZORVANT.ini", "Settings", "Mode", "RTTY"));
+  EXPECT_FALSE(WriteProfileString("Missing\\ZORVANT.ini", "Settings", "Mode", "RTTY"));
   EXPECT_FALSE(fs::exists("Missing"));
   EXPECT_TRUE(fs::is_empty(dir_));
 }
@@ -323,9 +343,9 @@ TEST_F(PlatformContractTest, PluginsIniResolvesAgainstTheCurrentFolder) {
   EXPECT_EQ(platform_.FullPath("Plugins/ZORVANT.ini"), expected);
   EXPECT_EQ(platform_.FullPath(expected), expected);
 
-  ASSERT_TRUE(platform_.WriteProfileString("Plugins\\ZORVANT.ini", "Settings", "setup_x", "25"));
+  ASSERT_TRUE(WriteProfileString("Plugins\\ZORVANT.ini", "Settings", "setup_x", "25"));
   EXPECT_EQ(ReadBytes((dir_ / "Plugins" / "ZORVANT.ini").string()), "[Settings]\r\nsetup_x=25\r\n");
-  EXPECT_EQ(platform_.ProfileInt("Plugins\\ZORVANT.ini", "Settings", "setup_x", 0), 25);
+  EXPECT_EQ(ProfileInt("Plugins\\ZORVANT.ini", "Settings", "setup_x", 0), 25);
 }
 
 // ---------------------------------------------------------------------------------------------- files

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "platform/ini_text.h"
+#include "engine/settings_store.h"
 
 namespace zorvant {
 namespace testing {
@@ -136,17 +136,14 @@ int FaultyPlatform::OpensOf(const std::string& path) const {
 
 std::string FaultyPlatform::ProfileString(const std::string& file, const std::string& section,
                                           const std::string& key, const std::string& def) {
-  return ini::ProfileString(*this, FullPath(file), section, key, def);
-}
-
-int FaultyPlatform::ProfileInt(const std::string& file, const std::string& section, const std::string& key,
-                               int def) {
-  return ini::ProfileInt(*this, FullPath(file), section, key, def);
+  SettingsStore settings(*this, file, section);
+  return settings.Load().Get(key, def);
 }
 
 bool FaultyPlatform::WriteProfileString(const std::string& file, const std::string& section,
                                         const std::string& key, const std::string& value) {
-  return ini::WriteProfileString(*this, FullPath(file), section, key, value);
+  SettingsStore settings(*this, file, section);
+  return settings.Write({{key, value}}) == SettingsError::kNone;
 }
 
 std::string FaultyPlatform::FullPath(const std::string& path) { return inner_.FullPath(path); }
@@ -178,9 +175,15 @@ bool FaultyPlatform::ResizeFile(const std::string& path, std::uint64_t size) {
 
 bool FaultyPlatform::RemoveFile(const std::string& path) { return inner_.RemoveFile(path); }
 
-std::unique_ptr<Platform::Lock> FaultyPlatform::TakeLock(const std::string& path) {
-  return inner_.TakeLock(path);
+FileFacts FaultyPlatform::Inspect(const std::string& path) { return inner_.Inspect(path); }
+
+std::unique_ptr<Platform::Lock> FaultyPlatform::TakeLock(const std::string& path,
+                                                         std::chrono::milliseconds wait, LockFailure* why) {
+  return inner_.TakeLock(path, wait, why);
 }
+
+std::uint32_t FaultyPlatform::ProcessId() { return inner_.ProcessId(); }
+bool FaultyPlatform::ProcessRunning(std::uint32_t pid) { return inner_.ProcessRunning(pid); }
 
 std::string FaultyPlatform::FindFirstMatch(const std::string& pattern,
                                            const std::function<bool(const std::string&)>& visit) {

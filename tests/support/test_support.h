@@ -48,8 +48,8 @@ class InTempDir : public ::testing::Test {
 
 // The system platform with faults on demand. File names are compared with the path exactly as the engine
 // passes it to OpenShared / ReplaceFile; the settings file goes by its full path (FullPath(kSettingsFile)).
-// The profile calls run the POSIX profile code over this platform's own file calls, so every fault below
-// reaches the settings file too.
+// The settings store works through this platform's own file calls, so every fault below reaches the
+// settings file too.
 class FaultyPlatform : public Platform {
  public:
   enum Access { kRead, kWrite };
@@ -89,21 +89,26 @@ class FaultyPlatform : public Platform {
   const std::vector<std::pair<std::string, std::string>>& opens() const { return opens_; }
   int OpensOf(const std::string& path) const;
 
+  // One key read or written through a settings store of its own on this platform, for tests to set up and
+  // look at the settings file.
   std::string ProfileString(const std::string& file, const std::string& section, const std::string& key,
-                            const std::string& def) override;
-  int ProfileInt(const std::string& file, const std::string& section, const std::string& key,
-                 int def) override;
+                            const std::string& def);
   bool WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
-                          const std::string& value) override;
+                          const std::string& value);
+
   std::string FullPath(const std::string& path) override;
   std::FILE* OpenShared(const std::string& path, const char* mode) override;
   bool FileExists(const std::string& path) override;
+  FileFacts Inspect(const std::string& path) override;
   bool ReplaceFile(const std::string& from, const std::string& to) override;
   bool ResizeFile(const std::string& path, std::uint64_t size) override;
   bool RemoveFile(const std::string& path) override;
-  std::unique_ptr<Lock> TakeLock(const std::string& path) override;
+  std::unique_ptr<Lock> TakeLock(const std::string& path, std::chrono::milliseconds wait,
+                                 LockFailure* why) override;
   std::string FindFirstMatch(const std::string& pattern,
                              const std::function<bool(const std::string&)>& visit) override;
+  std::uint32_t ProcessId() override;
+  bool ProcessRunning(std::uint32_t pid) override;
   int UtcHour() override;
   void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
 
