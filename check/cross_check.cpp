@@ -64,6 +64,8 @@ CrossCheck::CrossCheck(Entries& entries) : entries_(entries) {
   const std::size_t calls = entries.calls.size();
   logOf_.assign(calls, kNone);
   logsWith_.assign(calls, 0);
+  disputed_.assign(calls, false);
+  for (const std::uint32_t call : entries.disputed) disputed_[call] = true;
   for (std::size_t i = 0; i < entries.logs.size(); ++i) {
     if (entries.logs[i].error.empty()) logOf_[entries.logs[i].callId] = static_cast<std::uint32_t>(i);
   }
@@ -99,6 +101,8 @@ std::uint32_t CrossCheck::LogOf(std::uint32_t call) const {
 std::size_t CrossCheck::LogsWith(std::uint32_t call) const {
   return call < logsWith_.size() ? logsWith_[call] : 0;
 }
+
+bool CrossCheck::Disputed(std::uint32_t call) const { return call < disputed_.size() && disputed_[call]; }
 
 CrossCheck::Range CrossCheck::Find(std::uint32_t owner, std::uint32_t worked) const {
   const auto [first, last] = owner < ownerKeys_.size() ? ownerKeys_[owner] : std::make_pair(0u, 0u);
@@ -252,7 +256,11 @@ void CrossCheck::PairOneEditOff() {
     q.partner = kp.qso;
     Confirm(p, q);
     p.partnerCallWrong = true;
-    if (q.stored) q.verdict = LogOf(q.call) != kNone ? Verdict::kNil : Verdict::kBustedCall;
+    if (q.stored) {
+      q.verdict = LogOf(q.call) != kNone ? Verdict::kNil
+                  : Disputed(q.call)     ? Verdict::kNotCheckable
+                                         : Verdict::kBustedCall;
+    }
   });
 }
 
@@ -261,6 +269,8 @@ void CrossCheck::Unmatched() {
     if (!q.stored || q.partner != kNone) continue;
     if (LogOf(q.call) != kNone) {
       q.verdict = Verdict::kNil;
+    } else if (Disputed(q.call)) {
+      q.verdict = Verdict::kNotCheckable;
     } else {
       q.verdict = LogsWith(q.call) > 1 ? Verdict::kNotCheckable : Verdict::kUnique;
     }

@@ -8,8 +8,10 @@
 //   busted exchange  X's log holds it, but X sent another serial than A received
 //   NIL              X sent a log without it
 //   busted call      X sent no log, but a log whose call is one edit from X holds the contact with A
-//   not checkable    X sent no log and no such log holds it, but X is in other logs
-//   unique           the same, and X is in no other log
+//   not checkable    X sent no log and no such log holds it, but X is in other logs; and whatever the
+//                    other logs hold, when two logs claim X (neither is checked, and nobody loses a
+//                    contact to one that may be a fake)
+//   unique           X sent no log, no log one edit from X holds it, and X is in no other log
 // A contact is matched at most once, and the closest times are paired first: the contacts matched exactly
 // before those through a call one edit off. One edit is one letter or digit changed, added or left out.
 // Of two pairs equally far apart, the one whose contacts come first in the files goes first.
@@ -48,6 +50,8 @@ class CrossCheck {
   std::uint32_t LogOf(std::uint32_t call) const;
   // How many checked logs hold a contact with `call`.
   std::size_t LogsWith(std::uint32_t call) const;
+  // Whether two logs or more claim `call`.
+  bool Disputed(std::uint32_t call) const;
   // The contact of log `owner` with `worked` nearest in time to `q` on any band and mode, or kNone.
   std::uint32_t Nearest(std::uint32_t ownerLog, std::uint32_t worked, const Qso& q) const;
 
@@ -96,6 +100,7 @@ class CrossCheck {
   std::vector<std::pair<std::uint32_t, std::uint32_t>> ownerKeys_;
   std::vector<std::uint32_t> logOf_;     // call id -> log
   std::vector<std::uint32_t> logsWith_;  // call id -> logs holding it
+  std::vector<bool> disputed_;           // call id -> claimed by two logs or more
 };
 
 }  // namespace check

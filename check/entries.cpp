@@ -104,6 +104,12 @@ std::string HeaderCall(const std::string& path) {
   return "";
 }
 
+// A text a message quotes, cut where it runs long.
+std::string Quoted(const std::string& text) {
+  constexpr std::size_t kLongest = 40;
+  return "\"" + text.substr(0, kLongest) + (text.size() > kLongest ? "...\"" : "\"");
+}
+
 // Seconds since 1970 of a civil date and time (days from the civil calendar, proleptic Gregorian).
 std::int64_t SecondsOf(const logs::QsoTime& t) {
   const std::int64_t y = t.year - (t.month <= 2 ? 1 : 0);
@@ -188,20 +194,33 @@ void ReadOne(Entry& log, std::uint32_t index, const logs::QsoTime& start, std::v
     log.error = log.path + ": neither an ADIF nor a Cabrillo log";
     return;
   }
-  // The entrant: a Cabrillo log's header names it, an ADIF log's file name; failing that the station call of
-  // its contacts, and then the file name as it stands.
+  // The entrant: a Cabrillo log's header, an ADIF log's file name; failing those, the station call of its
+  // contacts, and then a Cabrillo log's file name. Whatever names the entrant must read as a callsign: a
+  // call the log itself states that does not is no entrant's, and taking it would put the file's text
+  // where calls go (the results, the name of a report).
   const bool cabrillo = log.format == "Cabrillo";
-  log.call = cabrillo ? HeaderCall(log.path) : CallOfFileName(log.name);
+  if (cabrillo) {
+    const std::string stated = HeaderCall(log.path);
+    if (!stated.empty() && !ReadsAsCall(stated)) {
+      log.error =
+          log.path + ": its CALLSIGN: line, " + Quoted(stated) + ", does not read as a callsign; not read";
+      return;
+    }
+    log.call = stated;
+  } else {
+    log.call = CallOfFileName(log.name);
+  }
   const bool twoPasses = log.call.empty();
   if (twoPasses) {
     OwnCallFinder finder(log.problems);
     stream.Read(finder);
-    log.call = finder.call;
+    if (ReadsAsCall(finder.call)) log.call = finder.call;
   }
   if (log.call.empty() && cabrillo) log.call = CallOfFileName(log.name);
-  if (log.call.empty()) {
-    log.call = log.name.substr(0, log.name.rfind('.'));
-    for (char& c : log.call) c = Upper(c);
+  if (log.call.empty() && !stream.failed()) {
+    log.error = log.path + ": nothing names its entrant (" + (cabrillo ? "no CALLSIGN: line, " : "") +
+                "no station call in its contacts, and its file name is no callsign); not read";
+    return;
   }
   if (!stream.failed()) {
     Keeper keeper(log, index, start, qsos, /*keepProblems=*/!twoPasses);
@@ -231,6 +250,11 @@ ContactTexts TextsOf(const Entry& log, const Qso& q) {
 const char* CallOf(const Entry& log, const Qso& q) { return Field(log, q, 0); }
 const char* SerialSent(const Entry& log, const Qso& q) { return Field(log, q, 1); }
 const char* SerialReceived(const Entry& log, const Qso& q) { return Field(log, q, 2); }
+
+std::string PathIn(const std::string& folder, const std::string& name) {
+  const bool separated = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
+  return folder + (separated ? "" : "/") + name;
+}
 
 std::string CallOfFileName(const std::string& name) {
   std::string call = name.substr(0, name.rfind('.'));
@@ -286,27 +310,38 @@ bool ReadEntries(const std::string& folder, const logs::QsoTime& start, int thre
     return false;
   }
   std::vector<std::string> names;
+  out->folders.clear();
+  std::size_t unspelled = 0;
   for (; it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
+    std::string name;
+    try {
+      name = it->path().filename().string();
+    } catch (const std::exception&) {
+      ++unspelled;  // a name Windows keeps in a form this program's texts cannot hold
+      continue;
+    }
     std::error_code statusError;
-    if (name.empty() || name[0] == '.' || !fs::is_regular_file(it->status(statusError))) continue;
-    names.push_back(name);
+    const fs::file_status status = it->status(statusError);
+    if (name.empty() || name[0] == '.') continue;
+    if (fs::is_directory(status)) out->folders.push_back(name);
+    if (fs::is_regular_file(status)) names.push_back(name);
   }
+  std::sort(out->folders.begin(), out->folders.end());
   if (ec) {
     *error = folder + ": cannot be read: " + ec.message();
     return false;
   }
   std::sort(names.begin(), names.end());
 
-  Entries& entries = *out;
-  entries.logs.assign(names.size(), Entry{});
-  std::vector<std::vector<Qso>> read(names.size());
+  out->logs.assign(names.size(), Entry{});
   for (std::size_t i = 0; i < names.size(); ++i) {
-    entries.logs[i].name = names[i];
-    entries.logs[i].path = (fs::path(folder) / names[i]).string();
+    out->logs[i].name = names[i];
+    out->logs[i].path = PathIn(folder, names[i]);
   }
+  Entries& entries = *out;
+  std::vector<std::vector<Qso>> read(entries.logs.size());
   InParallel(
-      names.size(), threads,
+      entries.logs.size(), threads,
       [&](std::size_t i) {
         Entry& log = entries.logs[i];
         try {
@@ -318,24 +353,37 @@ bool ReadEntries(const std::string& folder, const logs::QsoTime& start, int thre
         }
       },
       [&](std::size_t done) {
-        if (progress) progress(done, names.size());
+        if (progress) progress(done, entries.logs.size());
       });
 
-  // One log an entrant: a second file of the same call is reported and left out, so that every contact
-  // has one log to be checked against.
+  // One log an entrant. Of two files that claim one call, which is the entrant's cannot be told: neither is
+  // checked (taking the first by name would let any file put the real log aside), and the call is
+  // disputed: contacts with it are not checkable, so that nobody loses one to a log that may be a fake.
   std::size_t total = 0;
   for (const auto& qsos : read) total += qsos.size();
   entries.qsos.clear();
   entries.qsos.reserve(total);
-  std::unordered_map<std::uint32_t, std::size_t> firstLog;
+  entries.disputed.clear();
+  std::unordered_map<std::uint32_t, std::vector<std::size_t>> claims;
   for (std::size_t i = 0; i < entries.logs.size(); ++i) {
     Entry& log = entries.logs[i];
     if (!log.error.empty()) continue;
     log.callId = entries.calls.Intern(log.call);
-    const auto [seen, fresh] = firstLog.emplace(log.callId, i);
-    if (!fresh) {
-      log.error = log.path + ": a second log of " + log.call + " (the first is " +
-                  entries.logs[seen->second].name + "); not checked";
+    claims[log.callId].push_back(i);
+  }
+  for (std::size_t i = 0; i < entries.logs.size(); ++i) {
+    Entry& log = entries.logs[i];
+    if (!log.error.empty()) continue;
+    const std::vector<std::size_t>& claimants = claims[log.callId];
+    if (claimants.size() > 1) {
+      if (claimants.front() == i) entries.disputed.push_back(log.callId);
+      std::string files;
+      for (std::size_t n = 0; n < claimants.size(); ++n) {
+        files += (n == 0 ? "" : n + 1 == claimants.size() ? " and " : ", ") + entries.logs[claimants[n]].name;
+      }
+      log.error = log.path + ": " + log.call + " is claimed by " + std::to_string(claimants.size()) +
+                  " logs, " + files + ": " + (claimants.size() == 2 ? "neither" : "none") +
+                  " is checked, and contacts with " + log.call + " count as not checkable";
       log.texts.clear();
       continue;
     }
@@ -346,6 +394,13 @@ bool ReadEntries(const std::string& folder, const logs::QsoTime& start, int thre
       entries.qsos.push_back(q);
     }
     std::vector<Qso>().swap(read[i]);
+  }
+  for (std::size_t i = 0; i < unspelled; ++i) {
+    Entry unread;
+    unread.name = "?";
+    unread.path = PathIn(folder, "?");
+    unread.error = folder + ": a file whose name cannot be spelled here; not read";
+    out->logs.push_back(unread);
   }
   return true;
 }

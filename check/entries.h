@@ -56,10 +56,10 @@ struct Entry {
   std::string path;    // the folder and the file name, as the problems name it
   std::string name;    // the file name
   std::string format;  // "Cabrillo", "ADIF"
-  std::string call;    // the entrant: the Cabrillo CALLSIGN: header, or an ADIF log's file name
+  std::string call;    // the entrant, a callsign: the Cabrillo CALLSIGN: header, or an ADIF log's file name
   std::uint32_t callId = kNone;
-  // Why the log is not checked: it cannot be read (at all, or to its end), is neither format, or repeats an
-  // entrant's call. "" for a checked log.
+  // Why the log is not checked: it cannot be read (at all, or to its end), is neither format, names no
+  // entrant that reads as a callsign, or claims a call another log claims too. "" for a checked log.
   std::string error;
   std::vector<std::string> problems;  // records it could not use, as `zorvant score` reports them
   std::size_t first = 0;              // its contacts are Entries::qsos[first, first + count)
@@ -73,6 +73,12 @@ struct Entries {
   std::vector<Entry> logs;  // by file name
   std::vector<Qso> qsos;    // log by log, each in file order
   zorvant::TextPool calls;  // the entrants' and the worked calls
+  // Calls that two logs or more claim, by id in the order first claimed: none of those logs is checked,
+  // and contacts with such a call are not checkable.
+  std::vector<std::uint32_t> disputed;
+  // The folders in the folder, by name: logs are read from the folder's own files only, so that reports
+  // kept inside it, or logs set aside in a folder of their own, are never taken for entries.
+  std::vector<std::string> folders;
 };
 
 // The texts the engine took for a contact.
@@ -82,13 +88,18 @@ const char* CallOf(const Entry& log, const Qso& q);
 const char* SerialSent(const Entry& log, const Qso& q);
 const char* SerialReceived(const Entry& log, const Qso& q);
 
-// Reads every regular file of `folder` (hidden ones aside) on `threads` threads, each log fed to the engine
+// Reads every regular file of `folder` (hidden ones aside; its folders are listed, not read) on `threads`
+// threads, each log fed to the engine
 // for its claimed score as it is read, contest starting at `start`. `progress` (may be empty) is called on
 // the calling thread from time to time with the number of files done. False, with the reason, when the
 // folder cannot be listed.
 bool ReadEntries(const std::string& folder, const logs::QsoTime& start, int threads,
                  const std::function<void(std::size_t done, std::size_t all)>& progress, Entries* out,
                  std::string* error);
+
+// `name` in `folder`, with a "/" between them on both systems (Windows reads it too): the problems and
+// reports name a file alike wherever the command runs.
+std::string PathIn(const std::string& folder, const std::string& name);
 
 // The entrant of a log, when its header does not name one: the file name without its extension, "_" read
 // as "/", in capitals, when that reads as a callsign; else "".

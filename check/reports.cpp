@@ -27,14 +27,14 @@ std::string ContactLine(const Entries& entries, const Qso& q) {
       zorvant::CabrilloQsoLine(static_cast<int>(q.freqHz / 1000), mode, {q.oleTime, zorvant::OleDate::kValid},
                                t.ownCall, t.rstSent, t.exchSent, t.call, t.rstRcvd, t.exchRcvd);
   line.erase(line.find_last_not_of(" \r\n") + 1);
-  return line;
+  return Shown(line);
 }
 
 std::string Where(const Entries& entries, const Qso& q) {
-  return entries.logs[q.log].name + " line " + std::to_string(q.line);
+  return Shown(entries.logs[q.log].name) + " line " + std::to_string(q.line);
 }
 
-std::string Call(const Entries& entries, std::uint32_t id) { return std::string(entries.calls[id]); }
+std::string Call(const Entries& entries, std::uint32_t id) { return Shown(entries.calls[id]); }
 
 // Why the contact has its verdict, with the other log's line where there is one.
 std::string Evidence(const Entries& entries, const CrossCheck& check, const Qso& q) {
@@ -51,8 +51,8 @@ std::string Evidence(const Entries& entries, const CrossCheck& check, const Qso&
       return entries.logs[partner->log].call + " logged " + own + " as " + Call(entries, partner->call) +
              ": " + other(*partner);
     case Verdict::kBustedExchange:
-      return std::string("received ") + SerialReceived(entries.logs[q.log], q) + ", but " + worked +
-             " sent " + SerialSent(entries.logs[partner->log], *partner) + ": " + other(*partner);
+      return "received " + Shown(SerialReceived(entries.logs[q.log], q)) + ", but " + worked + " sent " +
+             Shown(SerialSent(entries.logs[partner->log], *partner)) + ": " + other(*partner);
     case Verdict::kNil: {
       if (partner) return worked + " sent a log without it; " + oneEditOff(*partner);
       std::string text = worked + " sent a log without it";
@@ -62,6 +62,11 @@ std::string Evidence(const Entries& entries, const CrossCheck& check, const Qso&
     }
     case Verdict::kBustedCall: return worked + " sent no log; " + oneEditOff(*partner);
     case Verdict::kNotCheckable: {
+      if (check.Disputed(q.call)) {
+        std::string text = worked + " is claimed by more than one log, none of them checked";
+        if (partner) text += "; " + oneEditOff(*partner);
+        return text;
+      }
       const std::size_t logs = check.LogsWith(q.call) - 1;
       return worked + " sent no log; it is in " + std::to_string(logs) +
              (logs == 1 ? " other log" : " other logs");
@@ -76,6 +81,9 @@ std::string TotalsLine(const char* label, const Totals& t) {
   return StringPrintf("%-10s %8i %8i %12i %10i\n", label, t.qsos, t.points, t.multiplier, t.score);
 }
 
+// A count as digits: "%zu" is unknown to the Windows C library.
+std::string Count(std::size_t n) { return std::to_string(n); }
+
 std::string Plural(std::size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -84,8 +92,8 @@ std::string Title(const ReportSettings& settings) { return "ZORVANT contest of "
 
 namespace fs = std::filesystem;
 
-// A report replaces whatever stands at its name: a link is removed, not followed, and so is a device or a
-// pipe; only a folder is left alone, and the report not written.
+// A report replaces whatever stands at its name: a link is removed, not followed, and
+// so is a device or a pipe; only a folder is left alone, and the report not written.
 bool WriteFile(zorvant::Platform& platform, const std::string& path, const std::string& text,
                std::string* error) {
   std::error_code ec;
@@ -104,6 +112,14 @@ bool WriteFile(zorvant::Platform& platform, const std::string& path, const std::
 }
 
 }  // namespace
+
+std::string Shown(std::string_view text) {
+  std::string shown(text);
+  for (char& c : shown) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  }
+  return shown;
+}
 
 std::vector<std::size_t> Ranking(const Entries& entries) {
   std::vector<std::size_t> ranked;
@@ -143,8 +159,8 @@ std::string UbnReport(const Entries& entries, const CrossCheck& check, std::size
   const Entry& log = entries.logs[index];
   std::string text = "UBN report of " + log.call + ": " + Title(settings) + ", contacts matched within " +
                      Plural(static_cast<std::size_t>(settings.window), "minute", "minutes") + "\n";
-  text +=
-      "Log: " + log.path + " (" + log.format + "), " + Plural(log.count, "contact", "contacts") + " read\n\n";
+  text += "Log: " + Shown(log.path) + " (" + log.format + "), " + Plural(log.count, "contact", "contacts") +
+          " read\n\n";
   text += StringPrintf("%-10s %8s %8s %12s %10s\n", "", "Contacts", "Points", "Multipliers", "Score");
   text += TotalsLine("Claimed", log.claimed) + TotalsLine("Checked", log.checked);
 
@@ -170,7 +186,7 @@ std::string UbnReport(const Entries& entries, const CrossCheck& check, std::size
           [](const Qso& q) { return q.verdict == Verdict::kConfirmed && q.partnerCallWrong; });
   if (!log.problems.empty()) {
     text += "\nProblems with the log: " + std::to_string(log.problems.size()) + "\n";
-    for (const std::string& p : log.problems) text += "  " + p + "\n";
+    for (const std::string& p : log.problems) text += "  " + Shown(p) + "\n";
   }
   return text;
 }
@@ -184,9 +200,10 @@ std::string ResultsText(const Entries& entries, const ReportSettings& settings) 
   std::size_t place = 0;
   for (const std::size_t i : Ranking(entries)) {
     const Entry& log = entries.logs[i];
-    text += StringPrintf("%5zu  %-13s %6i %7i %6i %8i   %6i %7i %6i %8i\n", ++place, log.call.c_str(),
-                         log.claimed.qsos, log.claimed.points, log.claimed.multiplier, log.claimed.score,
-                         log.checked.qsos, log.checked.points, log.checked.multiplier, log.checked.score);
+    text += StringPrintf("%5s  %-13s %6i %7i %6i %8i   %6i %7i %6i %8i\n", Count(++place).c_str(),
+                         log.call.c_str(), log.claimed.qsos, log.claimed.points, log.claimed.multiplier,
+                         log.claimed.score, log.checked.qsos, log.checked.points, log.checked.multiplier,
+                         log.checked.score);
   }
   return text;
 }
@@ -206,7 +223,7 @@ std::string ResultsHtml(const Entries& entries, const ReportSettings& settings) 
   std::size_t place = 0;
   for (const std::size_t i : Ranking(entries)) {
     const Entry& log = entries.logs[i];
-    html += StringPrintf("<tr><td>%zu</td><td class=\"call\">%s</td>", ++place,
+    html += StringPrintf("<tr><td>%s</td><td class=\"call\">%s</td>", Count(++place).c_str(),
                          zorvant::HtmlEscape(log.call).c_str());
     for (const Totals* t : {&log.claimed, &log.checked}) {
       html += StringPrintf("<td>%i</td><td>%i</td><td>%i</td><td>%i</td>", t->qsos, t->points, t->multiplier,
@@ -235,22 +252,36 @@ std::string SummaryText(const Entries& entries, const ReportSettings& settings) 
   }
   auto count = [&](Verdict v) { return counts[static_cast<std::size_t>(v)]; };
 
-  std::string text = Title(settings) + ": cross-check of " + settings.folder + ", contacts matched within " +
+  std::string text = Title(settings) + ": cross-check of " + Shown(settings.folder) +
+                     ", contacts matched within " +
                      Plural(static_cast<std::size_t>(settings.window), "minute", "minutes") + "\n\n";
-  text += StringPrintf("Logs checked: %zu (Cabrillo %zu, ADIF %zu)\n", cabrillo + adif, cabrillo, adif);
-  text += StringPrintf("Logs not checked: %zu\n", unchecked.size());
-  for (const Entry* log : unchecked) text += "  " + log->error + "\n";
+  text += "Logs checked: " + Count(cabrillo + adif) + " (Cabrillo " + Count(cabrillo) + ", ADIF " +
+          Count(adif) + ")\n";
+  text += "Logs not checked: " + Count(unchecked.size()) + "\n";
+  for (const Entry* log : unchecked) text += "  " + Shown(log->error) + "\n";
+  if (!entries.folders.empty()) {
+    text += "Folders not read:";
+    for (std::size_t i = 0; i < entries.folders.size(); ++i) {
+      text += (i ? ", " : " ") + Shown(entries.folders[i]);
+    }
+    text += "\n";
+  }
+  if (!entries.disputed.empty()) {
+    text += "Calls claimed by more than one log, not checked:";
+    for (const std::uint32_t call : entries.disputed) text += " " + Call(entries, call);
+    text += "\n";
+  }
   const std::size_t refused = count(Verdict::kRefused);
-  text += StringPrintf("Contacts read: %zu\n", entries.qsos.size());
-  text += StringPrintf("Refused by the contest rules (band, mode, serials), not checked: %zu\n", refused);
-  text += StringPrintf("Checked: %zu\n", entries.qsos.size() - refused);
+  text += "Contacts read: " + Count(entries.qsos.size()) + "\n";
+  text += "Refused by the contest rules (band, mode, serials), not checked: " + Count(refused) + "\n";
+  text += "Checked: " + Count(entries.qsos.size() - refused) + "\n";
   for (const Verdict v : {Verdict::kConfirmed, Verdict::kBustedExchange, Verdict::kNil, Verdict::kBustedCall,
                           Verdict::kNotCheckable, Verdict::kUnique}) {
-    text += StringPrintf("  %-16s %8zu\n", VerdictName(v), count(v));
+    text += StringPrintf("  %-16s %8s\n", VerdictName(v), Count(count(v)).c_str());
   }
-  text += StringPrintf("Removed (NIL, busted call, busted exchange): %zu\n",
-                       count(Verdict::kNil) + count(Verdict::kBustedCall) + count(Verdict::kBustedExchange));
-  text += StringPrintf("Confirmed although the other log holds the call one edit off: %zu\n", callOff);
+  text += "Removed (NIL, busted call, busted exchange): " +
+          Count(count(Verdict::kNil) + count(Verdict::kBustedCall) + count(Verdict::kBustedExchange)) + "\n";
+  text += "Confirmed although the other log holds the call one edit off: " + Count(callOff) + "\n";
   return text;
 }
 
@@ -289,7 +320,7 @@ bool WriteReports(const Entries& entries, const CrossCheck& check, const ReportS
   std::string failed;
   auto write = [&](const std::string& name, const std::string& text) {
     std::string why;
-    if (WriteFile(platform, (fs::path(out) / name).string(), text, &why)) return;
+    if (WriteFile(platform, PathIn(out, name), text, &why)) return;
     std::lock_guard<std::mutex> lock(mutex);
     if (failed.empty()) failed = why;
   };

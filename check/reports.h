@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "check/cross_check.h"
@@ -18,6 +19,11 @@ struct ReportSettings {
   std::string start;   // "YYYY-MM-DD HH:MM"
   int window = 3;      // minutes
 };
+
+// A text from a log (a call, a serial, a file name, a problem) as the reports and the command show it:
+// each control character as '?'. A file's bytes must not reach the sponsor's terminal or editor as
+// commands (an escape sequence retitling the window, a line break forging a line of the report).
+std::string Shown(std::string_view text);
 
 // The checked logs by checked score, then claimed score, then call.
 std::vector<std::size_t> Ranking(const Entries& entries);

@@ -15,21 +15,24 @@ namespace cli {
 std::string CheckHelp() {
   return "usage: zorvant check LOGDIR --start \"YYYY-MM-DD HH:MM\" [--out DIR] [--window MINUTES] [--html]\n"
          "\n"
-         "The contest sponsor's cross-check. Reads every Cabrillo 3.0 and ADIF log in LOGDIR (the entrant is "
-         "the\n"
-         "Cabrillo CALLSIGN: header, or the ADIF file's name, \"_\" for \"/\"), scores each as zorvant score "
-         "does\n"
-         "(the claimed score), looks for each contact in the other station's log, and scores each log again\n"
-         "without the contacts it lost (the checked score). Contacts match when they share band and mode and "
-         "lie\n"
-         "at most the window apart. NIL, busted call and busted exchange are removed from the side that made "
-         "the\n"
-         "error; unique and not checkable contacts are kept and reported.\n"
+         "The contest sponsor's cross-check. Reads every Cabrillo 3.0 and ADIF log in LOGDIR (its own "
+         "files;\n"
+         "its folders are named and not read). The entrant is the Cabrillo CALLSIGN: header, or the ADIF\n"
+         "file's name, \"_\" for \"/\"; it must read as a callsign, and two logs that claim one call are "
+         "both\n"
+         "left unchecked. Each log is scored as zorvant score does (the claimed score); each contact is "
+         "looked\n"
+         "for in the other station's log, and each log scored again without the contacts it lost (the "
+         "checked\n"
+         "score). Contacts match when they share band and mode and lie at most the window apart. NIL, "
+         "busted\n"
+         "call and busted exchange are removed from the side that made the error; unique and not checkable\n"
+         "contacts are kept and reported.\n"
          "\n"
          "options:\n"
          "  --start \"YYYY-MM-DD HH:MM\"     contest start, UTC; the second tour begins two hours after it\n"
          "  --out DIR                      where the reports go (default: check): CALL.ubn.txt a log,\n"
-         "                                 results.txt, summary.txt\n"
+         "                                 results.txt, summary.txt; a folder of your own, not a link\n"
          "  --window MINUTES               how far apart two logs' times of one contact may lie (default: "
          "3)\n"
          "  --html                         results.html besides\n"
@@ -37,8 +40,8 @@ std::string CheckHelp() {
          "Problems with single records are reported on standard error, as by zorvant score; a log that "
          "cannot\n"
          "be read is listed, and the others are checked all the same.\n"
-         "exit status: 0 checked, 1 LOGDIR cannot be read or a report cannot be written, 2 bad command "
-         "line.\n";
+         "exit status: 0 checked; 1 LOGDIR cannot be read or holds no log that can be checked, --out is\n"
+         "refused, or a report cannot be written; 2 bad command line.\n";
 }
 
 bool ParseCheckOptions(int argc, char** argv, int first, CheckOptions* out, std::string* error) {
@@ -126,6 +129,31 @@ class Progress {
   Clock::time_point began_;
 };
 
+// Why the folder's contest cannot be checked at all, or "": it holds no log, or none that can be checked.
+// Then there is nothing to report, and results without a log would pass for a contest nobody entered.
+std::string NothingToCheck(const check::Entries& entries, const std::string& folder) {
+  std::size_t logs = 0, checked = 0;
+  for (const check::Entry& log : entries.logs) {
+    logs += !log.format.empty();
+    checked += log.error.empty();
+  }
+  if (checked > 0) return "";
+  if (logs > 0) {
+    return folder + ": none of its " + std::to_string(logs) + " logs can be checked (each is named above)";
+  }
+  std::string folders;
+  for (const std::string& name : entries.folders) folders += (folders.empty() ? "" : ", ") + name;
+  const std::size_t files = entries.logs.size();
+  if (files == 0) {
+    return folder + ": holds no log" +
+           (folders.empty() ? "" : ", only folders, and logs in folders are not read: " + folders);
+  }
+  return folder + ": holds no log: " +
+         (files == 1 ? std::string("its one file is neither an ADIF nor a Cabrillo log")
+                     : "none of its " + std::to_string(files) + " files is an ADIF or a Cabrillo log") +
+         (folders.empty() ? "" : "; logs in folders are not read: " + folders);
+}
+
 }  // namespace
 
 int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err, zorvant::Platform& platform) {
@@ -159,8 +187,17 @@ int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err, 
   progress.Stage(large, std::to_string(entries.logs.size()) + " logs read, " +
                             std::to_string(entries.qsos.size()) + " contacts");
   for (const check::Entry& log : entries.logs) {
-    for (const std::string& problem : log.problems) err << problem << '\n';
-    if (!log.error.empty()) err << "zorvant: " << log.error << '\n';
+    for (const std::string& problem : log.problems) err << check::Shown(problem) << '\n';
+    if (!log.error.empty()) err << "zorvant: " << check::Shown(log.error) << '\n';
+  }
+  const std::string nothing = NothingToCheck(entries, options.folder);
+  if (!nothing.empty()) {
+    err << "zorvant: " << check::Shown(nothing) << '\n';
+    return kUnreadableLog;
+  }
+  for (const std::string& folder : entries.folders) {
+    err << "zorvant: " << check::Shown(check::PathIn(options.folder, folder))
+        << ": a folder; logs in folders are not read\n";
   }
 
   check::CrossCheck crossCheck(entries);

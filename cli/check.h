@@ -28,7 +28,9 @@ bool ParseCheckOptions(int argc, char** argv, int first, CheckOptions* out, std:
 // contact against the other station's log, scores each log again without its removed contacts (the checked
 // score) and writes the reports into options.out. The summary goes to `out`; problems with the logs, logs
 // that cannot be read and, for a large contest, the progress go to `err`. Returns an ExitCode of
-// cli/score.h: 1 when the folder cannot be read or a report cannot be written.
+// cli/score.h: 1 when the folder cannot be read or holds no log that can be checked (nothing is written
+// then), when options.out is a link or another user's folder, or when a report cannot be written. The
+// reports are written through the project's writer on `platform`.
 int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err,
              zorvant::Platform& platform = zorvant::SystemPlatform());
 

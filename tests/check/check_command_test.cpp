@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
@@ -65,6 +66,18 @@ std::set<std::string> Names(const std::string& folder) {
   return names;
 }
 
+// Control characters in anything a report or the command's output shows would reach the sponsor's terminal
+// or editor as commands; only line ends may stand in them.
+std::string Printable(const std::string& text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const bool lineEnd = c == '\n' || (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n');
+    if ((c < 0x20 || c == 0x7f) && !lineEnd)
+      return "a control character at " + std::to_string(i) + " of:\n" + text;
+  }
+  return "";
+}
+
 TEST_F(CheckCommandTest, ReportsEveryLogWithItsEvidence) {
   fs::create_directory("logs");
   // UA3AA: one contact confirmed, one NIL, and a line the reader cannot use.
@@ -74,20 +87,25 @@ TEST_F(CheckCommandTest, ReportsEveryLogWithItsEvidence) {
                  "QSO: 7040 RY 2026-03-14 1410 UA3AA 599 002 DL1BB 599 002\r\n"
                  "QSO: 7040 RY 2026-03-14 14:20 UA3AA 599 003 DL1BB 599 003\r\n"
                  "END-OF-LOG:\r\n");
-  // DL1BB, an ADIF log named after the call, holds the first contact and the second on another band.
+  // DL1BB, an ADIF log named after the call, holds the first contact and the second on another band, and
+  // a contact with a "call" that would clear the screen.
   WriteFileBytes(
       "logs/DL1BB.adi",
       "<EOH>\r\n"
       "<CALL:5>UA3AA<QSO_DATE:8>20260314<TIME_ON:4>1400<FREQ:5>3.585<MODE:4>RTTY<STX:3>001<SRX:3>001<EOR>\r\n"
       "<CALL:5>UA3AA<QSO_DATE:8>20260314<TIME_ON:4>1410<FREQ:6>14.080<MODE:4>RTTY<STX:3>002<SRX:3>002<EOR>"
+      "\r\n"
+      "<CALL:6>\x1b[2J\nX<QSO_DATE:8>20260314<TIME_ON:4>1420<FREQ:5>3.585<MODE:4>RTTY<STX:3>003<SRX:1>\a<EOR>"
       "\r\n");
-  // Calls that must not become paths or markup, a file that is no log, and a second log of one station.
-  WriteFileBytes("logs/aux.log", "START-OF-LOG: 3.0\r\nCALLSIGN: AUX\r\nEND-OF-LOG:\r\n");
+  // A call that is a device name must not become one as a file name; calls that do not read as calls
+  // (markup and a path, a word, a terminal's command) leave their logs unread; a file that is no log.
+  WriteFileBytes("logs/com.log", "START-OF-LOG: 3.0\r\nCALLSIGN: com1\r\nEND-OF-LOG:\r\n");
   WriteFileBytes("logs/odd.log",
                  "START-OF-LOG: 3.0\r\nCALLSIGN: ../<b>R1\r\n"
                  "QSO: 3585 RY 2026-03-14 1500 R1 599 001 DL1BB 599 009\r\nEND-OF-LOG:\r\n");
+  WriteFileBytes("logs/word.log", "START-OF-LOG: 3.0\r\nCALLSIGN: AUX\r\nEND-OF-LOG:\r\n");
+  WriteFileBytes("logs/title.log", "START-OF-LOG: 3.0\r\nCALLSIGN: \x1b]2;R1XX\a\r\nEND-OF-LOG:\r\n");
   WriteFileBytes("logs/notes.txt", "sent by mail\r\n");
-  WriteFileBytes("logs/UA3AA.v2.log", "START-OF-LOG: 3.0\r\nCALLSIGN: UA3AA\r\nEND-OF-LOG:\r\n");
 
   const Outcome run = Check({"logs", "--start", "2026-03-14 14:00", "--out", "reports", "--html"});
   ASSERT_EQ(run.code, kScored) << run.err;
@@ -95,10 +113,13 @@ TEST_F(CheckCommandTest, ReportsEveryLogWithItsEvidence) {
   EXPECT_EQ(Contains(run.err, "logs/notes.txt: neither an ADIF nor a Cabrillo log"), "");
   const std::string summary = ReadFileBytes("reports/summary.txt");
   EXPECT_EQ(run.out.rfind(summary, 0), 0u) << run.out;
-  for (const char* part : {"Logs checked: 4 (Cabrillo 3, ADIF 1)", "Logs not checked: 2",
-                           "logs/notes.txt: neither an ADIF nor a Cabrillo log",
-                           "UA3AA.v2.log: a second log of UA3AA (the first is UA3AA.log)",
-                           "  confirmed               2", "  NIL                     3"}) {
+  for (const char* part :
+       {"Logs checked: 3 (Cabrillo 2, ADIF 1)", "Logs not checked: 4",
+        "logs/notes.txt: neither an ADIF nor a Cabrillo log",
+        "logs/odd.log: its CALLSIGN: line, \"../<B>R1\", does not read as a callsign; not read",
+        "logs/word.log: its CALLSIGN: line, \"AUX\", does not read as a callsign; not read",
+        "logs/title.log: its CALLSIGN: line, \"?]2;R1XX?\", does not read as a callsign; not read",
+        "  confirmed               2", "  NIL                     2", "  unique                  1"}) {
     EXPECT_EQ(Contains(summary, part), "");
   }
 
@@ -111,21 +132,54 @@ TEST_F(CheckCommandTest, ReportsEveryLogWithItsEvidence) {
                            "Problems with the log: 1\n  logs/UA3AA.log: line 5"}) {
     EXPECT_EQ(Contains(ua, part), "");
   }
+  EXPECT_EQ(Contains(ReadFileBytes("reports/DL1BB.ubn.txt"), "  ?[2J?X sent no log and is in no other log"), "");
   // A report a checked log, results.txt, results.html, summary.txt, and nothing anywhere else.
-  std::set<std::string> written;
-  for (const auto& e : fs::directory_iterator("reports")) written.insert(e.path().filename().string());
-  EXPECT_EQ(written, (std::set<std::string>{"..__B_R1.ubn.txt", "AUX_.ubn.txt", "DL1BB.ubn.txt",
-                                            "UA3AA.ubn.txt", "results.html", "results.txt", "summary.txt"}));
-  std::set<std::string> here;
-  for (const auto& e : fs::directory_iterator(".")) here.insert(e.path().filename().string());
-  EXPECT_EQ(here, (std::set<std::string>{"Plugins", "logs", "reports"}));
+  EXPECT_EQ(Names("reports"), (std::set<std::string>{"COM1_.ubn.txt", "DL1BB.ubn.txt", "UA3AA.ubn.txt",
+                                                     "results.html", "results.txt", "summary.txt"}));
+  EXPECT_EQ(Names("."), (std::set<std::string>{"Plugins", "logs", "reports"}));
+  for (const std::string& name : Names("reports")) EXPECT_EQ(Printable(ReadFileBytes("reports/" + name)), "");
+  EXPECT_EQ(Printable(run.out), "");
+  EXPECT_EQ(Printable(run.err), "");
 
   const std::string results = ReadFileBytes("reports/results.txt");
-  EXPECT_LT(results.find("UA3AA"), results.find("../<B>R1")) << results;  // by checked score, then claimed
-  EXPECT_LT(results.find("../<B>R1"), results.find("AUX")) << results;
-  const std::string html = ReadFileBytes("reports/results.html");
-  EXPECT_EQ(Contains(html, "<td class=\"call\">../&lt;B&gt;R1</td>"), "");
-  EXPECT_EQ(html.find("<B>"), std::string::npos);
+  EXPECT_LT(results.find("UA3AA"), results.find("COM1")) << results;  // by checked score, then claimed
+}
+
+// Two files that claim one call: which is the entrant's cannot be told, so neither is checked, and nobody's
+// contacts with that call are removed. Here a three-line file claims the leader's call.
+TEST_F(CheckCommandTest, TwoLogsOfOneCallAreNeitherChecked) {
+  fs::copy(std::string(ZORVANT_SOURCE_DIR) + "/tests/data/check/logs", "logs");
+  WriteFileBytes("logs/0.log", "START-OF-LOG: 3.0\r\nCALLSIGN: OH1TFR\r\nEND-OF-LOG:\r\n");
+  const Outcome run = Check({"logs", "--start", "2026-03-14 14:00", "--out", "reports"});
+  ASSERT_EQ(run.code, kScored) << run.err;
+  const std::string conflict =
+      "OH1TFR is claimed by 2 logs, 0.log and OH1TFR.log: neither is checked, and contacts with OH1TFR "
+      "count as not checkable";
+  EXPECT_EQ(Contains(run.err, "logs/0.log: " + conflict), "");
+  EXPECT_EQ(Contains(run.err, "logs/OH1TFR.log: " + conflict), "");
+  const std::string summary = ReadFileBytes("reports/summary.txt");
+  for (const char* part : {"Logs checked: 8 (Cabrillo 5, ADIF 3)", "Logs not checked: 2",
+                           "Calls claimed by more than one log, not checked: OH1TFR"}) {
+    EXPECT_EQ(Contains(summary, part), "");
+  }
+  EXPECT_EQ(ReadFileBytes("reports/results.txt").find("OH1TFR"), std::string::npos);
+  EXPECT_FALSE(FileExistsAt("reports/OH1TFR.ubn.txt"));
+  // Every report says of each contact with OH1TFR that it is not checkable, and removes none.
+  int withOh1tfr = 0;
+  for (const std::string& name : Names("reports")) {
+    if (name.find(".ubn.txt") == std::string::npos) continue;
+    std::istringstream report(ReadFileBytes("reports/" + name));
+    std::string previous;
+    for (std::string line; std::getline(report, line); previous = line) {
+      std::istringstream words(line);
+      const std::vector<std::string> w{std::istream_iterator<std::string>(words), {}};
+      if (w.size() > 8 && w[0] == "QSO:" && w[8] == "OH1TFR") {
+        ++withOh1tfr;
+        EXPECT_EQ(previous.rfind("NOT CHECKABLE,", 0), 0u) << name << ": " << previous;
+      }
+    }
+  }
+  EXPECT_GT(withOh1tfr, 20);
 }
 
 TEST_F(CheckCommandTest, RealLogsGoThrough) {
@@ -165,6 +219,37 @@ TEST_F(CheckCommandTest, RefusesWhatItCannotCheck) {
   EXPECT_EQ(Check({"logs", "--start", "2026-03-14 14:00", "--out", "taken"}).code, kUnreadableLog);
 }
 
+// A folder without a log to check is a mistake to be told, not an empty contest; a subfolder is named as
+// not read, whether or not there is anything else.
+TEST_F(CheckCommandTest, NoLogToCheckIsAnErrorAndSubfoldersAreNamed) {
+  WriteTwoLogs();
+  fs::create_directories("logs/old");
+  WriteFileBytes("logs/old/UA3AA.log", ReadFileBytes("logs/UA3AA.log"));
+  fs::create_directories("mail");
+  WriteFileBytes("mail/notes.txt", "sent by mail\r\n");
+  fs::create_directories("empty");
+  const struct {
+    const char* folder;
+    std::string error;
+  } kCases[] = {
+      {".", ".: holds no log, only folders, and logs in folders are not read: Plugins, empty, logs, mail"},
+      {"empty", "empty: holds no log"},
+      {"mail", "mail: holds no log: its one file is neither an ADIF nor a Cabrillo log"},
+  };
+  for (const auto& k : kCases) {
+    const Outcome run = Check({k.folder, "--start", "2026-03-14 14:00", "--out", "reports"});
+    EXPECT_EQ(run.code, kUnreadableLog) << k.folder;
+    EXPECT_EQ(Contains(run.err, "zorvant: " + k.error + "\n"), "");
+    EXPECT_EQ(run.out, "");
+    EXPECT_FALSE(fs::exists("reports")) << k.folder;
+  }
+  const Outcome run = Check({"logs", "--start", "2026-03-14 14:00", "--out", "reports"});
+  ASSERT_EQ(run.code, kScored) << run.err;
+  EXPECT_EQ(Contains(run.err, "zorvant: logs/old: a folder; logs in folders are not read\n"), "");
+  EXPECT_EQ(Contains(ReadFileBytes("reports/summary.txt"), "Folders not read: old\n"), "");
+  EXPECT_EQ(Contains(run.out, "Logs checked: 2 (Cabrillo 2, ADIF 0)"), "");
+}
+
 // Whatever stands at a report's name is replaced, never written through: a link planted in the folder
 // changes nothing outside it. A folder that is a link, or someone else's, takes no reports at all.
 TEST_F(CheckCommandTest, ReportsReplaceLinksAndNeverFollowThem) {
@@ -196,7 +281,9 @@ TEST_F(CheckCommandTest, ReportsReplaceLinksAndNeverFollowThem) {
     EXPECT_EQ(refusal.code, kUnreadableLog) << out;
     EXPECT_EQ(Contains(refusal.err, reason), "");
   }
-  if (fs::exists("theirs")) EXPECT_EQ(Names("theirs"), std::set<std::string>{});
+  if (fs::exists("theirs")) {
+    EXPECT_EQ(Names("theirs"), std::set<std::string>{});
+  }
 }
 
 // A report that cannot be written keeps what the last run wrote, whole, and leaves nothing beside it.
