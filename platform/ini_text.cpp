@@ -159,20 +159,31 @@ bool Find(std::string_view text, const std::string& section, const std::string& 
 }
 
 std::vector<SectionEntry> ReadSection(std::string_view text, const std::string& section) {
+  // The first of each name wins: a stable sort keeps the order of equal names, and unique keeps the first.
+  // Done now and then on the way, so that a section of many lines of a few names costs no more than the
+  // names.
+  auto compact = [](std::vector<SectionEntry>& entries) {
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const SectionEntry& a, const SectionEntry& b) { return LessNoCase(a.name, b.name); });
+    entries.erase(
+        std::unique(entries.begin(), entries.end(),
+                    [](const SectionEntry& a, const SectionEntry& b) { return SameName(a.name, b.name); }),
+        entries.end());
+  };
   SectionTracker tracker(section);
   std::vector<SectionEntry> entries;
+  std::size_t compacted = 0;
   Walk(text, [&](const Line& line) {
     if (line.section) return !tracker.Enter(line.name);
-    if (tracker.inTarget()) entries.push_back({line.name, line.value, line.hasValue});
+    if (!tracker.inTarget()) return true;
+    entries.push_back({line.name, line.value, line.hasValue});
+    if (entries.size() >= 2 * compacted + 4096) {
+      compact(entries);
+      compacted = entries.size();
+    }
     return true;
   });
-  // The first of each name wins: a stable sort keeps the order of equal names, and unique keeps the first.
-  std::stable_sort(entries.begin(), entries.end(),
-                   [](const SectionEntry& a, const SectionEntry& b) { return LessNoCase(a.name, b.name); });
-  entries.erase(
-      std::unique(entries.begin(), entries.end(),
-                  [](const SectionEntry& a, const SectionEntry& b) { return SameName(a.name, b.name); }),
-      entries.end());
+  compact(entries);
   return entries;
 }
 
