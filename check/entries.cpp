@@ -183,8 +183,12 @@ class Keeper : public logs::LogSink {
   const bool keepProblems_;
 };
 
-void ReadOne(Entry& log, std::uint32_t index, const logs::QsoTime& start, std::vector<Qso>& qsos) {
-  logs::LogStream stream(log.path);
+void ReadOne(Entry& log, std::uint32_t index, const logs::QsoTime& start, std::vector<Qso>& qsos,
+             const HeldLog* held) {
+  const std::unique_ptr<logs::LogStream> opened =
+      held ? std::make_unique<logs::LogStream>(log.path, held->text)
+           : std::make_unique<logs::LogStream>(log.path);
+  logs::LogStream& stream = *opened;
   if (!stream.opened()) {
     log.error = stream.error();
     return;
@@ -194,16 +198,16 @@ void ReadOne(Entry& log, std::uint32_t index, const logs::QsoTime& start, std::v
     log.error = log.path + ": neither an ADIF nor a Cabrillo log";
     return;
   }
-  // The entrant: a Cabrillo log's header, an ADIF log's file name; failing those, the station call of its
-  // contacts, and then a Cabrillo log's file name. Whatever names the entrant must read as a callsign: a
-  // call the log itself states that does not is no entrant's, and taking it would put the file's text
-  // where calls go (the results, the name of a report).
+  // The entrant: the call the log was given with, a Cabrillo log's header, an ADIF log's file name; failing
+  // those, the station call of its contacts, and then a Cabrillo log's file name. Whatever names the
+  // entrant must read as a callsign: a call the log itself states that does not is no entrant's, and
+  // taking it would put the file's text where calls go (the results, the name of a report).
   const bool cabrillo = log.format == "Cabrillo";
-  if (cabrillo) {
-    const std::string stated = HeaderCall(log.path);
+  if (held || cabrillo) {
+    const std::string stated = held ? held->call : HeaderCall(log.path);
     if (!stated.empty() && !ReadsAsCall(stated)) {
-      log.error =
-          log.path + ": its CALLSIGN: line, " + Quoted(stated) + ", does not read as a callsign; not read";
+      log.error = log.path + (held ? ": the call given, " : ": its CALLSIGN: line, ") + Quoted(stated) +
+                  ", does not read as a callsign; not read";
       return;
     }
     log.call = stated;
@@ -232,6 +236,69 @@ void ReadOne(Entry& log, std::uint32_t index, const logs::QsoTime& start, std::v
     log.error = stream.error();
     qsos.clear();
     log.texts.clear();
+  }
+}
+
+// Reads every log of `out` (its name and path set), from `held` when given, else from its file.
+void ReadAll(const std::vector<HeldLog>* held, const logs::QsoTime& start, int threads,
+             const std::function<void(std::size_t, std::size_t)>& progress, Entries* out) {
+  Entries& entries = *out;
+  const std::size_t count = entries.logs.size();
+  std::vector<std::vector<Qso>> read(count);
+  InParallel(
+      count, threads,
+      [&](std::size_t i) {
+        Entry& log = entries.logs[i];
+        try {
+          ReadOne(log, static_cast<std::uint32_t>(i), start, read[i], held ? &(*held)[i] : nullptr);
+        } catch (const std::exception& e) {
+          log.error = log.path + ": cannot be checked: " + e.what();
+          read[i].clear();
+          log.texts.clear();
+        }
+      },
+      [&](std::size_t done) {
+        if (progress) progress(done, count);
+      });
+
+  // One log an entrant. Of two files that claim one call, which is the entrant's cannot be told: neither is
+  // checked (taking the first by name would let any file put the real log aside), and the call is
+  // disputed: contacts with it are not checkable, so that nobody loses one to a log that may be a fake.
+  std::size_t total = 0;
+  for (const auto& qsos : read) total += qsos.size();
+  entries.qsos.clear();
+  entries.qsos.reserve(total);
+  entries.disputed.clear();
+  std::unordered_map<std::uint32_t, std::vector<std::size_t>> claims;
+  for (std::size_t i = 0; i < entries.logs.size(); ++i) {
+    Entry& log = entries.logs[i];
+    if (!log.error.empty()) continue;
+    log.callId = entries.calls.Intern(log.call);
+    claims[log.callId].push_back(i);
+  }
+  for (std::size_t i = 0; i < entries.logs.size(); ++i) {
+    Entry& log = entries.logs[i];
+    if (!log.error.empty()) continue;
+    const std::vector<std::size_t>& claimants = claims[log.callId];
+    if (claimants.size() > 1) {
+      if (claimants.front() == i) entries.disputed.push_back(log.callId);
+      std::string files;
+      for (std::size_t n = 0; n < claimants.size(); ++n) {
+        files += (n == 0 ? "" : n + 1 == claimants.size() ? " and " : ", ") + entries.logs[claimants[n]].name;
+      }
+      log.error = log.path + ": " + log.call + " is claimed by " + std::to_string(claimants.size()) +
+                  " logs, " + files + ": " + (claimants.size() == 2 ? "neither" : "none") +
+                  " is checked, and contacts with " + log.call + " count as not checkable";
+      log.texts.clear();
+      continue;
+    }
+    log.first = entries.qsos.size();
+    log.count = read[i].size();
+    for (Qso& q : read[i]) {
+      q.call = entries.calls.Intern(CallOf(log, q));
+      entries.qsos.push_back(q);
+    }
+    std::vector<Qso>().swap(read[i]);
   }
 }
 
@@ -338,63 +405,7 @@ bool ReadEntries(const std::string& folder, const logs::QsoTime& start, int thre
     out->logs[i].name = names[i];
     out->logs[i].path = PathIn(folder, names[i]);
   }
-  Entries& entries = *out;
-  std::vector<std::vector<Qso>> read(entries.logs.size());
-  InParallel(
-      entries.logs.size(), threads,
-      [&](std::size_t i) {
-        Entry& log = entries.logs[i];
-        try {
-          ReadOne(log, static_cast<std::uint32_t>(i), start, read[i]);
-        } catch (const std::exception& e) {
-          log.error = log.path + ": cannot be checked: " + e.what();
-          read[i].clear();
-          log.texts.clear();
-        }
-      },
-      [&](std::size_t done) {
-        if (progress) progress(done, entries.logs.size());
-      });
-
-  // One log an entrant. Of two files that claim one call, which is the entrant's cannot be told: neither is
-  // checked (taking the first by name would let any file put the real log aside), and the call is
-  // disputed: contacts with it are not checkable, so that nobody loses one to a log that may be a fake.
-  std::size_t total = 0;
-  for (const auto& qsos : read) total += qsos.size();
-  entries.qsos.clear();
-  entries.qsos.reserve(total);
-  entries.disputed.clear();
-  std::unordered_map<std::uint32_t, std::vector<std::size_t>> claims;
-  for (std::size_t i = 0; i < entries.logs.size(); ++i) {
-    Entry& log = entries.logs[i];
-    if (!log.error.empty()) continue;
-    log.callId = entries.calls.Intern(log.call);
-    claims[log.callId].push_back(i);
-  }
-  for (std::size_t i = 0; i < entries.logs.size(); ++i) {
-    Entry& log = entries.logs[i];
-    if (!log.error.empty()) continue;
-    const std::vector<std::size_t>& claimants = claims[log.callId];
-    if (claimants.size() > 1) {
-      if (claimants.front() == i) entries.disputed.push_back(log.callId);
-      std::string files;
-      for (std::size_t n = 0; n < claimants.size(); ++n) {
-        files += (n == 0 ? "" : n + 1 == claimants.size() ? " and " : ", ") + entries.logs[claimants[n]].name;
-      }
-      log.error = log.path + ": " + log.call + " is claimed by " + std::to_string(claimants.size()) +
-                  " logs, " + files + ": " + (claimants.size() == 2 ? "neither" : "none") +
-                  " is checked, and contacts with " + log.call + " count as not checkable";
-      log.texts.clear();
-      continue;
-    }
-    log.first = entries.qsos.size();
-    log.count = read[i].size();
-    for (Qso& q : read[i]) {
-      q.call = entries.calls.Intern(CallOf(log, q));
-      entries.qsos.push_back(q);
-    }
-    std::vector<Qso>().swap(read[i]);
-  }
+  ReadAll(nullptr, start, threads, progress, out);
   for (std::size_t i = 0; i < unspelled; ++i) {
     Entry unread;
     unread.name = "?";
@@ -403,6 +414,12 @@ bool ReadEntries(const std::string& folder, const logs::QsoTime& start, int thre
     out->logs.push_back(unread);
   }
   return true;
+}
+
+void ReadEntries(const std::vector<HeldLog>& held, const logs::QsoTime& start, int threads, Entries* out) {
+  out->logs.assign(held.size(), Entry{});
+  for (std::size_t i = 0; i < held.size(); ++i) out->logs[i].name = out->logs[i].path = held[i].name;
+  ReadAll(&held, start, threads, nullptr, out);
 }
 
 void ScoreChecked(Entries& entries, const logs::QsoTime& start, int threads) {

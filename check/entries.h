@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "check/engine_run.h"
@@ -96,6 +97,15 @@ const char* SerialReceived(const Entry& log, const Qso& q);
 bool ReadEntries(const std::string& folder, const logs::QsoTime& start, int threads,
                  const std::function<void(std::size_t done, std::size_t all)>& progress, Entries* out,
                  std::string* error);
+
+// A log held in memory with its entrant already known, as a sponsor's server keeps what it received.
+struct HeldLog {
+  std::string name;       // labels the log in the problems and reports, as a file name would
+  std::string call;       // the entrant
+  std::string_view text;  // the log's bytes, kept alive by the caller
+};
+// ReadEntries for logs held in memory, in the order given.
+void ReadEntries(const std::vector<HeldLog>& held, const logs::QsoTime& start, int threads, Entries* out);
 
 // `name` in `folder`, with a "/" between them on both systems (Windows reads it too): the problems and
 // reports name a file alike wherever the command runs.

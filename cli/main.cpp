@@ -7,6 +7,9 @@
 #include "cli/check.h"
 #include "cli/score.h"
 #include "zorvant_version.h"
+#ifdef ZORVANT_SERVE  // the log robot, built where its libraries are found (cmake/serve.cmake)
+#include "serve/command.h"
+#endif
 
 namespace {
 
@@ -38,6 +41,9 @@ int main(int argc, char** argv) {
     return cli::kScored;
   }
   if (command == "check") return Check(argc, argv);
+#ifdef ZORVANT_SERVE
+  if (command == "serve") return serve::ServeMain(argc, argv);
+#endif
   if (command != "score") {
     std::cerr
         << "zorvant: " << (command.empty() ? "no command given" : "unknown command " + command)

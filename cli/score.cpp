@@ -34,9 +34,15 @@ namespace {
 // Problems with the log go to standard error as they are read.
 class ProblemPrinter : public LogSink {
  public:
-  explicit ProblemPrinter(std::ostream& err) : err_(err) {}
+  ProblemPrinter(std::ostream& err, ScoreWatcher* watcher) : watcher_(watcher), err_(err) {}
   void Contact(const LogContact&) override {}
-  void Problem(const std::string& problem) override { err_ << problem << '\n'; }
+  void Problem(const std::string& problem) override {
+    err_ << problem << '\n';
+    if (watcher_) watcher_->Problem(problem);
+  }
+
+ protected:
+  ScoreWatcher* const watcher_;
 
  private:
   std::ostream& err_;
@@ -45,7 +51,7 @@ class ProblemPrinter : public LogSink {
 // A first pass, when the defaults of the contest come from the log.
 class FactGatherer : public ProblemPrinter {
  public:
-  explicit FactGatherer(std::ostream& err) : ProblemPrinter(err) {}
+  FactGatherer(std::ostream& err, ScoreWatcher* watcher) : ProblemPrinter(err, watcher) {}
   void Contact(const LogContact& contact) override { facts.Note(contact); }
   LogFacts facts;
 };
@@ -53,8 +59,9 @@ class FactGatherer : public ProblemPrinter {
 // Each contact goes to the engine as soon as it is read, as the host hands over one after the other.
 class Feeder : public ProblemPrinter {
  public:
-  Feeder(zorvant::Contest& contest, const std::string& ownCall, std::ostream& err, bool printProblems)
-      : ProblemPrinter(err), contest_(contest), ownCall_(ownCall), printProblems_(printProblems) {}
+  Feeder(zorvant::Contest& contest, const std::string& ownCall, std::ostream& err, ScoreWatcher* watcher,
+         bool printProblems)
+      : ProblemPrinter(err, watcher), contest_(contest), ownCall_(ownCall), printProblems_(printProblems) {}
 
   void Contact(const LogContact& c) override {
     const zorvant::OleDate time = zorvant::OleDate::FromParts(c.time.year, c.time.month, c.time.day,
@@ -73,7 +80,13 @@ class Feeder : public ProblemPrinter {
     q.countryPrefix = c.countryPrefix.c_str();
     q.hostText = "";
     q.band = c.band.c_str();
-    stored += contest_.AddData(q);
+    const std::size_t before = contest_.qsoLog.size();
+    const int added = contest_.AddData(q);
+    stored += added;
+    if (watcher_) {
+      const bool kept = added != 0 && contest_.qsoLog.size() > before;
+      watcher_->Added(c, added != 0, kept && contest_.qsoLog.record(before).dupe());
+    }
   }
   void Problem(const std::string& problem) override {
     if (printProblems_) ProblemPrinter::Problem(problem);
@@ -87,14 +100,8 @@ class Feeder : public ProblemPrinter {
   const bool printProblems_;
 };
 
-}  // namespace
-
-int RunScore(const RunOptions& options, std::ostream& out, std::ostream& err) {
-  LogStream log(options.log);
-  return RunScore(options, log, out, err);
-}
-
-int RunScore(const RunOptions& options, LogStream& log, std::ostream& out, std::ostream& err) {
+int Run(const RunOptions& options, LogStream& log, zorvant::Platform& platform, std::ostream& out,
+        std::ostream& err, ScoreWatcher* watcher) {
   if (!log.opened()) {
     err << "zorvant: " << log.error() << '\n';
     return kUnreadableLog;
@@ -106,7 +113,7 @@ int RunScore(const RunOptions& options, LogStream& log, std::ostream& out, std::
 
   // The contest starts before its first contact arrives: what it takes from the log is read in a pass of
   // its own, which then also tells the problems.
-  FactGatherer first(err);
+  FactGatherer first(err, watcher);
   const bool twoPasses = NeedsLogFacts(options);
   if (twoPasses) log.Read(first);
   if (log.failed()) {
@@ -122,7 +129,7 @@ int RunScore(const RunOptions& options, LogStream& log, std::ostream& out, std::
   }
   const std::string ownCountry = CountryPrefix(ownCall);
 
-  zorvant::Contest contest(zorvant::SystemPlatform());
+  zorvant::Contest contest(platform);
   contest.htmlReport = options.html ? 1 : 0;  // what the host's setVersion call does
   zorvant::NoWindows shell([&](zorvant::CabrilloFields& fields) { TypeHeader(options, fields); });
 
@@ -138,7 +145,7 @@ int RunScore(const RunOptions& options, LogStream& log, std::ostream& out, std::
   reset.ownCountryPrefix = ownCountry.c_str();
   contest.Reset(reset, shell);
 
-  Feeder feeder(contest, ownCall, err, /*printProblems=*/!twoPasses);
+  Feeder feeder(contest, ownCall, err, watcher, /*printProblems=*/!twoPasses);
   const std::size_t read = log.ReadAhead(feeder);
   // The contacts went to the engine as they came, but the report is the step that writes what outlives the
   // run (the Cabrillo file, the claimed score), and a part of the log must not pass for all of it.
@@ -148,12 +155,29 @@ int RunScore(const RunOptions& options, LogStream& log, std::ostream& out, std::
   }
 
   const zorvant::ReportOutcome outcome = zorvant::MakeReport(contest);
+  if (watcher) watcher->Scored(outcome.totals);
   out << contest.reportText;
   if (outcome.exported) out << outcome.exportMessage << '\n';
   err << "zorvant: " << read << " contacts read from " << options.log << " (" << log.format() << "), "
       << feeder.stored << " stored, " << read - static_cast<std::size_t>(feeder.stored) << " rejected (see "
       << contest.badQsoFileName << ")\n";
   return kScored;
+}
+
+}  // namespace
+
+int RunScore(const RunOptions& options, std::ostream& out, std::ostream& err) {
+  LogStream log(options.log);
+  return RunScore(options, log, out, err);
+}
+
+int RunScore(const RunOptions& options, LogStream& log, std::ostream& out, std::ostream& err) {
+  return Run(options, log, zorvant::SystemPlatform(), out, err, nullptr);
+}
+
+int RunScore(const RunOptions& options, LogStream& log, zorvant::Platform& platform, std::ostream& out,
+             std::ostream& err, ScoreWatcher& watcher) {
+  return Run(options, log, platform, out, err, &watcher);
 }
 
 }  // namespace cli

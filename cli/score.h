@@ -3,8 +3,11 @@
 #define ZORVANT_CLI_SCORE_H_
 
 #include <ostream>
+#include <string>
 
 #include "cli/run_options.h"
+#include "platform/platform.h"
+#include "report/report.h"
 
 namespace cli {
 
@@ -19,6 +22,23 @@ enum ExitCode { kScored = 0, kUnreadableLog = 1, kBadUsage = 2 };
 int RunScore(const RunOptions& options, std::ostream& out, std::ostream& err);
 // The same with the log already open (options.log only names it).
 int RunScore(const RunOptions& options, logs::LogStream& log, std::ostream& out, std::ostream& err);
+
+// Told what a run makes of the log as it goes, for a caller that shows more of it than the report.
+class ScoreWatcher {
+ public:
+  virtual ~ScoreWatcher() = default;
+  // A problem with the log, as it goes to `err`.
+  virtual void Problem(const std::string& problem) = 0;
+  // Each contact with the engine's answer: stored (and then perhaps as a dupe) or refused. Each refused
+  // contact and each dupe is one line of the bad-QSO file, in this order.
+  virtual void Added(const LogContact& contact, bool stored, bool dupe) = 0;
+  // The report's totals, once the whole log is in.
+  virtual void Scored(const zorvant::ReportTotals& totals) = 0;
+};
+
+// The same on `platform`, whose current folder takes the files, telling `watcher` as well.
+int RunScore(const RunOptions& options, logs::LogStream& log, zorvant::Platform& platform, std::ostream& out,
+             std::ostream& err, ScoreWatcher& watcher);
 
 // The whole --help text.
 std::string ScoreHelp();

@@ -6,7 +6,7 @@ enable_testing()
 
 file(GLOB_RECURSE ZORVANT_NATIVE_TEST_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/tests/*_test.cpp ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
-list(FILTER ZORVANT_NATIVE_TEST_SOURCES EXCLUDE REGEX "/tests/win/")
+list(FILTER ZORVANT_NATIVE_TEST_SOURCES EXCLUDE REGEX "/tests/(win|serve)/")  # serve: cmake/serve.cmake
 # The command-line tool: its scoring run is a library so that the tests drive it too.
 add_library(zorvant_cli STATIC cli/score.cpp)
 target_link_libraries(zorvant_cli PUBLIC zorvant_options)

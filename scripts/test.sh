@@ -220,6 +220,28 @@ else
   failed=$((failed + 1))
 fi
 
+# ---- The log robot in a real browser (tests/serve/browser_test.py): zorvant serve on a free port of the
+# loopback, Debian's chromium headless through chromium-driver and python3-selenium, each step counted.
+echo "== the log robot, zorvant serve, in a browser"
+browser_log="$build/browser-test.log"
+if "$build/native/bin/zorvant" serve --help >/dev/null 2>&1; then
+  step timeout 600 /usr/bin/python3 "$root/tests/serve/browser_test.py" --zorvant "$build/native/bin/zorvant" \
+    >"$browser_log" 2>&1
+  browser_rc=$?
+  grep -a -E '^browser (ok|FAILED)' "$browser_log"
+  passed=$((passed + $(grep -a -c '^browser ok: ' "$browser_log")))
+  failed=$((failed + $(grep -a -c '^browser FAILED: ' "$browser_log")))
+  if [ $browser_rc -ne 0 ] && ! grep -a -q '^browser FAILED: ' "$browser_log"; then
+    tail -n 20 "$browser_log"
+    echo "the browser test ended abnormally (exit code $browser_rc)"
+    failed=$((failed + 1))
+  fi
+else
+  echo "zorvant serve was not built (cmake found no libcpp-httplib-dev or libsqlite3-dev): no browser test"
+  failed=$((failed + 1))
+fi
+# ---- end of the log robot's browser test
+
 fuzz_seconds="${FUZZ_SECONDS:-30}"
 echo "== fuzzing, $fuzz_seconds s per target"
 fuzz_log="$build/fuzz-run.log"

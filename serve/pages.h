@@ -1,0 +1,63 @@
+// The robot's pages: plain HTML forms that work without JavaScript, every value escaped, every form with
+// its CSRF token. Pure functions of what they show, so that tests read them as a browser gets them.
+#ifndef ZORVANT_SERVE_PAGES_H_
+#define ZORVANT_SERVE_PAGES_H_
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "serve/preview.h"
+#include "serve/store.h"
+#include "serve/texts.h"
+
+namespace serve {
+
+// What every page needs of the request.
+struct PageContext {
+  Lang lang = Lang::kEnglish;
+  std::string csrf;  // the token every form carries
+  std::string here;  // the page's own path, for the language links ("/", "/status", ...)
+};
+
+// What the contest is, as the pages tell it.
+struct ContestFacts {
+  std::string start;     // "YYYY-MM-DD HH:MM"
+  std::string deadline;  // the same, or "" for none
+  bool closed = false;   // the deadline has passed
+  std::size_t maxMegabytes = 5;
+};
+
+// `text` made safe to stand in HTML text or a double-quoted attribute: the markup characters written as
+// entities, and what is not UTF-8 (a log may be in any 8-bit code page) or is a control character shown
+// as U+FFFD.
+std::string Html(const std::string& text);
+
+// The text of `key` with {1}, {2}... replaced by the values, each escaped.
+std::string Say(Lang lang, const char* key, const std::vector<std::string>& values = {});
+
+std::string UploadPage(const PageContext& page, const ContestFacts& contest, const std::string& message,
+                       const std::string& email);
+// `token`: the confirm form's hidden value; "" when the log cannot be taken.
+std::string PreviewPage(const PageContext& page, const ContestFacts& contest, const Preview& preview,
+                        const std::string& token, int earlierVersions);
+std::string ReceiptPage(const PageContext& page, const Received& receipt);
+std::string StatusForm(const PageContext& page, const std::string& message, const std::string& call);
+std::string StatusPage(const PageContext& page, const Received& receipt,
+                       const std::vector<Received>& versions, const std::optional<PublishedLog>& published);
+std::string MessagePage(const PageContext& page, const std::string& title, const std::string& message);
+std::string NoResultsPage(const PageContext& page);
+std::string SponsorLogin(const PageContext& page, const std::string& message);
+std::string SponsorPage(const PageContext& page, const std::string& message,
+                        const std::vector<Received>& logs, const std::vector<Missing>& missing,
+                        int missingAtLeast, const std::optional<Publication>& last);
+
+// The pages' one style sheet.
+const std::string& StyleSheet();
+
+// The last publication's results as CSV (RFC 4180), one row a log by place.
+std::string ResultsCsv(const std::vector<PublishedLog>& logs, const std::vector<Received>& latest);
+
+}  // namespace serve
+
+#endif  // ZORVANT_SERVE_PAGES_H_

@@ -1,0 +1,244 @@
+#include "serve/preview.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <sstream>
+
+#include "check/entries.h"
+#include "cli/run_options.h"
+#include "cli/score.h"
+#include "engine/contest.h"
+#include "platform/whole_file.h"
+#include "serve/scratch.h"
+#include "serve/secrets.h"
+
+namespace serve {
+namespace {
+
+std::string Trimmed(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return "";
+  return std::string(text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1));
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// The lines of the log, found once and only when a problem asks for one.
+class Lines {
+ public:
+  explicit Lines(const std::string& text) : text_(text) {}
+
+  // Line `n` (from 1) without its line end; "" past the end.
+  std::string At(int n) {
+    if (starts_.empty()) {
+      starts_.push_back(0);
+      for (std::size_t i = 0; i < text_.size(); ++i) {
+        if (text_[i] == '\n') starts_.push_back(i + 1);
+      }
+    }
+    if (n < 1 || static_cast<std::size_t>(n) > starts_.size()) return "";
+    const std::size_t begin = starts_[static_cast<std::size_t>(n - 1)];
+    std::size_t end = text_.find('\n', begin);
+    if (end == std::string::npos) end = text_.size();
+    if (end > begin && text_[end - 1] == '\r') --end;
+    // An ADIF log may be one long line: what is shown of it is enough to find the place.
+    constexpr std::size_t kShown = 240;
+    std::string line = text_.substr(begin, std::min(end - begin, kShown));
+    if (end - begin > kShown) line += " ...";
+    return line;
+  }
+
+ private:
+  const std::string& text_;
+  std::vector<std::size_t> starts_;
+};
+
+// The header lines of a Cabrillo log that tell who sent it and in which categories, up to its first contact.
+void ReadCabrilloHeader(const std::string& text, Preview& out) {
+  static const char* const kShown[] = {"CALLSIGN", "CONTEST", "OPERATORS", "CLAIMED-SCORE", "CREATED-BY"};
+  std::size_t pos = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+  for (int lines = 0; pos < text.size() && lines < 500; ++lines) {
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = Trimmed(std::string_view(text).substr(pos, end - pos));
+    pos = end + 1;
+    const std::size_t colon = line.find(':');
+    if (colon == std::string::npos) continue;
+    const std::string tag = Upper(Trimmed(line.substr(0, colon)));
+    if (tag == "QSO" || tag == "X-QSO" || tag == "END-OF-LOG") break;
+    const std::string value = Trimmed(line.substr(colon + 1)).substr(0, 200);
+    const bool category = tag.rfind("CATEGORY-", 0) == 0;
+    if (category) out.categories += (out.categories.empty() ? "" : " ") + value;
+    if (tag == "CALLSIGN" && out.call.empty()) out.call = Upper(value);
+    if (category || std::find(std::begin(kShown), std::end(kShown), tag) != std::end(kShown)) {
+      out.header.emplace_back(tag, value);
+    }
+  }
+}
+
+// The station the contacts name, for a log whose header does not.
+class OwnCallFinder : public logs::LogSink {
+ public:
+  void Contact(const logs::LogContact& contact) override { facts.Note(contact); }
+  void Problem(const std::string&) override {}
+  cli::LogFacts facts;
+};
+
+class Watcher : public cli::ScoreWatcher {
+ public:
+  Watcher(Preview& out, const std::string& label) : out_(out), label_(label), lines_(out.bytes) {}
+
+  void Problem(const std::string& problem) override {
+    LineProblem p;
+    // The reader names the log first ("LABEL: line 42: ..."), which the page needs not repeat.
+    p.message = problem.rfind(label_ + ": ", 0) == 0 ? problem.substr(label_.size() + 2) : problem;
+    const std::size_t at = p.message.find("line ");
+    if (at != std::string::npos) {
+      p.line = std::atoi(p.message.c_str() + at + 5);
+      p.lineText = lines_.At(p.line);
+    }
+    out_.problems.push_back(std::move(p));
+  }
+
+  void Added(const logs::LogContact& contact, bool stored, bool dupe) override {
+    ++out_.contacts;
+    if (stored) ++out_.stored;
+    if (dupe) ++out_.dupes;
+    worked_.insert(contact.call);
+    if (!stored || dupe) {
+      Refusal r;
+      r.line = contact.sourceLine;
+      r.call = contact.call;
+      r.band = contact.band;
+      r.mode = contact.mode;
+      r.dupe = dupe;
+      out_.refusals.push_back(std::move(r));
+    }
+  }
+
+  void Scored(const zorvant::ReportTotals& totals) override { out_.totals = totals; }
+
+  std::vector<std::string> Worked() const { return {worked_.begin(), worked_.end()}; }
+
+ private:
+  Preview& out_;
+  const std::string& label_;
+  Lines lines_;
+  std::set<std::string> worked_;
+};
+
+// The engine's own record of what it refused, in the order it refused: each line goes with its contact.
+void ReadBadQsoFile(const std::string& folder, Preview& out) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  std::string text;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    if (it->path().filename().string().rfind("BadQSO_", 0) == 0) {
+      zorvant::ReadWholeFile(zorvant::SystemPlatform(), it->path().string(), &text);
+      break;
+    }
+  }
+  std::istringstream in(text);
+  std::size_t next = 0;
+  for (std::string line; std::getline(in, line) && next < out.refusals.size();) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (Trimmed(line).empty() || Trimmed(line) == Trimmed(zorvant::kBadQsoHeader)) continue;
+    Refusal& r = out.refusals[next++];
+    r.badQsoLine = line;
+    std::string marker = Trimmed(line);
+    if (marker.size() >= 3 && marker.compare(marker.size() - 3, 3, "!!!") == 0)
+      marker.resize(marker.size() - 3);
+    marker = Trimmed(marker);
+    const std::size_t gap = marker.rfind("   ");
+    r.reason = Trimmed(gap == std::string::npos ? marker : marker.substr(gap));
+  }
+}
+
+}  // namespace
+
+std::string SafeLabel(const std::string& fileName) {
+  std::string base = fileName.substr(fileName.find_last_of("/\\") + 1);
+  std::string label;
+  for (char c : base) {
+    if (std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_') label += c;
+  }
+  label = label.substr(label.find_first_not_of('.') == std::string::npos ? label.size()
+                                                                         : label.find_first_not_of('.'));
+  return label.substr(0, 64);
+}
+
+bool ReadsAsCall(const std::string& call) {
+  bool letter = false, digit = false;
+  for (char c : call) {
+    letter = letter || (c >= 'A' && c <= 'Z');
+    digit = digit || (c >= '0' && c <= '9');
+    if (!(c >= 'A' && c <= 'Z') && !(c >= '0' && c <= '9') && c != '/') return false;
+  }
+  return letter && digit && call.size() >= 3 && call.size() <= 20 && call.front() != '/' &&
+         call.back() != '/' && call.find("//") == std::string::npos;
+}
+
+Preview ReadUpload(const std::string& fileName, std::string bytes, const PreviewSettings& settings) {
+  Preview out;
+  out.bytes = std::move(bytes);
+  out.sha256 = Sha256Hex(out.bytes);
+  out.label = SafeLabel(fileName);
+  if (out.label.empty()) out.label = fileName.empty() ? "pasted-log" : "log";
+
+  logs::LogStream log(out.label, std::string_view(out.bytes));
+  out.format = log.format();
+  if (out.format.empty()) {
+    out.unfit = Unfit::kNeitherFormat;
+    return out;
+  }
+  // The entrant, as the sponsor's cross-check will know it: a Cabrillo log's CALLSIGN: line, else the station
+  // its contacts name, else a file name that reads as a call.
+  if (out.format == "Cabrillo") ReadCabrilloHeader(out.bytes, out);
+  if (out.call.empty()) {
+    OwnCallFinder finder;
+    log.Read(finder);
+    out.call = Upper(finder.facts.ownCall());
+  }
+  if (out.call.empty() && !fileName.empty()) out.call = check::CallOfFileName(out.label);
+  if (out.call.empty()) {
+    out.unfit = Unfit::kNoCall;
+    return out;
+  }
+  if (!ReadsAsCall(out.call)) {
+    out.unfit = Unfit::kBadCall;
+    return out;
+  }
+
+  cli::RunOptions options;
+  options.log = out.label;
+  options.call = out.call;
+  options.start = settings.startText;
+  ScratchFolder folder(settings.scratch);
+  FolderPlatform platform(zorvant::SystemPlatform(), folder.path());
+  Watcher watcher(out, out.label);
+  std::ostringstream report, err;
+  const int code = cli::RunScore(options, log, platform, report, err, watcher);
+  if (code != cli::kScored) {
+    // The last line says why; the page shows it in the entrant's words, as the command would.
+    std::string why = err.str();
+    why.erase(why.find_last_not_of('\n') + 1);
+    why = why.substr(why.rfind('\n') + 1);
+    if (why.rfind("zorvant: ", 0) == 0) why = why.substr(9);
+    out.unfit = Unfit::kUnreadable;
+    out.why = why;
+    return out;
+  }
+  out.report = report.str();
+  out.worked = watcher.Worked();
+  ReadBadQsoFile(folder.path(), out);
+  if (out.contacts == 0) out.unfit = Unfit::kNoContacts;
+  return out;
+}
+
+}  // namespace serve

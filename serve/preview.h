@@ -1,0 +1,80 @@
+// What the server answers an upload with before anything is stored: the log read and scored exactly as
+// `zorvant score LOG --call CALL --start START` reads and scores it, and everything an entrant needs to
+// mend a log: its station and categories, every problem by its line, the contacts the contest refuses and
+// why, and the statistics report itself.
+#ifndef ZORVANT_SERVE_PREVIEW_H_
+#define ZORVANT_SERVE_PREVIEW_H_
+
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "logs/adif.h"
+#include "report/report.h"
+
+namespace serve {
+
+struct PreviewSettings {
+  logs::QsoTime start{};
+  std::string startText;  // "YYYY-MM-DD HH:MM", as --start takes it
+  std::string scratch;    // where each log gets a folder of its own while it is scored
+};
+
+// A problem the reader found, with the line it is about (0 when it names none) and that line's text.
+struct LineProblem {
+  int line = 0;
+  std::string message;  // the reader's words, without the log's name in front
+  std::string lineText;
+};
+
+// A contact the contest refuses, or keeps as a dupe that earns nothing: one line of the bad-QSO file.
+struct Refusal {
+  int line = 0;  // where the contact starts in the log
+  std::string call, band, mode;
+  bool dupe = false;
+  std::string reason;      // the bad-QSO file's marker: "WRONG BAND", "WRONG MODE", "NO RX NUMBER", "DUPE"
+  std::string badQsoLine;  // the line as the bad-QSO file has it
+};
+
+// Why a log cannot be taken.
+enum class Unfit {
+  kNo,
+  kNeitherFormat,  // neither ADIF nor Cabrillo
+  kNoCall,         // names no station: no CALLSIGN: line, no station call in its contacts
+  kBadCall,        // names one that does not read as a call
+  kUnreadable,     // the reader stopped (`why` says where)
+  kNoContacts,     // not one contact could be read
+};
+
+struct Preview {
+  Unfit unfit = Unfit::kNo;
+  std::string why;                                          // for kUnreadable: the reader's reason
+  std::string label;                                        // the name the problems and reports give the log
+  std::string format;                                       // "ADIF", "Cabrillo"
+  std::string call;                                         // the entrant
+  std::vector<std::pair<std::string, std::string>> header;  // a Cabrillo log's header lines worth showing
+  std::string categories;  // the CATEGORY- values, one blank between them; "" for none
+  std::size_t contacts = 0, stored = 0, dupes = 0;
+  std::vector<LineProblem> problems;
+  std::vector<Refusal> refusals;
+  std::string report;  // the same bytes `zorvant score` prints
+  zorvant::ReportTotals totals;
+  std::vector<std::string> worked;  // every call the log holds a contact with, once, sorted
+  std::string bytes;                // the log as sent
+  std::string sha256;
+};
+
+// `fileName` is what the browser called the file ("" for pasted text): a label only, never a path.
+Preview ReadUpload(const std::string& fileName, std::string bytes, const PreviewSettings& settings);
+
+// The file name reduced to a harmless label: its last component, letters, digits, '.', '-' and '_' only.
+std::string SafeLabel(const std::string& fileName);
+
+// Whether `call` (in capitals) reads as a station's call: letters, digits and '/' only, a letter and a
+// digit among them, 3 to 20 characters, no '/' at either end or twice in a row.
+bool ReadsAsCall(const std::string& call);
+
+}  // namespace serve
+
+#endif  // ZORVANT_SERVE_PREVIEW_H_

@@ -1,0 +1,30 @@
+// The sponsor's "check and publish": the cross-check of `zorvant check`, run on the last version of every
+// log the server holds, and stored whole as a new publication: the results, each entrant's UBN report and
+// every contact's class.
+#ifndef ZORVANT_SERVE_PUBLISH_H_
+#define ZORVANT_SERVE_PUBLISH_H_
+
+#include <string>
+
+#include "logs/adif.h"
+#include "serve/store.h"
+
+namespace serve {
+
+struct CheckSettings {
+  logs::QsoTime start{};
+  std::string startText;  // "YYYY-MM-DD HH:MM"
+  int window = 3;         // minutes either way
+  int threads = 1;
+};
+
+// The name a log has in the check's reports and in the sponsor's zip: the call as the Cabrillo writer makes
+// it a file name, and the format's extension.
+std::string LogFileName(const std::string& call, const std::string& format);
+
+// Returns the publication as stored (with its id).
+Publication CheckAndPublish(Store& store, const CheckSettings& settings, const std::string& now);
+
+}  // namespace serve
+
+#endif  // ZORVANT_SERVE_PUBLISH_H_

@@ -1,0 +1,517 @@
+#include "serve/robot.h"
+
+#include <httplib.h>
+
+#include <cctype>
+#include <chrono>
+#include <ctime>
+#include <iostream>
+
+#include "serve/secrets.h"
+#include "serve/zip.h"
+
+namespace serve {
+namespace {
+
+// An answer waits this long for its confirmation, and all answers waiting hold this many log bytes at most
+// (the oldest go first): a flood of uploads never confirmed cannot fill the memory.
+constexpr std::int64_t kAnswerSeconds = 3600;
+constexpr std::size_t kAnswerBytes = 512u << 20;
+constexpr std::int64_t kSessionSeconds = 12 * 3600;
+constexpr std::size_t kTokenLength = 32;  // about 158 bits
+// Calls in this many logs are worth asking for theirs.
+constexpr int kMissingAtLeast = 2;
+
+const char kCsp[] =
+    "default-src 'none'; style-src 'self'; img-src 'self'; form-action 'self'; frame-ancestors 'none'; "
+    "base-uri 'none'";
+
+std::string Trim(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::string Cookie(const httplib::Request& req, const std::string& name) {
+  const std::string header = req.get_header_value("Cookie");
+  std::size_t pos = 0;
+  while (pos < header.size()) {
+    std::size_t end = header.find(';', pos);
+    if (end == std::string::npos) end = header.size();
+    const std::string item = Trim(header.substr(pos, end - pos));
+    pos = end + 1;
+    if (item.size() > name.size() && item.compare(0, name.size(), name) == 0 && item[name.size()] == '=') {
+      return item.substr(name.size() + 1);
+    }
+  }
+  return "";
+}
+
+// A token of ours: anything else a browser sends in its place is ignored.
+bool LooksLikeToken(const std::string& text) {
+  if (text.size() != kTokenLength) return false;
+  for (char c : text) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+  }
+  return true;
+}
+
+// A form's field, from a multipart body or a urlencoded one.
+std::string Field(const httplib::Request& req, const std::string& name) {
+  if (req.has_file(name)) return req.get_file_value(name).content;
+  return req.get_param_value(name);
+}
+
+bool Https(const httplib::Request& req) { return req.get_header_value("X-Forwarded-Proto") == "https"; }
+
+void SetCookie(const httplib::Request& req, httplib::Response& res, const std::string& name,
+               const std::string& value, const char* sameSite, const std::string& extra = "") {
+  res.set_header("Set-Cookie", name + "=" + value + "; Path=/; HttpOnly; SameSite=" + sameSite + extra +
+                                   (Https(req) ? "; Secure" : ""));
+}
+
+bool PlausibleEmail(const std::string& email) {
+  const std::size_t at = email.find('@');
+  if (email.size() < 3 || email.size() > 254 || at == 0 || at == std::string::npos ||
+      at + 1 == email.size() || email.find('@', at + 1) != std::string::npos) {
+    return false;
+  }
+  for (unsigned char c : email) {
+    if (c <= ' ' || c == 0x7f || c == '<' || c == '>' || c == '"' || c == '\'' || c == ',' || c == ';')
+      return false;
+  }
+  return true;
+}
+
+std::string RemoteOf(const httplib::Request& req) {
+  std::string remote = req.remote_addr;
+  const std::string forwarded = req.get_header_value("X-Forwarded-For");
+  if (!forwarded.empty()) remote += " (for " + forwarded.substr(0, 200) + ")";
+  return remote;
+}
+
+}  // namespace
+
+struct Robot::Pending {
+  std::shared_ptr<const Preview> preview;  // null once stored
+  std::string email, remote;
+  std::int64_t created = 0;
+  std::size_t bytes = 0;
+  bool storing = false;
+  std::optional<Received> receipt;
+};
+
+Robot::Robot(Store& store, RobotSettings settings) : store_(store), settings_(std::move(settings)) {}
+
+Robot::~Robot() = default;
+
+std::string Robot::TimeText(std::int64_t seconds) {
+  const std::time_t t = static_cast<std::time_t>(seconds);
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
+  return text;
+}
+
+bool Robot::Closed(std::int64_t at) const { return settings_.deadline >= 0 && at >= settings_.deadline; }
+
+ContestFacts Robot::Facts() const {
+  ContestFacts facts;
+  facts.start = settings_.startText;
+  facts.deadline = settings_.deadlineText;
+  facts.closed = Closed(settings_.now());
+  facts.maxMegabytes = settings_.maxLogBytes >> 20;
+  return facts;
+}
+
+PageContext Robot::Context(const httplib::Request& req, httplib::Response& res, const std::string& here) {
+  PageContext page;
+  page.here = here;
+  const std::string asked = req.get_param_value("lang");
+  const std::string kept = Cookie(req, "zv_lang");
+  if (asked == "ru" || asked == "en") {
+    page.lang = asked == "ru" ? Lang::kRussian : Lang::kEnglish;
+    SetCookie(req, res, "zv_lang", asked, "Lax", "; Max-Age=31536000");
+  } else if (kept == "ru" || kept == "en") {
+    page.lang = kept == "ru" ? Lang::kRussian : Lang::kEnglish;
+  } else {
+    page.lang = FromAcceptLanguage(req.get_header_value("Accept-Language"));
+  }
+  page.csrf = Cookie(req, "zv_csrf");
+  if (!LooksLikeToken(page.csrf)) {
+    page.csrf = RandomCode(kTokenLength);
+    SetCookie(req, res, "zv_csrf", page.csrf, "Lax");
+  }
+  return page;
+}
+
+bool Robot::FormTokenGood(const httplib::Request& req) {
+  const std::string cookie = Cookie(req, "zv_csrf");
+  return LooksLikeToken(cookie) && SameSecret(cookie, Field(req, "csrf"));
+}
+
+bool Robot::IsSponsor(const httplib::Request& req) {
+  const std::string session = Cookie(req, "zv_sponsor");
+  if (!LooksLikeToken(session)) return false;
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto found = sessions_.find(session);
+  return found != sessions_.end() && found->second > settings_.now();
+}
+
+void Robot::Send(httplib::Response& res, int status, const std::string& html) {
+  res.status = status;
+  res.set_header("Cache-Control", "no-store");
+  res.set_content(html, "text/html; charset=utf-8");
+}
+
+void Robot::Expire() {
+  const std::int64_t now = settings_.now();
+  auto drop = [&](std::map<std::string, std::unique_ptr<Pending>>::iterator it) {
+    pendingBytes_ -= it->second->preview ? it->second->bytes : 0;
+    pending_.erase(it);
+  };
+  while (!pendingOrder_.empty()) {
+    const auto it = pending_.find(pendingOrder_.front());
+    if (it == pending_.end()) {
+      pendingOrder_.pop_front();
+      continue;
+    }
+    const bool old = it->second->created + kAnswerSeconds < now;
+    const bool crowded = pendingBytes_ > kAnswerBytes && it->second->preview;
+    if ((!old && !crowded) || it->second->storing) break;
+    drop(it);
+    pendingOrder_.pop_front();
+  }
+}
+
+std::string Robot::Keep(std::shared_ptr<const Preview> preview, const std::string& email,
+                        const std::string& remote) {
+  auto pending = std::make_unique<Pending>();
+  pending->bytes = preview->bytes.size();
+  pending->preview = std::move(preview);
+  pending->email = email;
+  pending->remote = remote;
+  pending->created = settings_.now();
+  const std::string token = RandomCode(kTokenLength);
+  std::lock_guard<std::mutex> lock(mutex_);
+  pendingBytes_ += pending->bytes;
+  pending_.emplace(token, std::move(pending));
+  pendingOrder_.push_back(token);
+  Expire();
+  return token;
+}
+
+void Robot::Upload(const httplib::Request& req, httplib::Response& res) {
+  PageContext page = Context(req, res, "/");
+  const Lang lang = page.lang;
+  if (!FormTokenGood(req))
+    return Send(res, 403, MessagePage(page, Text(lang, "error.title"), Say(lang, "error.csrf")));
+  const ContestFacts facts = Facts();
+  const std::string email = Trim(Field(req, "email"));
+  if (facts.closed) return Send(res, 403, UploadPage(page, facts, "", email));
+
+  const httplib::MultipartFormData file = req.get_file_value("log");
+  const std::string pasted = Field(req, "text");
+  const bool hasFile = !file.content.empty(), hasText = !Trim(pasted).empty();
+  std::string message;
+  if (hasFile && hasText) {
+    message = Say(lang, "error.both");
+  } else if (!hasFile && !hasText) {
+    message = Say(lang, "error.nolog");
+  } else if (!PlausibleEmail(email)) {
+    message = Say(lang, "error.email");
+  }
+  if (!message.empty()) return Send(res, 400, UploadPage(page, facts, message, email));
+  if ((hasFile ? file.content : pasted).size() > settings_.maxLogBytes) {
+    return Send(
+        res, 413,
+        UploadPage(page, facts, Say(lang, "error.toolarge", {std::to_string(facts.maxMegabytes)}), email));
+  }
+
+  PreviewSettings how;
+  how.start = settings_.start;
+  how.startText = settings_.startText;
+  how.scratch = settings_.scratch;
+  auto preview = std::make_shared<Preview>(
+      ReadUpload(hasFile ? file.filename : "", hasFile ? file.content : pasted, how));
+  if (preview->unfit != Unfit::kNo) return Send(res, 422, PreviewPage(page, facts, *preview, "", 0));
+  const int earlier = static_cast<int>(store_.Versions(preview->call).size());
+  const std::string token = Keep(preview, email, RemoteOf(req));
+  Send(res, 200, PreviewPage(page, facts, *preview, token, earlier));
+}
+
+void Robot::Confirm(const httplib::Request& req, httplib::Response& res) {
+  PageContext page = Context(req, res, "/");
+  const Lang lang = page.lang;
+  if (!FormTokenGood(req))
+    return Send(res, 403, MessagePage(page, Text(lang, "error.title"), Say(lang, "error.csrf")));
+  const std::string token = Field(req, "token");
+
+  std::unique_lock<std::mutex> lock(mutex_);
+  auto found = pending_.find(token);
+  // A second press of the button, or the browser sending the form again, waits for the first and shows the
+  // same receipt.
+  while (found != pending_.end() && found->second->storing) {
+    stored_.wait_for(lock, std::chrono::seconds(1));
+    found = pending_.find(token);
+  }
+  if (found == pending_.end() || !LooksLikeToken(token)) {
+    lock.unlock();
+    return Send(res, 410, MessagePage(page, Text(lang, "error.title"), Say(lang, "error.expired")));
+  }
+  Pending& pending = *found->second;
+  if (pending.receipt) {
+    const Received receipt = *pending.receipt;
+    lock.unlock();
+    return Send(res, 200, ReceiptPage(page, receipt));
+  }
+  // The log was sent when it was uploaded: an answer given before the deadline may be confirmed after it.
+  if (Closed(pending.created)) {
+    lock.unlock();
+    return Send(res, 403, UploadPage(page, Facts(), "", ""));
+  }
+  pending.storing = true;
+  const std::shared_ptr<const Preview> preview = pending.preview;
+  const std::string email = pending.email, remote = pending.remote;
+  lock.unlock();
+
+  std::optional<Received> receipt;
+  try {
+    receipt = store_.Receive(*preview, email, remote, TimeText(settings_.now()));
+  } catch (const std::exception& e) {
+    std::cerr << "zorvant serve: a log of " << preview->call << " could not be stored: " << e.what()
+              << std::endl;
+  }
+  lock.lock();
+  found = pending_.find(token);
+  if (found != pending_.end()) {
+    found->second->storing = false;
+    if (receipt) {
+      found->second->receipt = receipt;
+      pendingBytes_ -= found->second->bytes;
+      found->second->preview.reset();
+    }
+  }
+  stored_.notify_all();
+  lock.unlock();
+  if (!receipt)
+    return Send(res, 503, MessagePage(page, Text(lang, "error.title"), Say(lang, "error.storefailed")));
+  Send(res, 200, ReceiptPage(page, *receipt));
+}
+
+void Robot::Status(const httplib::Request& req, httplib::Response& res) {
+  PageContext page = Context(req, res, "/status");
+  const Lang lang = page.lang;
+  if (!FormTokenGood(req))
+    return Send(res, 403, MessagePage(page, Text(lang, "error.title"), Say(lang, "error.csrf")));
+  const std::string call = Upper(Trim(Field(req, "call")));
+  std::string receipt;
+  for (char c : Upper(Field(req, "receipt"))) {
+    if (std::isalnum(static_cast<unsigned char>(c))) receipt += c;
+  }
+  const std::optional<Received> found =
+      call.empty() || receipt.empty() ? std::nullopt : store_.ByReceipt(call, receipt);
+  if (!found) return Send(res, 404, StatusForm(page, Say(lang, "status.notfound", {call}), call));
+  Send(res, 200, StatusPage(page, *found, store_.Versions(call), store_.Published(call)));
+}
+
+void Robot::SponsorHome(const httplib::Request& req, httplib::Response& res, const std::string& message) {
+  PageContext page = Context(req, res, "/sponsor");
+  Send(res, 200,
+       SponsorPage(page, message, store_.Latest(), store_.MissingCalls(kMissingAtLeast, 100), kMissingAtLeast,
+                   store_.LastPublication()));
+}
+
+void Robot::SponsorLogin(const httplib::Request& req, httplib::Response& res) {
+  PageContext page = Context(req, res, "/sponsor");
+  if (!FormTokenGood(req)) {
+    return Send(res, 403, MessagePage(page, Text(page.lang, "error.title"), Say(page.lang, "error.csrf")));
+  }
+  if (!SameSecret(Field(req, "key"), settings_.sponsorKey)) {
+    return Send(res, 403, serve::SponsorLogin(page, Say(page.lang, "sponsor.badkey")));
+  }
+  const std::string session = RandomCode(kTokenLength);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const std::int64_t now = settings_.now();
+    for (auto it = sessions_.begin(); it != sessions_.end();)
+      it = it->second <= now ? sessions_.erase(it) : ++it;
+    sessions_[session] = now + kSessionSeconds;
+  }
+  SetCookie(req, res, "zv_sponsor", session, "Strict");
+  res.status = 303;
+  res.set_header("Location", "/sponsor");
+}
+
+void Robot::SponsorLogout(const httplib::Request& req, httplib::Response& res) {
+  if (FormTokenGood(req)) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sessions_.erase(Cookie(req, "zv_sponsor"));
+  }
+  SetCookie(req, res, "zv_sponsor", "", "Strict", "; Max-Age=0");
+  res.status = 303;
+  res.set_header("Location", "/");
+}
+
+void Robot::SponsorPublish(const httplib::Request& req, httplib::Response& res) {
+  PageContext page = Context(req, res, "/sponsor");
+  if (!FormTokenGood(req)) {
+    return Send(res, 403, MessagePage(page, Text(page.lang, "error.title"), Say(page.lang, "error.csrf")));
+  }
+  if (!IsSponsor(req)) return Send(res, 403, serve::SponsorLogin(page, ""));
+  {
+    std::lock_guard<std::mutex> lock(publishing_);
+    CheckSettings check;
+    check.start = settings_.start;
+    check.startText = settings_.startText;
+    check.window = settings_.window;
+    check.threads = settings_.threads;
+    CheckAndPublish(store_, check, TimeText(settings_.now()));
+  }
+  SponsorHome(req, res, Say(page.lang, "sponsor.done"));
+}
+
+void Robot::SponsorZip(const httplib::Request& req, httplib::Response& res) {
+  if (!IsSponsor(req)) {
+    PageContext page = Context(req, res, "/sponsor");
+    return Send(res, 403, serve::SponsorLogin(page, ""));
+  }
+  res.set_header("Cache-Control", "no-store");
+  res.set_header("Content-Disposition", "attachment; filename=\"zorvant-logs.zip\"");
+  Store* store = &store_;
+  res.set_chunked_content_provider("application/zip", [store](std::size_t, httplib::DataSink& sink) {
+    // The top level is the last version of each log, named as `zorvant check` expects its folder; every
+    // version received, with a list of them, goes under versions/.
+    ZipWriter zip([&sink](std::string_view bytes) { return sink.write(bytes.data(), bytes.size()); });
+    bool going = true;
+    for (const Received& log : store->Latest()) {
+      going = going && zip.Add(LogFileName(log.call, log.format), store->Bytes(log.id));
+    }
+    std::string list = "call,version,received,email,remote,file,format,sha256,size\r\n";
+    for (const Received& log : store->All()) {
+      const std::string name = LogFileName(log.call, log.format);
+      const std::string versioned =
+          name.substr(0, name.rfind('.')) + ".v" + std::to_string(log.version) + name.substr(name.rfind('.'));
+      going = going && zip.Add("versions/" + versioned, store->Bytes(log.id));
+      auto quoted = [](const std::string& v) {
+        std::string q = "\"";
+        for (char c : v) q += c == '"' ? std::string("\"\"") : std::string(1, c);
+        return q + "\"";
+      };
+      list += log.call + "," + std::to_string(log.version) + "," + log.received + "," + quoted(log.email) +
+              "," + quoted(log.remote) + "," + quoted(log.label) + "," + log.format + "," + log.sha256 + "," +
+              std::to_string(log.size) + "\r\n";
+    }
+    going = going && zip.Add("versions/versions.csv", list) && zip.Finish();
+    if (going) sink.done();
+    return going;
+  });
+}
+
+void Robot::SponsorCsv(const httplib::Request& req, httplib::Response& res) {
+  PageContext page = Context(req, res, "/sponsor");
+  if (!IsSponsor(req)) return Send(res, 403, serve::SponsorLogin(page, ""));
+  if (!store_.LastPublication()) return Send(res, 404, NoResultsPage(page));
+  res.set_header("Cache-Control", "no-store");
+  res.set_header("Content-Disposition", "attachment; filename=\"results.csv\"");
+  res.set_content(ResultsCsv(store_.PublishedLogs(), store_.Latest()), "text/csv; charset=utf-8");
+}
+
+void Robot::Error(const httplib::Request& req, httplib::Response& res) {
+  PageContext page = Context(req, res, "/");
+  const Lang lang = page.lang;
+  const int status = res.status;
+  if (status == 413) {
+    const std::string size = std::to_string(settings_.maxLogBytes >> 20);
+    return Send(res, status, UploadPage(page, Facts(), Say(lang, "error.toolarge", {size}), ""));
+  }
+  const char* key = status == 404 ? "error.notfound" : status < 500 ? "error.bad" : "error.internal";
+  Send(res, status, MessagePage(page, Text(lang, "error.title"), Say(lang, key)));
+}
+
+void Robot::Mount(httplib::Server& server) {
+  using httplib::Request;
+  using httplib::Response;
+  // The form around the log is small: a body larger than the largest log allowed by some margin is refused
+  // as it arrives, its bytes read and dropped rather than kept.
+  server.set_payload_max_length(settings_.maxLogBytes + (256u << 10));
+  server.set_pre_routing_handler([](const Request& req, Response& res) {
+    // A body of unannounced length could not be refused before it is read whole.
+    if (req.has_header("Transfer-Encoding") && req.method == "POST") {
+      res.status = 411;
+      res.set_content("A body of unannounced length is not taken here.\n", "text/plain; charset=utf-8");
+      return httplib::Server::HandlerResponse::Handled;
+    }
+    return httplib::Server::HandlerResponse::Unhandled;
+  });
+  server.set_post_routing_handler([](const Request& req, Response& res) {
+    res.set_header("X-Content-Type-Options", "nosniff");
+    res.set_header("X-Frame-Options", "DENY");
+    res.set_header("Referrer-Policy", "no-referrer");
+    // The published results are the check's own page, whose style sits inside it.
+    if (!res.has_header("Content-Security-Policy")) {
+      res.set_header("Content-Security-Policy",
+                     req.path == "/results" ? std::string(kCsp) + "; style-src 'unsafe-inline'" : kCsp);
+    }
+  });
+  server.set_error_handler(httplib::Server::HandlerWithResponse([this](const Request& req, Response& res) {
+    // The pages that answer an error themselves keep their words.
+    if (!res.body.empty() || res.status == 411) return httplib::Server::HandlerResponse::Unhandled;
+    Error(req, res);
+    return httplib::Server::HandlerResponse::Handled;
+  }));
+  server.set_exception_handler([this](const Request& req, Response& res, std::exception_ptr thrown) {
+    try {
+      if (thrown) std::rethrow_exception(thrown);
+    } catch (const std::exception& e) {
+      std::cerr << "zorvant serve: " << req.method << " " << req.path << ": " << e.what() << std::endl;
+    } catch (...) {
+      std::cerr << "zorvant serve: " << req.method << " " << req.path << ": an unknown error" << std::endl;
+    }
+    res.status = 500;
+    res.body.clear();
+    Error(req, res);
+  });
+
+  server.Get("/", [this](const Request& req, Response& res) {
+    PageContext page = Context(req, res, "/");
+    Send(res, 200, UploadPage(page, Facts(), "", ""));
+  });
+  server.Post("/upload", [this](const Request& req, Response& res) { Upload(req, res); });
+  server.Post("/confirm", [this](const Request& req, Response& res) { Confirm(req, res); });
+  server.Get("/status", [this](const Request& req, Response& res) {
+    PageContext page = Context(req, res, "/status");
+    Send(res, 200, StatusForm(page, "", ""));
+  });
+  server.Post("/status", [this](const Request& req, Response& res) { Status(req, res); });
+  server.Get("/results", [this](const Request& req, Response& res) {
+    const std::optional<Publication> last = store_.LastPublication();
+    if (!last) {
+      PageContext page = Context(req, res, "/results");
+      return Send(res, 200, NoResultsPage(page));
+    }
+    Send(res, 200, last->resultsHtml);
+  });
+  server.Get("/style.css", [](const Request&, Response& res) {
+    res.set_header("Cache-Control", "max-age=3600");
+    res.set_content(StyleSheet(), "text/css; charset=utf-8");
+  });
+  server.Get("/sponsor", [this](const Request& req, Response& res) {
+    if (IsSponsor(req)) return SponsorHome(req, res, "");
+    PageContext page = Context(req, res, "/sponsor");
+    Send(res, 200, serve::SponsorLogin(page, ""));
+  });
+  server.Post("/sponsor/login", [this](const Request& req, Response& res) { SponsorLogin(req, res); });
+  server.Post("/sponsor/logout", [this](const Request& req, Response& res) { SponsorLogout(req, res); });
+  server.Post("/sponsor/publish", [this](const Request& req, Response& res) { SponsorPublish(req, res); });
+  server.Get("/sponsor/logs.zip", [this](const Request& req, Response& res) { SponsorZip(req, res); });
+  server.Get("/sponsor/results.csv", [this](const Request& req, Response& res) { SponsorCsv(req, res); });
+}
+
+}  // namespace serve

@@ -1,0 +1,95 @@
+// The log robot's web side: the routes of the entrants' and the sponsor's pages on an HTTP server, and what
+// lives between requests (answers waiting for their confirmation, the sponsor's sessions).
+#ifndef ZORVANT_SERVE_ROBOT_H_
+#define ZORVANT_SERVE_ROBOT_H_
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "serve/pages.h"
+#include "serve/preview.h"
+#include "serve/publish.h"
+#include "serve/store.h"
+
+namespace httplib {
+class Server;
+struct Request;
+struct Response;
+}  // namespace httplib
+
+namespace serve {
+
+struct RobotSettings {
+  logs::QsoTime start{};
+  std::string startText;       // "YYYY-MM-DD HH:MM"
+  std::int64_t deadline = -1;  // UTC seconds since 1970; -1 for none
+  std::string deadlineText;    // "YYYY-MM-DD HH:MM"
+  int window = 3;
+  int threads = 1;  // for the cross-check
+  std::size_t maxLogBytes = 5u << 20;
+  std::string scratch;  // a folder of the server's own for scoring
+  std::string sponsorKey;
+  // The clock, UTC seconds since 1970: tests move it past the deadline.
+  std::function<std::int64_t()> now;
+};
+
+class Robot {
+ public:
+  Robot(Store& store, RobotSettings settings);
+  ~Robot();
+
+  // Routes, limits and error pages on `server`.
+  void Mount(httplib::Server& server);
+
+  // "YYYY-MM-DD HH:MM:SS" of a time.
+  static std::string TimeText(std::int64_t seconds);
+
+ private:
+  struct Pending;
+  struct Session;
+
+  PageContext Context(const httplib::Request& req, httplib::Response& res, const std::string& here);
+  bool FormTokenGood(const httplib::Request& req);
+  bool IsSponsor(const httplib::Request& req);
+  bool Closed(std::int64_t at) const;
+  ContestFacts Facts() const;
+  void Send(httplib::Response& res, int status, const std::string& html);
+
+  void Upload(const httplib::Request& req, httplib::Response& res);
+  void Confirm(const httplib::Request& req, httplib::Response& res);
+  void Status(const httplib::Request& req, httplib::Response& res);
+  void SponsorHome(const httplib::Request& req, httplib::Response& res, const std::string& message);
+  void SponsorLogin(const httplib::Request& req, httplib::Response& res);
+  void SponsorLogout(const httplib::Request& req, httplib::Response& res);
+  void SponsorPublish(const httplib::Request& req, httplib::Response& res);
+  void SponsorZip(const httplib::Request& req, httplib::Response& res);
+  void SponsorCsv(const httplib::Request& req, httplib::Response& res);
+  void Error(const httplib::Request& req, httplib::Response& res);
+
+  // Keeps an answer until it is confirmed or expires; returns its token.
+  std::string Keep(std::shared_ptr<const Preview> preview, const std::string& email,
+                   const std::string& remote);
+  void Expire();  // REQUIRES: mutex_ held
+
+  Store& store_;
+  const RobotSettings settings_;
+
+  std::mutex mutex_;
+  std::condition_variable stored_;                           // a confirmation finished
+  std::map<std::string, std::unique_ptr<Pending>> pending_;  // GUARDED_BY(mutex_), by token
+  std::deque<std::string> pendingOrder_;                     // GUARDED_BY(mutex_), the oldest first
+  std::size_t pendingBytes_ = 0;                             // GUARDED_BY(mutex_)
+  std::map<std::string, std::int64_t> sessions_;             // GUARDED_BY(mutex_), session -> expiry
+  std::mutex publishing_;                                    // one check at a time
+};
+
+}  // namespace serve
+
+#endif  // ZORVANT_SERVE_ROBOT_H_

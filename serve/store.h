@@ -1,0 +1,125 @@
+// The server's one database, DIR/zorvant.db: every version of every log received, with its receipt, the
+// calls each log worked, and every publication of the cross-check with its results and each entrant's UBN
+// report. Every change is one transaction; the schema carries its version and is brought up to date on
+// opening. Safe to use from many threads at once.
+#ifndef ZORVANT_SERVE_STORE_H_
+#define ZORVANT_SERVE_STORE_H_
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "report/report.h"
+#include "serve/preview.h"
+#include "serve/sqlite.h"
+
+namespace serve {
+
+// One step of the schema: what it runs to bring the database from version - 1 to version.
+struct Migration {
+  int version;
+  const char* sql;
+};
+const std::vector<Migration>& SchemaMigrations();
+
+// A version of a log as it was received.
+struct Received {
+  std::int64_t id = 0;
+  std::string call;
+  int version = 0;   // 1 for the first log of the call, then 2, ...
+  int versions = 0;  // how many the call has sent (filled where a list tells it)
+  std::string receipt;
+  std::string received;  // "YYYY-MM-DD HH:MM:SS", UTC
+  std::string email, remote, label, format, sha256, categories;
+  std::int64_t size = 0;
+  int contacts = 0;
+  zorvant::ReportTotals claimed;
+};
+
+// A call that other logs hold but that sent none.
+struct Missing {
+  std::string call;
+  int logs = 0;
+};
+
+// What a publication holds for one log.
+struct PublishedLog {
+  std::string call;
+  std::int64_t log = 0;  // the version checked
+  int place = 0;         // 0 for a log that could not be checked
+  zorvant::ReportTotals claimed, checked;
+  int removed = 0;
+  std::string ubn;
+};
+
+struct Publication {
+  std::int64_t id = 0;
+  std::string published;  // "YYYY-MM-DD HH:MM:SS", UTC
+  int window = 3;
+  std::string resultsHtml, resultsText, summary;
+  std::vector<PublishedLog> logs;  // by place
+  // Each checked contact's class: the log (version) it is in, its line, the call it worked, the class.
+  struct Class {
+    std::int64_t log;
+    int line;
+    std::string worked, name;
+  };
+  std::vector<Class> classes;
+};
+
+class Store {
+ public:
+  // Opens DIR/zorvant.db, creating it, and runs the migrations it has not had, each in a transaction of
+  // its own. Throws StoreError when it cannot be opened, or is of a newer schema than `migrations` know.
+  explicit Store(const std::string& path, const std::vector<Migration>& migrations = SchemaMigrations());
+  ~Store();
+
+  int SchemaVersion();
+
+  // A setting, or "" when it was never set.
+  std::string Setting(const std::string& name);
+  void SetSetting(const std::string& name, const std::string& value);
+
+  // Stores the log as a new version of its call, with a new receipt code; returns it once committed.
+  Received Receive(const Preview& log, const std::string& email, const std::string& remote,
+                   const std::string& now);
+
+  // The last version of each call, by call, with the number of versions each sent.
+  std::vector<Received> Latest();
+  // Every version of every call, by call and version.
+  std::vector<Received> All();
+  // Every version of a call, the first first.
+  std::vector<Received> Versions(const std::string& call);
+  // The version a receipt was given for, when it is the call's.
+  std::optional<Received> ByReceipt(const std::string& call, const std::string& receipt);
+  // A version's bytes as sent.
+  std::string Bytes(std::int64_t id);
+  // Calls in at least `atLeast` of the last versions that sent no log, the most often worked first.
+  std::vector<Missing> MissingCalls(int atLeast, int limit);
+
+  // Stores a publication whole, and returns its id.
+  std::int64_t Publish(const Publication& publication);
+  // The last publication, without its logs and classes.
+  std::optional<Publication> LastPublication();
+  // The last publication's logs, by place.
+  std::vector<PublishedLog> PublishedLogs();
+  // What the last publication holds for `call`.
+  std::optional<PublishedLog> Published(const std::string& call);
+
+ private:
+  class Lease;
+  std::unique_ptr<Connection> Take();
+  void Give(std::unique_ptr<Connection> connection);
+
+  const std::string path_;
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<Connection>> idle_;  // GUARDED_BY(mutex_)
+};
+
+}  // namespace serve
+
+#endif  // ZORVANT_SERVE_STORE_H_

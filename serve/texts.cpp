@@ -1,0 +1,236 @@
+#include "serve/texts.h"
+
+#include <cstdlib>
+#include <mutex>
+#include <unordered_map>
+
+namespace serve {
+namespace {
+
+struct Entry {
+  const char* key;
+  const char* english;
+  const char* russian;
+};
+
+const Entry kTexts[] = {
+    {"site", "ZORVANT contest log robot", "Робот приёма отчётов ZORVANT"},
+    {"nav.upload", "Send a log", "Отправить отчёт"},
+    {"nav.status", "Status of a log", "Состояние отчёта"},
+    {"nav.results", "Results", "Результаты"},
+    {"nav.sponsor", "Sponsor", "Организатору"},
+
+    {"upload.title", "Send your log", "Отправьте свой отчёт"},
+    {"upload.intro",
+     "Send your ZORVANT contest log as a Cabrillo 3.0 or ADIF file, or paste its text. The robot reads it at "
+     "once and shows what it found and the score the plug-in gives it. Nothing is stored until you confirm.",
+     "Отправьте отчёт о соревновании ZORVANT файлом Cabrillo 3.0 или ADIF либо вставьте его текст. Робот "
+     "сразу прочтёт его и покажет, что нашёл, и результат, который даёт ему модуль. Пока вы не подтвердите "
+     "отправку, ничего не сохраняется."},
+    {"upload.start", "Contest start: {1} UTC.", "Начало соревнования: {1} UTC."},
+    {"upload.due", "Logs are due by {1} UTC.", "Отчёты принимаются до {1} UTC."},
+    {"upload.closed", "The deadline, {1} UTC, has passed: logs are no longer accepted.",
+     "Срок приёма отчётов ({1} UTC) истёк: отчёты больше не принимаются."},
+    {"upload.file", "Log file (at most {1} MB)", "Файл отчёта (не более {1} МБ)"},
+    {"upload.paste", "or paste the log's text", "или вставьте текст отчёта"},
+    {"upload.email", "Your e-mail address", "Ваш адрес электронной почты"},
+    {"upload.send", "Read my log", "Проверить отчёт"},
+
+    {"error.title", "Not done", "Не выполнено"},
+    {"error.nolog", "Choose a file or paste the log's text.", "Выберите файл или вставьте текст отчёта."},
+    {"error.both", "Send either a file or pasted text, not both.",
+     "Отправьте либо файл, либо вставленный текст, но не то и другое сразу."},
+    {"error.email", "Give an e-mail address the sponsor can answer to.",
+     "Укажите адрес электронной почты, по которому организатор сможет ответить."},
+    {"error.toolarge",
+     "The log is larger than {1} MB and was not read. A contest log is far smaller: check that you chose the "
+     "right file.",
+     "Отчёт больше {1} МБ и не был прочитан. Отчёт о соревновании гораздо меньше: проверьте, тот ли файл "
+     "выбран."},
+    {"error.csrf",
+     "This form has expired or did not come from this site. Open the page again and send it anew.",
+     "Форма устарела или пришла не с этого сайта. Откройте страницу заново и отправьте ещё раз."},
+    {"error.notfound", "There is no such page.", "Такой страницы нет."},
+    {"error.bad", "The request could not be understood.", "Запрос не удалось понять."},
+    {"error.internal",
+     "Something went wrong on the server; nothing was stored. Please try again in a minute.",
+     "На сервере произошла ошибка; ничего не сохранено. Попробуйте ещё раз через минуту."},
+    {"error.expired",
+     "This answer has expired (answers are kept for an hour) or was never given. Send the log again.",
+     "Этот ответ устарел (ответы хранятся час) или не выдавался. Отправьте отчёт ещё раз."},
+    {"error.storefailed", "Your log could not be stored just now; nothing was stored. Please confirm again.",
+     "Сохранить отчёт сейчас не удалось; ничего не сохранено. Подтвердите отправку ещё раз."},
+    {"error.cookies", "Your browser must accept this site's cookies for its forms to work.",
+     "Чтобы формы работали, браузер должен принимать cookie этого сайта."},
+
+    {"unfit.title", "This log cannot be taken", "Этот отчёт не может быть принят"},
+    {"unfit.neither", "The file is neither a Cabrillo 3.0 nor an ADIF log.",
+     "Файл не является отчётом ни в формате Cabrillo 3.0, ни в формате ADIF."},
+    {"unfit.nocall",
+     "The log does not say whose it is: give it a CALLSIGN: line (Cabrillo) or a STATION_CALLSIGN field "
+     "(ADIF).",
+     "В отчёте не указано, чей он: добавьте строку CALLSIGN: (Cabrillo) или поле STATION_CALLSIGN (ADIF)."},
+    {"unfit.badcall", "The log's station, \"{1}\", does not read as a callsign.",
+     "Позывной станции в отчёте, «{1}», не похож на позывной."},
+    {"unfit.unreadable", "The log cannot be read to its end: {1}",
+     "Отчёт не удаётся прочитать до конца: {1}"},
+    {"unfit.empty", "Not one contact could be read from the log.",
+     "Из отчёта не удалось прочитать ни одной связи."},
+    {"unfit.again", "Mend the log and send it again.", "Исправьте отчёт и отправьте его снова."},
+
+    {"preview.title", "Your log as the robot reads it", "Ваш отчёт глазами робота"},
+    {"preview.notyet", "Nothing is stored yet: check what follows, then confirm at the bottom of the page.",
+     "Пока ничего не сохранено: проверьте всё ниже и подтвердите отправку внизу страницы."},
+    {"preview.header", "Header lines", "Строки заголовка"},
+    {"preview.problems", "Problems the reader found: {1}", "Ошибки, найденные при чтении: {1}"},
+    {"preview.noproblems", "The reader found no problem.", "При чтении ошибок не найдено."},
+    {"preview.refused", "Contacts that earn nothing: {1}", "Связи, которые не засчитываются: {1}"},
+    {"preview.norefused", "The contest takes every contact.", "Все связи засчитываются."},
+    {"preview.more", "... and {1} more.", "... и ещё {1}."},
+    {"preview.report", "Statistics report", "Статистический отчёт"},
+    {"preview.command", "The same bytes as {1} prints.", "Те же байты, что печатает {1}."},
+    {"preview.confirm", "Confirm and send this log", "Подтвердить и отправить отчёт"},
+    {"preview.replaces", "{1} has sent a log before: this one replaces it, and every version is kept.",
+     "{1} уже присылал отчёт: этот заменит его, все версии сохраняются."},
+    {"preview.other", "Send another file instead", "Отправить другой файл"},
+
+    {"reason.WRONG BAND", "band outside the contest", "диапазон не входит в соревнование"},
+    {"reason.WRONG MODE", "mode outside the contest", "вид работы не входит в соревнование"},
+    {"reason.NO RX NUMBER", "a serial number missing", "нет контрольного номера"},
+    {"reason.DUPE", "dupe: worked before on this band, in this mode and tour",
+     "повтор: уже была связь на этом диапазоне, этим видом работы в этом туре"},
+
+    {"field.call", "Call", "Позывной"},
+    {"field.format", "Format", "Формат"},
+    {"field.file", "File", "Файл"},
+    {"field.categories", "Categories", "Категории"},
+    {"field.contacts", "Contacts read", "Прочитано связей"},
+    {"field.stored", "Contacts the contest takes", "Принято связей"},
+    {"field.refused", "Refused", "Отклонено"},
+    {"field.dupes", "Dupes", "Повторы"},
+    {"field.claimed", "Claimed score", "Заявленный результат"},
+    {"field.checked", "Checked score", "Результат после проверки"},
+    {"field.sha", "SHA-256", "SHA-256"},
+    {"field.size", "Size, bytes", "Размер, байт"},
+    {"field.received", "Received (UTC)", "Получен (UTC)"},
+    {"field.version", "Version", "Версия"},
+    {"field.versions", "Versions", "Версий"},
+    {"field.receipt", "Receipt code", "Код квитанции"},
+    {"field.email", "E-mail", "Эл. почта"},
+    {"field.place", "Place", "Место"},
+    {"field.removed", "Contacts removed", "Снято связей"},
+    {"field.line", "Line", "Строка"},
+    {"field.text", "Text of the line", "Текст строки"},
+    {"field.problem", "Problem", "Ошибка"},
+    {"field.band", "Band", "Диапазон"},
+    {"field.mode", "Mode", "Вид"},
+    {"field.reason", "Why", "Причина"},
+    {"field.badqso", "Bad-QSO line", "Строка файла ошибок"},
+    {"field.logs", "Logs holding it", "В скольких отчётах"},
+    {"field.published", "Published (UTC)", "Опубликовано (UTC)"},
+
+    {"receipt.title", "Your log is stored", "Ваш отчёт сохранён"},
+    {"receipt.keep",
+     "Keep this receipt code. With it and your call, the status page shows what is stored and, once the "
+     "sponsor has published the results, your checked score and UBN report.",
+     "Сохраните код квитанции. По нему и позывному на странице состояния видно, что сохранено, а после "
+     "публикации результатов — ваш результат после проверки и отчёт UBN."},
+    {"receipt.replaces", "It replaces version {1}; every version is kept.",
+     "Он заменяет версию {1}; все версии сохраняются."},
+
+    {"status.title", "Status of your log", "Состояние вашего отчёта"},
+    {"status.intro", "Give your call and the receipt code you were given when you sent the log.",
+     "Укажите позывной и код квитанции, полученный при отправке отчёта."},
+    {"status.show", "Show", "Показать"},
+    {"status.notfound", "No log of {1} has this receipt code.", "Ни у одного отчёта {1} нет такого кода."},
+    {"status.thisreceipt", "This receipt is for version {1} of the log of {2}.",
+     "Эта квитанция выдана на версию {1} отчёта {2}."},
+    {"status.later", "Version {1}, received {2} UTC, replaced it: the sponsor checks the last version.",
+     "Её заменила версия {1}, полученная {2} UTC: организатор проверяет последнюю версию."},
+    {"status.versions", "Versions received", "Полученные версии"},
+    {"status.notpublished", "The sponsor has not published the results yet.",
+     "Организатор ещё не опубликовал результаты."},
+    {"status.result", "Result after the cross-check", "Результат после перекрёстной проверки"},
+    {"status.oldversion", "The published results checked version {1}; a later version arrived since.",
+     "В опубликованных результатах проверена версия {1}; после неё пришла более поздняя."},
+    {"status.ubn", "UBN report", "Отчёт UBN"},
+
+    {"results.none", "The results have not been published yet.", "Результаты ещё не опубликованы."},
+
+    {"sponsor.title", "For the sponsor", "Для организатора"},
+    {"sponsor.key", "Sponsor's key", "Ключ организатора"},
+    {"sponsor.login", "Enter", "Войти"},
+    {"sponsor.badkey", "That is not the sponsor's key.", "Это не ключ организатора."},
+    {"sponsor.logs", "Logs received: {1}", "Получено отчётов: {1}"},
+    {"sponsor.nologs", "No log received yet.", "Пока не получено ни одного отчёта."},
+    {"sponsor.missing", "Ask them for a log: calls in {1} logs or more that sent none",
+     "Попросите прислать отчёт: позывные, которые есть в {1} и более отчётах, но сами отчёт не прислали"},
+    {"sponsor.nomissing", "Every call that several logs hold has sent a log.",
+     "Все позывные, встречающиеся в нескольких отчётах, прислали отчёты."},
+    {"sponsor.publish", "Check and publish", "Проверить и опубликовать"},
+    {"sponsor.publishnote",
+     "Runs the cross-check of zorvant check on the last version of every log, stores every contact's class, "
+     "and publishes the results and each entrant's UBN report.",
+     "Выполняет перекрёстную проверку zorvant check последней версии каждого отчёта, сохраняет класс каждой "
+     "связи и публикует результаты и отчёт UBN каждого участника."},
+    {"sponsor.published", "Last published {1} UTC.", "Последняя публикация: {1} UTC."},
+    {"sponsor.notpublished", "Not published yet.", "Ещё не опубликовано."},
+    {"sponsor.done", "Checked and published.", "Проверено и опубликовано."},
+    {"sponsor.export", "Export", "Выгрузка"},
+    {"sponsor.zip", "All logs (zip)", "Все отчёты (zip)"},
+    {"sponsor.csv", "Results (CSV)", "Результаты (CSV)"},
+    {"sponsor.logout", "Leave", "Выйти"},
+    {"sponsor.summary", "Summary of the last check", "Итоги последней проверки"},
+};
+
+const std::unordered_map<std::string_view, const Entry*>& Index() {
+  static const auto* index = [] {
+    auto* map = new std::unordered_map<std::string_view, const Entry*>;
+    for (const Entry& e : kTexts) (*map)[e.key] = &e;
+    return map;
+  }();
+  return *index;
+}
+
+}  // namespace
+
+const std::string& Text(Lang lang, std::string_view key) {
+  // Each text made a string once: pages ask for the same few hundred again and again.
+  static std::mutex mutex;
+  static std::unordered_map<std::string, std::string> made[2];
+  const int side = lang == Lang::kRussian ? 1 : 0;
+  std::lock_guard<std::mutex> lock(mutex);
+  auto found = made[side].find(std::string(key));
+  if (found != made[side].end()) return found->second;
+  const auto entry = Index().find(key);
+  std::string text = entry == Index().end() ? "[" + std::string(key) + "]"
+                     : side                 ? entry->second->russian
+                                            : entry->second->english;
+  return made[side].emplace(std::string(key), std::move(text)).first->second;
+}
+
+Lang FromAcceptLanguage(const std::string& header) {
+  // "ru-RU,ru;q=0.9,en-US;q=0.8": the first of the two with the highest weight.
+  double best = -1;
+  Lang chosen = Lang::kEnglish;
+  std::size_t pos = 0;
+  while (pos < header.size()) {
+    std::size_t end = header.find(',', pos);
+    if (end == std::string::npos) end = header.size();
+    std::string item = header.substr(pos, end - pos);
+    pos = end + 1;
+    double weight = 1;
+    const std::size_t q = item.find(";q=");
+    if (q != std::string::npos) weight = std::atof(item.c_str() + q + 3);
+    item = item.substr(0, item.find(';'));
+    item.erase(0, item.find_first_not_of(' '));
+    const std::string tag = item.substr(0, 2);
+    if ((tag == "ru" || tag == "RU" || tag == "en" || tag == "EN") && weight > best) {
+      best = weight;
+      chosen = tag == "ru" || tag == "RU" ? Lang::kRussian : Lang::kEnglish;
+    }
+  }
+  return chosen;
+}
+
+}  // namespace serve

@@ -1,0 +1,105 @@
+// A log robot on a loopback port inside the test process, over a database in a folder of its own, with a
+// clock the test sets.
+#ifndef ZORVANT_TESTS_SERVE_ROBOT_FIXTURE_H_
+#define ZORVANT_TESTS_SERVE_ROBOT_FIXTURE_H_
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "serve/robot.h"
+#include "serve/store.h"
+#include "tests/serve/entrant.h"
+
+namespace serve::testing {
+
+inline std::string ReadSource(const std::string& relative) {
+  std::ifstream in(std::string(ZORVANT_SOURCE_DIR) + "/" + relative, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+inline std::string NewFolder() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "zorvant-serve-XXXXXX").string();
+  if (!mkdtemp(&pattern[0])) throw std::runtime_error("no temporary folder");
+  return pattern;
+}
+
+// 2026-03-14 14:00 UTC, the bundled log's start.
+constexpr std::int64_t kContestStart = 1773496800;
+
+class RobotTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Start(); }
+  void TearDown() override {
+    Stop();
+    std::filesystem::remove_all(folder_);
+  }
+
+  // The server afresh with these settings, over the same database.
+  void Start(std::int64_t deadline = -1, std::size_t maxLogBytes = 1u << 20) {
+    if (folder_.empty()) folder_ = NewFolder();
+    std::filesystem::create_directories(folder_ + "/scratch");
+    store = std::make_unique<Store>(folder_ + "/zorvant.db");
+    RobotSettings settings;
+    settings.start = {2026, 3, 14, 14, 0, 0};
+    settings.startText = "2026-03-14 14:00";
+    settings.deadline = deadline;
+    settings.deadlineText = deadline >= 0 ? Robot::TimeText(deadline).substr(0, 16) : "";
+    settings.maxLogBytes = maxLogBytes;
+    settings.scratch = folder_ + "/scratch";
+    settings.sponsorKey = kKey;
+    settings.threads = 2;
+    settings.now = [this] { return clock.load(); };
+    robot = std::make_unique<Robot>(*store, settings);
+    server = std::make_unique<httplib::Server>();
+    robot->Mount(*server);
+    port = server->bind_to_any_port("127.0.0.1");
+    ASSERT_GT(port, 0);
+    listener = std::thread([this] { server->listen_after_bind(); });
+    // A stop before the server runs would be lost, and the listener never end.
+    while (!server->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+
+  void Stop() {
+    if (!server) return;
+    server->stop();
+    listener.join();
+    server.reset();
+    robot.reset();
+    store.reset();
+  }
+
+  Browser NewBrowser() { return Browser("127.0.0.1", port); }
+
+  // A browser that has entered the sponsor's pages.
+  Browser Sponsor() {
+    Browser sponsor = NewBrowser();
+    sponsor.Get("/sponsor");
+    EXPECT_EQ(sponsor.Post("/sponsor/login", {{"key", kKey}}).status, 303);
+    return sponsor;
+  }
+
+  static constexpr const char* kKey = "the-sponsors-own-key";
+  std::atomic<std::int64_t> clock{kContestStart + 6 * 3600};
+  std::unique_ptr<Store> store;
+  std::unique_ptr<Robot> robot;
+  std::unique_ptr<httplib::Server> server;
+  std::thread listener;
+  int port = 0;
+
+ private:
+  std::string folder_;
+};
+
+}  // namespace serve::testing
+
+#endif  // ZORVANT_TESTS_SERVE_ROBOT_FIXTURE_H_
