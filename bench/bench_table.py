@@ -156,6 +156,32 @@ def cpu_name():
     return platform.processor() or "unknown CPU"
 
 
+def read_serve(folder):
+    """The best of bench/serve/load.sh's runs (serve.txt, lines of bench/serve/load.cpp), by whole time."""
+    best = None
+    path = os.path.join(folder, "serve.txt")
+    if os.path.exists(path):
+        for line in open(path):
+            parts = line.split()
+            if len(parts) == 13 and parts[0] == "serve" and (best is None or float(parts[2]) < float(best[2])):
+                best = parts
+    return best
+
+
+def print_serve(run):
+    entrants, wall = int(run[1]), float(run[2])
+    up50, up95, upmax, co50, co95, comax = (float(v) for v in run[3:9])
+    answered, confirmed, lost, size = int(run[9]), int(run[10]), int(run[11]), int(run[12])
+    print("| `zorvant serve`, %d uploads at once (logs of %.0f KB) | |" % (entrants, size / 1024.0))
+    print("|---|---|")
+    print("| all answered and confirmed | %s |" % duration(wall))
+    print("| the answer to an upload: median, 95th percentile, slowest | %s, %s, %s |" % (
+        duration(up50), duration(up95), duration(upmax)))
+    print("| the receipt after confirming: median, 95th percentile, slowest | %s, %s, %s |" % (
+        duration(co50), duration(co95), duration(comax)))
+    print("| answered, confirmed, lost | %d, %d, %d |" % (answered, confirmed, lost))
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__.strip())
@@ -171,9 +197,14 @@ def main():
     print("Measured %s on %s (%d cores), %s." % (datetime.date.today().isoformat(), cpu_name(), os.cpu_count() or 0,
                                                     platform.system()))
     print()
+    serve = read_serve(folder)
+    if serve:
+        print_serve(serve)
+        print()
     check, summary = read_check(folder)
     if not (native or score or wine):
-        print_check(check, summary)
+        if check:
+            print_check(check, summary)
         return
     print("| Contacts in the log | %s |" % " | ".join(size_text(s) for s in SIZES))
     print("|---|" + "---|" * len(SIZES))

@@ -60,6 +60,13 @@ contest_rows() {
   cp "$run/reports/summary.txt" "$results/check-summary.txt"
 }
 
+# serve: the log robot under load alone (bench/serve/load.sh): 200 uploads at once against zorvant serve.
+if [ "$only" = serve ]; then
+  "$root/bench/serve/load.sh" "$build" "$results"
+  echo
+  python3 "$root/bench/bench_table.py" "$results"
+  exit 0
+fi
 if [ "$only" = check ]; then
   echo "bench: building"
   cmake -S "$root" -B "$build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

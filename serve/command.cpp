@@ -1,10 +1,13 @@
 #include "serve/command.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <httplib.h>
+#include <netinet/in.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -74,6 +77,24 @@ class FolderLock {
  private:
   int fd_;
 };
+
+// The HTTP library listens with a backlog of 5 connections: when many entrants send at once, the rest of
+// their connections would be dropped by the kernel before the server takes them. listen() again on the
+// same socket raises the backlog; the socket is the one listening on `port`.
+void WidenBacklog(int port) {
+  for (int fd = 3; fd < 1024; ++fd) {
+    int listening = 0;
+    socklen_t size = sizeof listening;
+    if (getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) != 0 || !listening) continue;
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    if (getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) continue;
+    const int bound = address.ss_family == AF_INET6
+                          ? ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port)
+                          : ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
+    if (bound == port) listen(fd, SOMAXCONN);
+  }
+}
 
 }  // namespace
 
@@ -240,6 +261,8 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
     err << "zorvant: cannot listen on " << options.host << ":" << options.port << '\n';
     return cli::kUnreadableLog;
   }
+
+  WidenBacklog(port);
 
   // Interrupts are taken by one thread of their own, which stops the server: every other thread, the
   // server's included, is started with them blocked.

@@ -90,6 +90,11 @@ int main(int argc, char** argv) {
       Result& r = results[i];
       r.upload = Seconds(answered - sent);
       r.answered = preview.status == 200;
+      if (!r.answered) {
+        std::lock_guard<std::mutex> lock(mutex);
+        std::cerr << "zorvant_serve_load: " << logs[i].first << ": answered " << preview.status << ": "
+                  << serve::testing::ById(preview.body, "unfit") << "\n";
+      }
       const std::string mark = "name=\"token\" value=\"";
       const std::size_t at = preview.body.find(mark);
       if (at == std::string::npos) return;
