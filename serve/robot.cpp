@@ -22,9 +22,12 @@ constexpr std::size_t kTokenLength = 32;  // about 158 bits
 // Calls in this many logs are worth asking for theirs.
 constexpr int kMissingAtLeast = 2;
 
-const char kCsp[] =
-    "default-src 'none'; style-src 'self'; img-src 'self'; form-action 'self'; frame-ancestors 'none'; "
-    "base-uri 'none'";
+// The pages load nothing but their style sheet and post nowhere but here. The published results are the
+// check's own page, whose style sits inside it.
+std::string ContentPolicy(bool inlineStyle) {
+  return std::string("default-src 'none'; style-src ") + (inlineStyle ? "'unsafe-inline'" : "'self'") +
+         "; img-src 'self'; form-action 'self'; frame-ancestors 'none'; base-uri 'none'";
+}
 
 std::string Trim(const std::string& text) {
   const std::size_t first = text.find_first_not_of(" \t\r\n");
@@ -183,7 +186,7 @@ void Robot::Expire() {
       continue;
     }
     const bool old = it->second->created + kAnswerSeconds < now;
-    const bool crowded = pendingBytes_ > kAnswerBytes && it->second->preview;
+    const bool crowded = pendingBytes_ > kAnswerBytes;
     if ((!old && !crowded) || it->second->storing) break;
     drop(it);
     pendingOrder_.pop_front();
@@ -454,10 +457,8 @@ void Robot::Mount(httplib::Server& server) {
     res.set_header("X-Content-Type-Options", "nosniff");
     res.set_header("X-Frame-Options", "DENY");
     res.set_header("Referrer-Policy", "no-referrer");
-    // The published results are the check's own page, whose style sits inside it.
     if (!res.has_header("Content-Security-Policy")) {
-      res.set_header("Content-Security-Policy",
-                     req.path == "/results" ? std::string(kCsp) + "; style-src 'unsafe-inline'" : kCsp);
+      res.set_header("Content-Security-Policy", ContentPolicy(req.path == "/results"));
     }
   });
   server.set_error_handler(httplib::Server::HandlerWithResponse([this](const Request& req, Response& res) {

@@ -299,7 +299,13 @@ TEST_F(RobotTest, CheckAndPublishIsZorvantCheckOnTheStoredLogs) {
   EXPECT_EQ(ById(status.body, "checked"), "2040");
   EXPECT_NE(ById(status.body, "ubn").find("BUSTED CALL, line 13"), std::string::npos);
   // The results page and the sponsor's CSV.
-  EXPECT_EQ(entrant.Get("/results").body, last->resultsHtml);
+  const Answer page = entrant.Get("/results");
+  EXPECT_EQ(page.body, last->resultsHtml);
+  // Its style sits inside the page: the page's one policy lets that in, and nothing from elsewhere.
+  ASSERT_EQ(page.headers.count("Content-Security-Policy"), 1u);
+  const std::string policy = page.headers.find("Content-Security-Policy")->second;
+  EXPECT_NE(policy.find("default-src 'none'; style-src 'unsafe-inline';"), std::string::npos) << policy;
+  EXPECT_EQ(policy.find("style-src 'self'"), std::string::npos) << policy;
   const Answer csv = sponsor.Get("/sponsor/results.csv");
   EXPECT_NE(csv.body.find(",OK2ZA,SINGLE-OP DIGI,36,72,32,2304,34,68,30,2040,2\r\n"), std::string::npos)
       << csv.body;
