@@ -100,6 +100,12 @@ class Feeder : public ProblemPrinter {
   const bool printProblems_;
 };
 
+// What went wrong with the settings file in the run: the plug-in tells it in its "Output" box on an export,
+// this command on standard error, export or not.
+void TellSettingsProblems(const zorvant::Contest& contest, std::ostream& err) {
+  for (const std::string& problem : contest.settings.problems()) err << "zorvant: " << problem << '\n';
+}
+
 int Run(const RunOptions& options, LogStream& log, zorvant::Platform& platform, std::ostream& out,
         std::ostream& err, ScoreWatcher* watcher) {
   if (!log.opened()) {
@@ -150,11 +156,13 @@ int Run(const RunOptions& options, LogStream& log, zorvant::Platform& platform, 
   // The contacts went to the engine as they came, but the report is the step that writes what outlives the
   // run (the Cabrillo file, the claimed score), and a part of the log must not pass for all of it.
   if (log.failed()) {
+    TellSettingsProblems(contest, err);
     err << "zorvant: " << log.error() << "; nothing is scored\n";
     return kUnreadableLog;
   }
 
   const zorvant::ReportOutcome outcome = zorvant::MakeReport(contest);
+  TellSettingsProblems(contest, err);
   if (watcher) watcher->Scored(outcome.totals);
   out << contest.reportText;
   if (outcome.exported) out << outcome.exportMessage << '\n';

@@ -203,8 +203,9 @@ std::string SetAll(std::string_view text, const std::string& section,
     bool done = false;
   };
   std::vector<Wanted> wanted;
-  for (const auto& [key, raw] : values) {
-    std::string value = raw;
+  for (const auto& keyValue : values) {
+    const std::string& key = keyValue.first;
+    std::string value = keyValue.second;
     for (char& c : value) {
       if (c == '\r' || c == '\n') c = ' ';
     }

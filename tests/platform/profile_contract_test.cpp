@@ -390,6 +390,19 @@ TEST_F(PlatformContractTest, SharedOpenReplaceAndRemove) {
   EXPECT_EQ(ReadBytes("made.tmp"), "mine\r\n");
 }
 
+TEST_F(PlatformContractTest, AFileOpenForReadingCanStillBeRemovedOrReplaced) {
+  // What a rewrite does to a file another thread or program is reading: its swap removes the old file. The
+  // reader keeps the bytes it opened.
+  WriteBytes("old.txt", "old\r\n");
+  std::FILE* reader = platform_.OpenShared("old.txt", "rb");
+  ASSERT_NE(reader, nullptr);
+  EXPECT_TRUE(platform_.RemoveFile("old.txt"));
+  char buf[8] = {};
+  EXPECT_EQ(std::fread(buf, 1, sizeof buf, reader), 5u);
+  std::fclose(reader);
+  EXPECT_FALSE(platform_.FileExists("old.txt"));
+}
+
 TEST_F(PlatformContractTest, FindFirstMatchVisitsTheMatchingNames) {
   fs::create_directory("sub");
   for (const char* name : {"a.ini", "b.ini", "c.txt"}) WriteBytes(std::string("sub/") + name, "x");
