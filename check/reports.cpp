@@ -81,6 +81,18 @@ std::string TotalsLine(const char* label, const Totals& t) {
   return StringPrintf("%-10s %8i %8i %12i %10i\n", label, t.qsos, t.points, t.multiplier, t.score);
 }
 
+// The reports are made with LF and handed out with CR LF, as the plug-in's own files have them on every
+// system: they open alike in any editor, and the builds for both systems give the same bytes.
+std::string WithCrLf(const std::string& text) {
+  std::string bytes;
+  bytes.reserve(text.size() + text.size() / 32);
+  for (const char c : text) {
+    if (c == '\n') bytes += '\r';
+    bytes += c;
+  }
+  return bytes;
+}
+
 // A count as digits: "%zu" is unknown to the Windows C library.
 std::string Count(std::size_t n) { return std::to_string(n); }
 
@@ -188,7 +200,7 @@ std::string UbnReport(const Entries& entries, const CrossCheck& check, std::size
     text += "\nProblems with the log: " + std::to_string(log.problems.size()) + "\n";
     for (const std::string& p : log.problems) text += "  " + Shown(p) + "\n";
   }
-  return text;
+  return WithCrLf(text);
 }
 
 std::string ResultsText(const Entries& entries, const ReportSettings& settings) {
@@ -205,7 +217,7 @@ std::string ResultsText(const Entries& entries, const ReportSettings& settings) 
                          log.claimed.score, log.checked.qsos, log.checked.points, log.checked.multiplier,
                          log.checked.score);
   }
-  return text;
+  return WithCrLf(text);
 }
 
 std::string ResultsHtml(const Entries& entries, const ReportSettings& settings) {
@@ -231,7 +243,7 @@ std::string ResultsHtml(const Entries& entries, const ReportSettings& settings) 
     }
     html += "</tr>\n";
   }
-  return html + "</table>\n</body></html>\n";
+  return WithCrLf(html + "</table>\n</body></html>\n");
 }
 
 std::string SummaryText(const Entries& entries, const ReportSettings& settings) {
@@ -282,7 +294,7 @@ std::string SummaryText(const Entries& entries, const ReportSettings& settings) 
   text += "Removed (NIL, busted call, busted exchange): " +
           Count(count(Verdict::kNil) + count(Verdict::kBustedCall) + count(Verdict::kBustedExchange)) + "\n";
   text += "Confirmed although the other log holds the call one edit off: " + Count(callOff) + "\n";
-  return text;
+  return WithCrLf(text);
 }
 
 bool UsableOutFolder(const std::string& out, std::string* error) {

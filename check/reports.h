@@ -33,6 +33,8 @@ std::vector<std::size_t> Ranking(const Entries& entries);
 // another call already took.
 std::vector<std::string> UbnFileNames(const Entries& entries);
 
+// The reports' texts, each line ended by CR LF (as the plug-in's own files on every system): the files and
+// what the command prints hold exactly these bytes on both systems.
 std::string UbnReport(const Entries& entries, const CrossCheck& check, std::size_t log,
                       const ReportSettings& settings);
 std::string ResultsText(const Entries& entries, const ReportSettings& settings);

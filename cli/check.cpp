@@ -110,7 +110,8 @@ class Progress {
 
   void Reading(std::size_t done, std::size_t all) {
     if (!live_ || all < kProgressLogs) return;
-    err_ << "\rzorvant: reading logs " << done << "/" << all << std::flush;
+    Show("zorvant: reading logs " + std::to_string(done) + "/" + std::to_string(all));
+    err_ << std::flush;
   }
   // The end of a stage, with its time.
   void Stage(bool large, const std::string& what) {
@@ -118,15 +119,28 @@ class Progress {
     const double seconds = std::chrono::duration<double>(Clock::now() - began_).count();
     char took[32];
     std::snprintf(took, sizeof took, " (%.2f s)", seconds);
-    err_ << (live_ ? "\r" : "") << "zorvant: " << what << took << (live_ ? "\x1b[K\n" : "\n") << std::flush;
+    Show("zorvant: " + what + took);
+    err_ << '\n' << std::flush;
+    shown_ = 0;
     began_ = Clock::now();
   }
 
  private:
   using Clock = std::chrono::steady_clock;
+
+  // On a terminal the line is written over the last; blanks rather than a terminal's escape sequence wipe
+  // what was longer, since a Windows console shows such a sequence as it is.
+  void Show(const std::string& line) {
+    if (live_) err_ << '\r';
+    err_ << line;
+    if (live_ && line.size() < shown_) err_ << std::string(shown_ - line.size(), ' ');
+    shown_ = live_ ? line.size() : 0;
+  }
+
   std::ostream& err_;
   const bool live_;
   Clock::time_point began_;
+  std::size_t shown_ = 0;  // the length of the line on the terminal, to be written over
 };
 
 // Why the folder's contest cannot be checked at all, or "": it holds no log, or none that can be checked.
@@ -219,9 +233,10 @@ int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err, 
     return kUnreadableLog;
   }
   progress.Stage(large, "reports written");
-  out << check::SummaryText(entries, settings) << "\nReports in " << options.out
+  // The summary as summary.txt holds it, and a line of the same form after it.
+  out << check::SummaryText(entries, settings) << "\r\nReports in " << options.out
       << ": CALL.ubn.txt for each log checked, results.txt" << (options.html ? ", results.html" : "")
-      << ", summary.txt\n";
+      << ", summary.txt\r\n";
   return kScored;
 }
 

@@ -1,6 +1,13 @@
-// zorvant: scores a contest log natively with the plug-in's own engine, and cross-checks a contest's logs.
+// zorvant: scores a contest log with the plug-in's own engine, and cross-checks a contest's logs. The same
+// program on Linux and, as zorvant.exe, on Windows.
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
+#include <cstdio>
 #include <iostream>
 #include <string>
 
@@ -13,6 +20,24 @@
 
 namespace {
 
+// The two systems' names for the same two things.
+bool ErrorIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(fileno(stderr)) != 0;
+#endif
+}
+
+// What the command prints is the same bytes on both systems: the report's own CR LF stays CR LF, where
+// Windows' text mode would write every LF as CR LF and make it CR CR LF.
+void PrintBytesAsTheyAre() {
+#ifdef _WIN32
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+#endif
+}
+
 int Check(int argc, char** argv) {
   cli::CheckOptions options;
   std::string error;
@@ -24,13 +49,14 @@ int Check(int argc, char** argv) {
     std::cout << cli::CheckHelp();
     return cli::kScored;
   }
-  options.liveProgress = isatty(STDERR_FILENO) != 0;
+  options.liveProgress = ErrorIsTerminal();
   return cli::RunCheck(options, std::cout, std::cerr);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  PrintBytesAsTheyAre();
   const std::string command = argc > 1 ? argv[1] : "";
   if (command == "--help" || command == "-h" || command == "help") {
     std::cout << cli::ScoreHelp() << "\n" << cli::CheckHelp();

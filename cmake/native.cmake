@@ -7,15 +7,6 @@ enable_testing()
 file(GLOB_RECURSE ZORVANT_NATIVE_TEST_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/tests/*_test.cpp ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
 list(FILTER ZORVANT_NATIVE_TEST_SOURCES EXCLUDE REGEX "/tests/(win|serve)/")  # serve: cmake/serve.cmake
-# The command-line tool: its scoring run is a library so that the tests drive it too.
-add_library(zorvant_cli STATIC cli/score.cpp)
-target_link_libraries(zorvant_cli PUBLIC zorvant_options)
-# The contest sponsor's cross-check of a folder of logs, a library for the same reason.
-file(GLOB ZORVANT_CHECK_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/check/*.cpp)
-add_library(zorvant_check STATIC ${ZORVANT_CHECK_SOURCES} cli/check.cpp)
-target_link_libraries(zorvant_check PUBLIC zorvant_cli)
-add_executable(zorvant cli/main.cpp)
-target_link_libraries(zorvant PRIVATE zorvant_check)
 
 add_executable(zorvant_tests ${ZORVANT_NATIVE_TEST_SOURCES})
 target_link_libraries(zorvant_tests PRIVATE zorvant_check zorvant_ui GTest::gtest_main Threads::Threads)

@@ -44,6 +44,10 @@ target_link_libraries(Stats PRIVATE user32 gdi32 ole32 oleaut32)
 # the files it was built from.
 target_link_options(Stats PRIVATE $<$<CONFIG:Release>:-s>)
 
+# zorvant.exe, the command for operators and sponsors on Windows: one file like the DLL, and no symbols in
+# the release (scripts/package.sh).
+target_link_options(zorvant PRIVATE ${ZORVANT_STATIC_RUNTIME} $<$<CONFIG:Release>:-s>)
+
 # The host stand-in: everything in host/.
 file(GLOB ZORVANT_HOST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/host/*.cpp)
 add_executable(zorvant_host ${ZORVANT_HOST_SOURCES})

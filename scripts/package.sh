@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the release and writes dist/zorvant-stats-VERSION.zip, the one file an operator downloads: the
-# 32-bit Stats.dll (release build, no symbols), the install notes in English and Russian, CHANGELOG.md and
-# the SHA-256 sums of the four. Prints the zip's path and its SHA-256.
+# 32-bit Stats.dll and zorvant.exe (release builds, no symbols), the install notes in English and Russian,
+# CHANGELOG.md and the SHA-256 sums of the five. Prints the zip's path and its SHA-256.
 #
 # Two runs on one commit write the same bytes, whatever their build folders, so anyone can check a download
 # against the source. ZORVANT_BUILD chooses the build folder (the release tree is its release32/),
@@ -18,7 +18,7 @@ dist="${ZORVANT_DIST:-$root/dist}"
 log="$build/package-build.log"
 mkdir -p "$build"
 if ! { cmake -S "$root" -B "$tree" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-  -DCMAKE_BUILD_TYPE=Release && cmake --build "$tree" -j "${JOBS:-2}" --target Stats; } >"$log" 2>&1; then
+  -DCMAKE_BUILD_TYPE=Release && cmake --build "$tree" -j "${JOBS:-2}" --target Stats zorvant; } >"$log" 2>&1; then
   tail -n 30 "$log" >&2
   echo "package: the release build failed (all of it in $log)" >&2
   exit 1
@@ -36,11 +36,11 @@ fi
 stage="$tree/zip"
 rm -rf "$stage"
 mkdir -p "$stage"
-cp "$tree/bin/Stats.dll" "$root/CHANGELOG.md" "$stage/"
+cp "$tree/bin/Stats.dll" "$tree/bin/zorvant.exe" "$root/CHANGELOG.md" "$stage/"
 for note in INSTALL.txt INSTALL-ru.txt; do
   { printf '\xef\xbb\xbf'; sed 's/\r$//; s/$/\r/' "$root/release/$note"; } >"$stage/$note"
 done
-files=(Stats.dll INSTALL.txt INSTALL-ru.txt CHANGELOG.md)
+files=(Stats.dll zorvant.exe INSTALL.txt INSTALL-ru.txt CHANGELOG.md)
 (cd "$stage" && sha256sum "${files[@]}" >SHA256SUMS)
 files+=(SHA256SUMS)
 

@@ -284,6 +284,34 @@ else
 fi
 # ---- end of the release checks
 
+# ---- zorvant.exe: the CLI tests of scores, exit codes and report bytes once more, against the zip's
+# zorvant.exe under Wine (the 64-bit build's where no 32-bit program runs), its files against the native
+# command's byte for byte (tests/cli/zorvant_exe.h).
+if [ "$(machine_32bit)" = none ]; then
+  exe="$(win_tree 64)/bin/zorvant.exe"
+  echo "== the CLI tests against the 64-bit zorvant.exe under Wine (this machine runs no 32-bit program)"
+else
+  exe="$release_work/unpacked/zorvant.exe"
+  echo "== the CLI tests against the zip's zorvant.exe under Wine"
+fi
+exe_log="$build/zorvant-exe-tests.log"
+if [ -f "$exe" ]; then
+  step env ZORVANT_EXE="$(wine_loader "$(product_bits)") $exe" timeout 3600 "$build/native/bin/zorvant_tests" \
+    --gtest_filter='ScoreTest.*:CheckCommandTest.*:OtherBuildTest.*' >"$exe_log" 2>&1
+  exe_rc=$?
+  count "$exe_log"
+  grep -a -E '^\[  (PASSED|FAILED) ' "$exe_log" | tail -n 5
+  [ $exe_rc -eq 0 ] || grep -a -E "Failure|Expected|Which is|differs|missing" "$exe_log" | head -40
+  if [ $exe_rc -ne 0 ] && ! grep -a -q '^\[  FAILED  \] .*(' "$exe_log"; then
+    echo "the CLI tests against zorvant.exe ended abnormally (exit code $exe_rc)"
+    failed=$((failed + 1))
+  fi
+else
+  echo "no $exe to run the CLI tests against"
+  failed=$((failed + 1))
+fi
+# ---- end of zorvant.exe
+
 echo
 if [ $skipped -gt 0 ]; then
   echo "$passed passed, $failed failed; the 32-bit checks were skipped: $skip_reason"
