@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <map>
 #include <mutex>
 #include <random>
 #include <set>
+#include <vector>
 
 namespace zorvant {
 namespace {
@@ -150,27 +152,46 @@ bool Abandoned(Platform& platform, const std::string& tag, const std::string& pa
 }
 
 void RemoveLeftoverTemporaries(Platform& platform, const std::string& name) {
+  // Each folder is looked through once a run, not once for each file first written in it: a check writes
+  // thousands of reports into one folder, and listing it for each would take time by the square of their
+  // number. A temporary that a writer killed later leaves is only removed by a later run.
   static std::mutex mutex;
   static std::set<std::string> done;
+  // folder -> file name -> the temporaries beside it when the folder was looked through
+  static std::map<std::string, std::map<std::string, std::vector<std::string>>> folders;
+  const std::size_t slash = name.find_last_of("\\/");
+  const std::string folder = slash == std::string::npos ? "" : name.substr(0, slash + 1);
+  const std::string suffix = ".tmp";
+  std::vector<std::string> entries;
   {
     std::lock_guard<std::mutex> lock(mutex);
     if (!done.insert(name).second) return;
-  }
-  const std::size_t slash = name.find_last_of("\\/");
-  const std::string folder = slash == std::string::npos ? "" : name.substr(0, slash + 1);
-  const std::string prefix = name.substr(folder.size()) + ".";
-  const std::string suffix = ".tmp";
-  std::vector<std::string> leftovers;
-  platform.FindFirstMatch(folder + "*" + suffix, [&](const std::string& entry) {
-    if (entry.size() > prefix.size() + suffix.size() && entry.compare(0, prefix.size(), prefix) == 0 &&
-        entry.compare(entry.size() - suffix.size(), suffix.size(), suffix) == 0) {
-      const std::string tag = entry.substr(prefix.size(), entry.size() - prefix.size() - suffix.size());
-      if (Abandoned(platform, tag, folder + entry)) leftovers.push_back(folder + entry);
+    auto found = folders.find(folder);
+    if (found == folders.end()) {
+      found = folders.emplace(folder, std::map<std::string, std::vector<std::string>>()).first;
+      platform.FindFirstMatch(folder + "*" + suffix, [&](const std::string& entry) {
+        // "<file name>.<tag>.tmp": the tags this writer makes hold no dot.
+        const std::size_t dot = entry.size() > suffix.size()
+                                    ? entry.rfind('.', entry.size() - suffix.size() - 1)
+                                    : std::string::npos;
+        if (dot != std::string::npos && dot > 0 && dot + 1 < entry.size() - suffix.size()) {
+          found->second[entry.substr(0, dot)].push_back(entry);
+        }
+        return false;
+      });
     }
-    return false;
-  });
-  for (const std::string& path : leftovers) {
-    if (platform.Inspect(path).kind == FileKind::kRegular) platform.RemoveFile(path);
+    auto own = found->second.find(name.substr(folder.size()));
+    if (own == found->second.end()) return;
+    entries = std::move(own->second);
+    found->second.erase(own);
+  }
+  const std::size_t start = name.size() - folder.size() + 1;
+  for (const std::string& entry : entries) {
+    const std::string tag = entry.substr(start, entry.size() - suffix.size() - start);
+    const std::string path = folder + entry;
+    if (Abandoned(platform, tag, path) && platform.Inspect(path).kind == FileKind::kRegular) {
+      platform.RemoveFile(path);
+    }
   }
 }
 
