@@ -7,7 +7,9 @@
   wine.txt     lines "rescan CONTACTS SECONDS" and "report CONTACTS SECONDS" from zorvant_wine_bench
   check.txt    lines "check SECONDS PEAK_KB" and "score SECONDS PEAK_KB": `zorvant check` of a contest and
                `zorvant score` of the same contacts in one log (the best run counts), with
-               check-summary.txt, the check's summary
+               check-summary.txt, the check's summary; and "world SECONDS PEAK_KB", `zorvant check` of
+               a world-size contest, with world-summary.txt
+  load.txt     lines "before|after LOAD1 LOAD5 LOAD15": the machine's load around the contests' runs
 
 Each figure of the first table is shown with its ratio to the same row's figure at the smallest size; the
 second table shows `zorvant check` beside `zorvant score`.
@@ -102,8 +104,22 @@ def row(label, values, show, sizes=SIZES):
     return "| %s | %s |" % (label, " | ".join(cells))
 
 
+def read_summary(path):
+    """{summary line label: number} of a `zorvant check` summary"""
+    summary = {}
+    if os.path.exists(path):
+        for line in open(path):
+            label, colon, rest = line.strip().partition(":")
+            words = rest.split() if colon else line.split()
+            if colon and words and words[0].isdigit():
+                summary[label] = int(words[0])
+            elif not colon and len(words) >= 2 and words[-1].isdigit():
+                summary[" ".join(words[:-1])] = int(words[-1])
+    return summary
+
+
 def read_check(folder):
-    """({"check" or "score": (best seconds, peak MB)}, {summary line label: number})"""
+    """({"check", "score" or "world": (best seconds, peak MB)}, {"check" or "world": summary}, load lines)"""
     best = {}
     path = os.path.join(folder, "check.txt")
     if os.path.exists(path):
@@ -113,37 +129,42 @@ def read_check(folder):
                 what, seconds, peak = parts[0], float(parts[1]), int(parts[2]) / 1024.0
                 old = best.get(what)
                 best[what] = (min(seconds, old[0]), max(peak, old[1])) if old else (seconds, peak)
-    summary = {}
-    path = os.path.join(folder, "check-summary.txt")
-    if os.path.exists(path):
-        for line in open(path):
-            label, colon, rest = line.strip().partition(":")
-            words = rest.split() if colon else line.split()
-            if colon and words and words[0].isdigit():
-                summary[label] = int(words[0])
-            elif not colon and len(words) >= 2 and words[-1].isdigit():
-                summary[" ".join(words[:-1])] = int(words[-1])
-    return best, summary
+    summaries = {"check": read_summary(os.path.join(folder, "check-summary.txt")),
+                 "world": read_summary(os.path.join(folder, "world-summary.txt"))}
+    path = os.path.join(folder, "load.txt")
+    load = [line.split() for line in open(path)] if os.path.exists(path) else []
+    return best, summaries, load
 
 
-def print_check(best, summary):
-    logs, contacts = summary.get("Logs checked", 0), summary.get("Contacts read", 0)
-    print("| %s logs, %s contacts | whole run | peak memory |" % (size_text(logs), size_text(contacts)))
-    print("|---|---|---|")
+CLASSES = ("confirmed", "busted exchange", "NIL", "busted call", "not checkable", "unique")
+
+
+def print_check(best, summaries, load):
     score = best.get("score")
-    for what, label in (("check", "`zorvant check` of the logs"), ("score", "`zorvant score` of the same contacts in one log")):
+    print("| `zorvant check` of | whole run | peak memory | within |")
+    print("|---|---|---|---|")
+    for what, seconds_bound, mb_bound in (("check", 5, 1024), ("world", 30, 2048)):
         if what not in best:
             continue
         seconds, peak = best[what]
+        summary = summaries[what]
         ratio = " (%.2g× `zorvant score`)" % (seconds / score[0]) if what == "check" and score else ""
-        print("| %s | %s%s | %.0f MB |" % (label, duration(seconds), ratio, peak))
-    if "check" in best:
-        seconds, peak = best["check"]
-        print()
-        print("Within 5 s and 1 GB: %s. Classes: %s." % (
-            "yes" if seconds <= 5 and peak <= 1024 else "NO",
-            ", ".join("%s %s" % (name, size_text(summary[name])) for name in
-                      ("confirmed", "busted exchange", "NIL", "busted call", "not checkable", "unique") if name in summary)))
+        print("| %s logs, %s contacts | %s%s | %.0f MB | %d s and %s GB: %s |" % (
+            size_text(summary.get("Logs checked", 0)), size_text(summary.get("Contacts read", 0)),
+            duration(seconds), ratio, peak, seconds_bound, mb_bound // 1024,
+            "yes" if seconds <= seconds_bound and peak <= mb_bound else "NO"))
+    if score:
+        print("| (`zorvant score` of the first contest's contacts in one log) | %s | %.0f MB | |" % (
+            duration(score[0]), score[1]))
+    print()
+    for what in ("check", "world"):
+        summary = summaries[what]
+        if any(name in summary for name in CLASSES):
+            print("Classes, %s logs: %s." % (size_text(summary.get("Logs checked", 0)), ", ".join(
+                "%s %s" % (name, size_text(summary[name])) for name in CLASSES if name in summary)))
+    if load:
+        print("Load of the machine (1, 5, 15 minutes): %s." % "; ".join(
+            "%s %s" % (words[0], ", ".join(words[1:])) for words in load))
 
 
 def cpu_name():
@@ -201,10 +222,10 @@ def main():
     if serve:
         print_serve(serve)
         print()
-    check, summary = read_check(folder)
+    check, summaries, load = read_check(folder)
     if not (native or score or wine):
         if check:
-            print_check(check, summary)
+            print_check(check, summaries, load)
         return
     print("| Contacts in the log | %s |" % " | ".join(size_text(s) for s in SIZES))
     print("|---|" + "---|" * len(SIZES))
@@ -224,7 +245,7 @@ def main():
               duration))
     if check:
         print()
-        print_check(check, summary)
+        print_check(check, summaries, load)
 
 
 if __name__ == "__main__":

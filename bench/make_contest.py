@@ -18,8 +18,11 @@ and:
                  log                                 only one log holds the call)
   unique         casual stations worked once          that contact: unique
 
-Station calls are at least three edits apart, and a busted call is one edit from its station and two or more
-from every other call, so each injected error has one right answer.
+Station calls are at least three edits apart, a casual station's call three edits or more from every station's
+and different from every other call, and a busted call is one edit from its station and two or more from every
+other station's, so each injected error has one right answer. (Casual calls need not be apart from each other:
+no log is checked against theirs. Kept apart, they would fill the space of calls long before a world-size
+contest has its thousands of them.)
 
 The truth is a tab-separated file with a header line: the log's own call and the line of the contact in its
 file, the call as logged, band, mode, time, the class expected, and the error that made it ("partner of" for
@@ -62,13 +65,18 @@ def deletions(text, depth):
     return found
 
 
-def edit_distance(a, b):
+def within(a, b, distance):
+    """Whether a and b are at most `distance` edits apart; a row of the table past it ends the look."""
+    if abs(len(a) - len(b)) > distance:
+        return False
     row = list(range(len(b) + 1))
     for i, ca in enumerate(a, 1):
         prev, row[0] = row[0], i
         for j, cb in enumerate(b, 1):
             prev, row[j] = row[j], min(row[j] + 1, row[j - 1] + 1, prev + (ca != cb))
-    return row[-1]
+        if min(row) > distance:
+            return False
+    return row[-1] <= distance
 
 
 class CallBook:
@@ -78,13 +86,18 @@ class CallBook:
         self.calls = set()
         self.variants = {}
 
-    def near(self, call, distance):
+    def candidates(self, call, distance):
+        """The calls that share a variant with `call`, each once: the only ones that may be near it."""
         found = set()
         for v in deletions(call, distance):
-            for other in self.variants.get(v, ()):
-                if edit_distance(call, other) <= distance:
-                    found.add(other)
+            found.update(self.variants.get(v, ()))
         return found
+
+    def near(self, call, distance):
+        return {other for other in self.candidates(call, distance) if within(call, other, distance)}
+
+    def near_any(self, call, distance):
+        return any(within(call, other, distance) for other in self.candidates(call, distance))
 
     def add(self, call):
         self.calls.add(call)
@@ -92,22 +105,29 @@ class CallBook:
             self.variants.setdefault(v, []).append(call)
 
 
-def make_calls(rng, count, book):
+def make_calls(rng, count, book, casual=False):
+    """`count` calls three edits or more from every call of `book`: stations' are added to it, and so kept
+    apart from each other too; casual ones only differ from each other."""
     calls = []
+    taken = set()
     while len(calls) < count:
         suffix = "".join(rng.choice(LETTERS) for _ in range(rng.choice([2, 3, 3, 3])))
         call = rng.choice(COUNTRIES) + rng.choice("0123456789") + suffix
         if rng.random() < 0.03:
             call += "/P"
-        if not book.near(call, 2):
+        if call in taken or book.near_any(call, 2):
+            continue
+        if casual:
+            taken.add(call)
+        else:
             book.add(call)
-            calls.append(call)
+        calls.append(call)
     return calls
 
 
-def bust_call(rng, call, book):
-    """A call one edit from `call` and two or more from every other call: the letters of the suffix only, so
-    that it still reads as a callsign."""
+def bust_call(rng, call, book, casual):
+    """A call one edit from `call` and two or more from every other station's, and none of the `casual` calls:
+    the letters of the suffix only, so that it still reads as a callsign."""
     base = call.split("/")[0]
     digit = max(i for i, c in enumerate(base) if c.isdigit())
     for _ in range(100):
@@ -122,7 +142,7 @@ def bust_call(rng, call, book):
         else:
             continue
         busted += call[len(base):]
-        if busted not in book.calls and book.near(busted, 1) == {call}:
+        if busted not in book.calls and busted not in casual and book.near(busted, 1) == {call}:
             return busted
     raise RuntimeError("no busted form of " + call)
 
@@ -188,7 +208,8 @@ def main():
         used.add(key)
         events.append([calls[a], calls[b], band, mode, rng.randint(*TOUR_MINUTES[tour])])
     # Casual stations, each worked once by one entrant and sending no log.
-    casual = make_calls(rng, max(1, int(len(events) * args.rate)), book)
+    casual = make_calls(rng, max(1, int(len(events) * args.rate)), book, casual=True)
+    casual_calls = set(casual)
     for call in casual:
         tour = rng.randrange(2)
         events.append([rng.choice(entrants), call, rng.choices(range(len(BANDS)), BAND_WEIGHTS)[0],
@@ -217,7 +238,7 @@ def main():
                 logged[wrong] = False
                 other.expected = ("NIL", "partner of dropped")
             elif kind == "busted call":
-                mine.call = bust_call(rng, mine.call, book)
+                mine.call = bust_call(rng, mine.call, book, casual_calls)
                 mine.expected = ("busted call", kind)
                 other.expected = ("confirmed", "partner of busted call")
             elif kind == "busted number":
@@ -239,7 +260,7 @@ def main():
             holders.setdefault(side.call, set()).add(own)
     for contacts in logs.values():
         for side, _, _ in contacts:
-            if side.call in silent or side.call in casual:
+            if side.call in silent or side.call in casual_calls:
                 others = holders[side.call] - {side.own}
                 side.expected = ("not checkable" if others else "unique",
                                  "no log" if side.call in silent else "unique")

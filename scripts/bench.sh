@@ -3,7 +3,8 @@
 # contacts (bench/make_log.py writes them once), the engine's memory a contact, the call check, the report
 # and RemoveData0 at 1 000 and 100 000, and the same rescan through Stats.dll under Wine. Each figure comes
 # with its ratio to the smallest size. Then a second table: `zorvant check` of a contest of 2 000 logs and
-# 1 000 000 contacts (bench/make_contest.py writes it once), beside `zorvant score` of the same contacts.
+# 1 000 000 contacts (bench/make_contest.py writes it once), beside `zorvant score` of the same contacts, and
+# of a world-size contest of 10 000 logs and 5 000 000 contacts.
 # Build trees, logs and results go under the build folder (env.sh).
 #
 # usage: scripts/bench.sh [check]   (check: the contest's table alone)
@@ -27,6 +28,21 @@ results="$build/bench-results"
 mkdir -p "$logs" "$results"
 rm -f "$results"/*
 
+# contest FOLDER STATIONS CONTACTS [MERGED]: bench/make_contest.py's contest in FOLDER (logs/, truth.tsv,
+# and MERGED when given), written once: 5 % of the stations send no log, so their partners log a little
+# over CONTACTS * 0.95 contacts.
+contest() {
+  local folder=$1 stations=$2 contacts=$3 merged=${4:-}
+  if [ ! -f "$folder/truth.tsv" ] || [ "$root/bench/make_contest.py" -nt "$folder/truth.tsv" ] ||
+    { [ -n "$merged" ] && [ ! -f "$folder/$merged" ]; }; then
+    echo "bench: writing a contest of $stations stations and about $contacts contacts (a few minutes a million)"
+    rm -rf "$folder"
+    python3 "$root/bench/make_contest.py" "$stations" "$folder/logs" --contacts "$contacts" \
+      ${merged:+--merged "$folder/$merged"} --truth "$folder/truth.tsv.part" &&
+      mv "$folder/truth.tsv.part" "$folder/truth.tsv"
+  fi
+}
+
 # TAG COMMAND...: runs COMMAND in $run and adds "TAG SECONDS PEAK_KB" to $results/check.txt.
 timed() {
   local tag=$1
@@ -39,25 +55,26 @@ timed() {
 }
 
 # The sponsor's cross-check of 2 000 logs holding 1 000 000 contacts in all, and `zorvant score` of the
-# same contacts gathered in one Cabrillo log, best of three runs each; the check's summary is kept for the
-# table. Needs $build/native/bin/zorvant.
+# same contacts gathered in one Cabrillo log; then the check of 10 000 logs holding 5 000 000 contacts. Best
+# of three runs each; each check's summary is kept for the table. Needs $build/native/bin/zorvant.
 contest_rows() {
-  local contest="$logs/contest-2000"
-  if [ ! -f "$contest/truth.tsv" ] || [ "$root/bench/make_contest.py" -nt "$contest/truth.tsv" ]; then
-    echo "bench: writing a contest of 2 000 logs and 1 000 000 contacts (a few minutes)"
-    rm -rf "$contest"
-    # 5 % of 2 105 stations send no log; their partners log a little over 1 000 000 contacts.
-    python3 "$root/bench/make_contest.py" 2105 "$contest/logs" --contacts 1052700 --merged "$contest/all.log" \
-      --truth "$contest/truth.tsv.part" && mv "$contest/truth.tsv.part" "$contest/truth.tsv"
-  fi
-  echo "bench: zorvant check of the contest, and zorvant score of the same contacts, best of three runs each"
+  contest "$logs/contest-2000" 2105 1052700 all.log
+  contest "$logs/contest-10000" 10526 5263000
+  echo "bench: zorvant check of the contests, and zorvant score of the first one's contacts, best of three runs each"
+  # The figures depend on what else the machine does: its load goes into the table.
+  echo "before $(cut -d' ' -f1-3 /proc/loadavg)" >>"$results/load.txt"
   run="$build/bench-check"
   rm -rf "$run" && mkdir -p "$run"
   for round in 1 2 3; do
-    timed check "$build/native/bin/zorvant" check "$contest/logs" --start "2026-03-14 14:00" --out reports
-    timed score "$build/native/bin/zorvant" score "$contest/all.log" --call ALL --start "2026-03-14 14:00"
+    timed check "$build/native/bin/zorvant" check "$logs/contest-2000/logs" --start "2026-03-14 14:00" --out reports
+    timed score "$build/native/bin/zorvant" score "$logs/contest-2000/all.log" --call ALL --start "2026-03-14 14:00"
   done
   cp "$run/reports/summary.txt" "$results/check-summary.txt"
+  for round in 1 2 3; do
+    timed world "$build/native/bin/zorvant" check "$logs/contest-10000/logs" --start "2026-03-14 14:00" --out world
+  done
+  cp "$run/world/summary.txt" "$results/world-summary.txt"
+  echo "after $(cut -d' ' -f1-3 /proc/loadavg)" >>"$results/load.txt"
 }
 
 # serve: the log robot under load alone (bench/serve/load.sh): 200 uploads at once against zorvant serve.
