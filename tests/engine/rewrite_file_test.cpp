@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -83,6 +85,33 @@ TEST_F(RewriteFileTest, ALeftoverTemporaryIsNoObstacle) {
   ASSERT_TRUE(RewriteFile(SystemPlatform(), kName, Lines("new ", 5000)));
   EXPECT_EQ(ReadFileBytes(kName), Lines("new ", 5000));
   EXPECT_TRUE(fs::is_directory(kTemp));
+}
+
+TEST_F(RewriteFileTest, AFolderIsLookedThroughForLeftoversOnceARun) {
+  // A check writes thousands of reports into one folder: listing it again for each would take time by the
+  // square of their number. What killed writers left beside any of the files still goes.
+  struct CountingPlatform : FaultyPlatform {
+    int listings = 0;
+    std::string FindFirstMatch(const std::string& pattern,
+                               const std::function<bool(const std::string&)>& visit) override {
+      ++listings;
+      return FaultyPlatform::FindFirstMatch(pattern, visit);
+    }
+  } platform;
+  fs::create_directory("many-reports");
+  // An earlier version's temporary: it names no process, and it is older than this run.
+  const std::string leftover = "many-reports/OK2ZA.ubn.txt.0badf00d-3.tmp";
+  const std::string foreign = "many-reports/notes.tmp";
+  for (const std::string& f : {leftover, foreign}) WriteFileBytes(f, "half a text");
+  fs::last_write_time(leftover, fs::file_time_type::clock::now() - std::chrono::hours(1));
+
+  for (int n = 0; n < 50; ++n) {
+    ASSERT_TRUE(RewriteFile(platform, "many-reports/CALL" + std::to_string(n) + ".ubn.txt", "report\r\n"));
+  }
+  ASSERT_TRUE(RewriteFile(platform, "many-reports/OK2ZA.ubn.txt", "report\r\n"));
+  EXPECT_EQ(platform.listings, 1);
+  EXPECT_FALSE(fs::exists(leftover));
+  EXPECT_TRUE(fs::exists(foreign));
 }
 
 }  // namespace
