@@ -104,6 +104,11 @@ std::size_t CrossCheck::LogsWith(std::uint32_t call) const {
 
 bool CrossCheck::Disputed(std::uint32_t call) const { return call < disputed_.size() && disputed_[call]; }
 
+Verdict CrossCheck::WithoutPartner(std::uint32_t call, Verdict otherwise) const {
+  if (LogOf(call) != kNone) return Verdict::kNil;
+  return Disputed(call) ? Verdict::kNotCheckable : otherwise;
+}
+
 CrossCheck::Range CrossCheck::Find(std::uint32_t owner, std::uint32_t worked) const {
   const auto [first, last] = owner < ownerKeys_.size() ? ownerKeys_[owner] : std::make_pair(0u, 0u);
   const auto range = std::equal_range(keys_.data() + first, keys_.data() + last, worked, ByWorked());
@@ -257,9 +262,7 @@ void CrossCheck::PairOneEditOff() {
     Confirm(p, q);
     p.partnerCallWrong = true;
     if (q.stored) {
-      q.verdict = LogOf(q.call) != kNone ? Verdict::kNil
-                  : Disputed(q.call)     ? Verdict::kNotCheckable
-                                         : Verdict::kBustedCall;
+      q.verdict = WithoutPartner(q.call, Verdict::kBustedCall);
     }
   });
 }
@@ -267,13 +270,8 @@ void CrossCheck::PairOneEditOff() {
 void CrossCheck::Unmatched() {
   for (Qso& q : entries_.qsos) {
     if (!q.stored || q.partner != kNone) continue;
-    if (LogOf(q.call) != kNone) {
-      q.verdict = Verdict::kNil;
-    } else if (Disputed(q.call)) {
-      q.verdict = Verdict::kNotCheckable;
-    } else {
-      q.verdict = LogsWith(q.call) > 1 ? Verdict::kNotCheckable : Verdict::kUnique;
-    }
+    q.verdict =
+        WithoutPartner(q.call, LogsWith(q.call) > 1 ? Verdict::kNotCheckable : Verdict::kUnique);
   }
 }
 

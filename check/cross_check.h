@@ -68,6 +68,9 @@ class CrossCheck {
     const Key* end;
   };
   Range Find(std::uint32_t owner, std::uint32_t worked) const;
+  // The verdict of an unpaired contact with `call`: NIL where that station's log was checked, not checkable
+  // where two logs claim the call, else `otherwise`.
+  Verdict WithoutPartner(std::uint32_t call, Verdict otherwise) const;
   Range Find(std::uint32_t owner, std::uint32_t worked, int band, int mode) const;
 
   // Keys [begin, end): one owner's contacts with one call on one band and mode, by time.

@@ -57,17 +57,6 @@ std::string Trimmed(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-bool ReadsAsCall(const std::string& call) {
-  bool letter = false, digit = false;
-  for (char c : call) {
-    letter = letter || (c >= 'A' && c <= 'Z');
-    digit = digit || (c >= '0' && c <= '9');
-    if (!(c >= 'A' && c <= 'Z') && !(c >= '0' && c <= '9') && c != '/') return false;
-  }
-  return letter && digit && call.size() >= 3 && call.size() <= 20 && call.front() != '/' &&
-         call.back() != '/' && call.find("//") == std::string::npos;
-}
-
 // The CALLSIGN: line of a Cabrillo header, looked for before the first contact.
 std::string HeaderCall(const std::string& path) {
   // The header is a few dozen short lines; a log that runs on without one is not read further for it.
@@ -321,6 +310,17 @@ const char* SerialReceived(const Entry& log, const Qso& q) { return Field(log, q
 std::string PathIn(const std::string& folder, const std::string& name) {
   const bool separated = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
   return folder + (separated ? "" : "/") + name;
+}
+
+bool ReadsAsCall(const std::string& call) {
+  bool letter = false, digit = false;
+  for (char c : call) {
+    letter = letter || (c >= 'A' && c <= 'Z');
+    digit = digit || (c >= '0' && c <= '9');
+    if (!(c >= 'A' && c <= 'Z') && !(c >= '0' && c <= '9') && c != '/') return false;
+  }
+  return letter && digit && call.size() >= 3 && call.size() <= 20 && call.front() != '/' &&
+         call.back() != '/' && call.find("//") == std::string::npos;
 }
 
 std::string CallOfFileName(const std::string& name) {

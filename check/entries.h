@@ -111,6 +111,10 @@ void ReadEntries(const std::vector<HeldLog>& held, const logs::QsoTime& start, i
 // reports name a file alike wherever the command runs.
 std::string PathIn(const std::string& folder, const std::string& name);
 
+// Whether `call` (in capitals) reads as a station's call: letters, digits and '/' only, a letter and a
+// digit among them, 3 to 20 characters, no '/' at either end or twice in a row.
+bool ReadsAsCall(const std::string& call);
+
 // The entrant of a log, when its header does not name one: the file name without its extension, "_" read
 // as "/", in capitals, when that reads as a callsign; else "".
 std::string CallOfFileName(const std::string& name);

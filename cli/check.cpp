@@ -47,14 +47,7 @@ std::string CheckHelp() {
 bool ParseCheckOptions(int argc, char** argv, int first, CheckOptions* out, std::string* error) {
   for (int i = first; i < argc; ++i) {
     const std::string arg = argv[i];
-    auto value = [&](std::string* into) {
-      if (i + 1 >= argc) {
-        *error = arg + " needs a value";
-        return false;
-      }
-      *into = argv[++i];
-      return true;
-    };
+    auto value = [&](std::string* into) { return OptionValue(argc, argv, &i, into, error); };
     if (arg == "--help" || arg == "-h") {
       out->help = true;
     } else if (arg == "--start") {
@@ -67,14 +60,7 @@ bool ParseCheckOptions(int argc, char** argv, int first, CheckOptions* out, std:
       }
     } else if (arg == "--window") {
       std::string text;
-      if (!value(&text)) return false;
-      int minutes = -1;
-      char tail;
-      if (std::sscanf(text.c_str(), "%d%c", &minutes, &tail) != 1 || minutes < 0 || minutes > 24 * 60) {
-        *error = "--window wants whole minutes from 0 to 1440, got \"" + text + "\"";
-        return false;
-      }
-      out->window = minutes;
+      if (!value(&text) || !ParseWindow(text, &out->window, error)) return false;
     } else if (arg == "--html") {
       out->html = true;
     } else if (arg.rfind("--", 0) == 0) {

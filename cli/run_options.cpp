@@ -55,17 +55,30 @@ std::vector<std::string> Lines(const std::string& text) {
 
 }  // namespace
 
+bool OptionValue(int argc, char** argv, int* i, std::string* into, std::string* error) {
+  if (*i + 1 >= argc) {
+    *error = std::string(argv[*i]) + " needs a value";
+    return false;
+  }
+  *into = argv[++*i];
+  return true;
+}
+
+bool ParseWindow(const std::string& text, int* minutes, std::string* error) {
+  int read = -1;
+  char tail;
+  if (std::sscanf(text.c_str(), "%d%c", &read, &tail) != 1 || read < 0 || read > 24 * 60) {
+    *error = "--window wants whole minutes from 0 to 1440, got \"" + text + "\"";
+    return false;
+  }
+  *minutes = read;
+  return true;
+}
+
 bool ParseRunOptions(int argc, char** argv, int first, bool withDll, RunOptions* out, std::string* error) {
   for (int i = first; i < argc; ++i) {
     const std::string arg = argv[i];
-    auto value = [&](std::string* into) {
-      if (i + 1 >= argc) {
-        *error = arg + " needs a value";
-        return false;
-      }
-      *into = argv[++i];
-      return true;
-    };
+    auto value = [&](std::string* into) { return OptionValue(argc, argv, &i, into, error); };
     // A value that must stay on its one line of the Cabrillo file and of the settings file.
     auto oneLine = [&](const std::string& text, const char* hint) {
       if (!HasLineBreak(text)) return true;

@@ -44,6 +44,13 @@ struct RunOptions {
   bool interactive = false;  // a window to log by hand in; the log, if any, is opened in it
 };
 
+// The value of the option at argv[*i], the next argument: *i moves on to it. False, with the reason, when
+// the option is the last argument.
+bool OptionValue(int argc, char** argv, int* i, std::string* into, std::string* error);
+
+// Minutes of a --window option: whole, 0 to 1440. False, with the reason, for anything else.
+bool ParseWindow(const std::string& text, int* minutes, std::string* error);
+
 // Parses argv[first..argc). False with a one-line reason for anything it does not understand, for an empty
 // --call or --start, and for a line break in a header value other than the soapbox's (whose line breaks
 // start further SOAPBOX lines). `withDll` admits "--dll PATH".

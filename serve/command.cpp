@@ -127,14 +127,7 @@ std::string ServeHelp() {
 bool ParseServeOptions(int argc, char** argv, int first, ServeOptions* out, std::string* error) {
   for (int i = first; i < argc; ++i) {
     const std::string arg = argv[i];
-    auto value = [&](std::string* into) {
-      if (i + 1 >= argc) {
-        *error = arg + " needs a value";
-        return false;
-      }
-      *into = argv[++i];
-      return true;
-    };
+    auto value = [&](std::string* into) { return cli::OptionValue(argc, argv, &i, into, error); };
     std::string text;
     if (arg == "--help" || arg == "-h") {
       out->help = true;
@@ -164,13 +157,7 @@ bool ParseServeOptions(int argc, char** argv, int first, ServeOptions* out, std:
         return false;
       }
     } else if (arg == "--window") {
-      if (!value(&text)) return false;
-      char tail;
-      if (std::sscanf(text.c_str(), "%d%c", &out->window, &tail) != 1 || out->window < 0 ||
-          out->window > 1440) {
-        *error = "--window wants whole minutes from 0 to 1440, got \"" + text + "\"";
-        return false;
-      }
+      if (!value(&text) || !cli::ParseWindow(text, &out->window, error)) return false;
     } else {
       *error = "unknown option " + arg;
       return false;

@@ -173,17 +173,6 @@ std::string SafeLabel(const std::string& fileName) {
   return label.substr(0, 64);
 }
 
-bool ReadsAsCall(const std::string& call) {
-  bool letter = false, digit = false;
-  for (char c : call) {
-    letter = letter || (c >= 'A' && c <= 'Z');
-    digit = digit || (c >= '0' && c <= '9');
-    if (!(c >= 'A' && c <= 'Z') && !(c >= '0' && c <= '9') && c != '/') return false;
-  }
-  return letter && digit && call.size() >= 3 && call.size() <= 20 && call.front() != '/' &&
-         call.back() != '/' && call.find("//") == std::string::npos;
-}
-
 Preview ReadUpload(const std::string& fileName, std::string bytes, const PreviewSettings& settings) {
   Preview out;
   out.bytes = std::move(bytes);
@@ -210,7 +199,7 @@ Preview ReadUpload(const std::string& fileName, std::string bytes, const Preview
     out.unfit = Unfit::kNoCall;
     return out;
   }
-  if (!ReadsAsCall(out.call)) {
+  if (!check::ReadsAsCall(out.call)) {
     out.unfit = Unfit::kBadCall;
     return out;
   }

@@ -71,10 +71,6 @@ Preview ReadUpload(const std::string& fileName, std::string bytes, const Preview
 // The file name reduced to a harmless label: its last component, letters, digits, '.', '-' and '_' only.
 std::string SafeLabel(const std::string& fileName);
 
-// Whether `call` (in capitals) reads as a station's call: letters, digits and '/' only, a letter and a
-// digit among them, 3 to 20 characters, no '/' at either end or twice in a row.
-bool ReadsAsCall(const std::string& call);
-
 }  // namespace serve
 
 #endif  // ZORVANT_SERVE_PREVIEW_H_
