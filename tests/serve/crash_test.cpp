@@ -67,16 +67,6 @@ class ServerProcess {
   pid_t pid_ = 0;
 };
 
-std::string LogOf(const std::string& call) {
-  std::string log = ReadSource("data/sample-contest.adi");
-  const std::string from = "<STATION_CALLSIGN:6>UA3XYZ",
-                    to = "<STATION_CALLSIGN:" + std::to_string(call.size()) + ">" + call;
-  for (std::size_t at = log.find(from); at != std::string::npos; at = log.find(from, at + to.size())) {
-    log.replace(at, from.size(), to);
-  }
-  return log;
-}
-
 TEST(CrashTest, AKillDuringConcurrentUploadsLosesNoConfirmedLog) {
   constexpr int kEntrants = 200;
   // Killed after this many receipts were shown: early, midway, late.
@@ -92,7 +82,7 @@ TEST(CrashTest, AKillDuringConcurrentUploadsLosesNoConfirmedLog) {
       for (int i = 0; i < kEntrants; ++i) {
         entrants.emplace_back([&, i] {
           const std::string call = "R" + std::to_string(i) + "K";
-          const std::string log = LogOf(call);
+          const std::string log = SampleOf(call);
           Browser browser("127.0.0.1", server.port);
           const Visit visit = SendLog(browser, call + ".adi", log, "k@example.org", true);
           if (visit.receipt.status == 200 && !visit.receiptCode.empty()) {

@@ -27,6 +27,17 @@ inline std::string ReadSource(const std::string& relative) {
   return bytes.str();
 }
 
+// The bundled log under another station's call.
+inline std::string SampleOf(const std::string& call) {
+  std::string log = ReadSource("data/sample-contest.adi");
+  const std::string from = "<STATION_CALLSIGN:6>UA3XYZ",
+                    to = "<STATION_CALLSIGN:" + std::to_string(call.size()) + ">" + call;
+  for (std::size_t at = log.find(from); at != std::string::npos; at = log.find(from, at + to.size())) {
+    log.replace(at, from.size(), to);
+  }
+  return log;
+}
+
 inline std::string NewFolder() {
   std::string pattern = (std::filesystem::temp_directory_path() / "zorvant-serve-XXXXXX").string();
   if (!mkdtemp(&pattern[0])) throw std::runtime_error("no temporary folder");

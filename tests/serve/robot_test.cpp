@@ -37,17 +37,6 @@ const char kFaultyCabrillo[] =
     "QSO:  1838 PM 2026-03-14 1407 OK2ZA         599 006  W5OOI         599 002\r\n"
     "END-OF-LOG:\r\n";
 
-// The bundled log under another station's call.
-std::string SampleOf(const std::string& call) {
-  std::string log = ReadSource("data/sample-contest.adi");
-  const std::string from = "<STATION_CALLSIGN:6>UA3XYZ",
-                    to = "<STATION_CALLSIGN:" + std::to_string(call.size()) + ">" + call;
-  for (std::size_t at = log.find(from); at != std::string::npos; at = log.find(from, at + to.size())) {
-    log.replace(at, from.size(), to);
-  }
-  return log;
-}
-
 TEST_F(RobotTest, AnUploadShowsTheScoreAndReportOfZorvantScoreAndStoresNothingUntilConfirmed) {
   Browser entrant = NewBrowser();
   const std::string log = ReadSource("data/sample-contest.adi");
