@@ -25,43 +25,18 @@
 #include "engine/settings_store.h"
 #include "platform/ini_text.h"
 #include "platform/platform.h"
+#include "tests/platform/fresh_folder.h"
 
 namespace zorvant {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testing::ReadBytes;
+using testing::WriteBytes;
 
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-  ASSERT_TRUE(out.good()) << path;
-}
-
-// Each test runs in a fresh empty folder made the current folder, as the host's folder is for the plug-in.
-class PlatformContractTest : public ::testing::Test {
+class PlatformContractTest : public testing::InFreshFolder {
  protected:
-  void SetUp() override {
-    saved_ = fs::current_path();
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    for (int n = 0; dir_.empty(); ++n) {
-      const fs::path d =
-          fs::temp_directory_path() / ("zorvant_contract_" + std::to_string(stamp) + "_" + std::to_string(n));
-      if (fs::create_directory(d)) dir_ = d;
-    }
-    fs::current_path(dir_);
-  }
-
-  void TearDown() override {
-    fs::current_path(saved_);
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
-
   // One key at a time through a settings store, as the Windows profile services take them.
   std::string ProfileString(const std::string& file, const std::string& section, const std::string& key,
                             const std::string& def) {
@@ -80,10 +55,6 @@ class PlatformContractTest : public ::testing::Test {
   }
 
   Platform& platform_ = SystemPlatform();
-  fs::path dir_;
-
- private:
-  fs::path saved_;
 };
 
 const char kIni[] = "p.ini";

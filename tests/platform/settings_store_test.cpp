@@ -20,6 +20,7 @@
 #include "engine/export_state.h"
 #include "platform/platform.h"
 #include "platform/whole_file.h"
+#include "tests/platform/fresh_folder.h"
 #include "ui/setup_logic.h"
 
 namespace zorvant {
@@ -28,11 +29,7 @@ namespace {
 namespace fs = std::filesystem;
 using std::chrono::milliseconds;
 
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-  ASSERT_TRUE(out.good()) << path;
-}
+using testing::WriteBytes;
 
 // The system's file calls, with a count of the swaps refused and a record of how long each lock was waited
 // for.
@@ -77,24 +74,12 @@ class Watched : public Platform {
   Platform& inner_;
 };
 
-// Each test in a fresh folder made the current one, with a Plugins folder in it, as the host's folder is.
-class SettingsStoreTest : public ::testing::Test {
+// With a Plugins folder in the fresh folder, as the host's folder has.
+class SettingsStoreTest : public testing::InFreshFolder {
  protected:
   void SetUp() override {
-    saved_ = fs::current_path();
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    for (int n = 0; dir_.empty(); ++n) {
-      const fs::path d =
-          fs::temp_directory_path() / ("zorvant_store_" + std::to_string(stamp) + "_" + std::to_string(n));
-      if (fs::create_directory(d)) dir_ = d;
-    }
-    fs::current_path(dir_);
+    InFreshFolder::SetUp();
     fs::create_directory("Plugins");
-  }
-  void TearDown() override {
-    fs::current_path(saved_);
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
   }
 
   SettingsSnapshot Saved() {
@@ -103,10 +88,6 @@ class SettingsStoreTest : public ::testing::Test {
   }
 
   Platform& platform_ = SystemPlatform();
-  fs::path dir_;
-
- private:
-  fs::path saved_;
 };
 
 TEST_F(SettingsStoreTest, AnExportBesideADraggedWindowLosesNoField) {
