@@ -70,12 +70,20 @@ passed=0
 failed=0
 skipped=0
 skip_reason=""
-count() {  # adds the counts of a GoogleTest log to the totals
-  local log="$1" p f
-  p=$(grep -a -c '^\[       OK \]' "$log" || true)
-  f=$(grep -a -c '^\[  FAILED  \] .*(' "$log" || true)
-  passed=$((passed + p))
-  failed=$((failed + f))
+# counted LOG RC WHAT OK FAILED: adds LOG's lines that match OK and FAILED (extended regular expressions) to
+# the totals. A run that failed (RC) without a FAILED line of its own ended abnormally: one failure more.
+counted() {
+  local log="$1" rc="$2" what="$3" ok="$4" bad="$5"
+  passed=$((passed + $(grep -a -c -E "$ok" "$log")))
+  failed=$((failed + $(grep -a -c -E "$bad" "$log")))
+  if [ "$rc" -ne 0 ] && ! grep -a -q -E "$bad" "$log"; then
+    tail -n 20 "$log"
+    echo "the $what ended abnormally (exit code $rc)"
+    failed=$((failed + 1))
+  fi
+}
+count_gtest() {  # LOG RC WHAT: counted, for a GoogleTest log
+  counted "$1" "$2" "$3" '^\[       OK \]' '^\[  FAILED  \] .*\('
 }
 count_ctest() {  # adds the counts of a CTest log to the totals
   local p
@@ -104,13 +112,9 @@ win_suite() {
   step run_in "$(win_tree "$bits")/bin" timeout 1800 xvfb-run -a "$(wine_loader "$bits")" win_tests.exe \
     --gtest_filter="$filter" >"$log" 2>&1
   rc=$?
-  count "$log"
   grep -a -E '^\[  (PASSED|FAILED) ' "$log" | tail -n 5
   [ $rc -eq 0 ] || grep -a -E "Failure|Expected|Which is|error" "$log" | head -40
-  if [ $rc -ne 0 ] && ! grep -a -q '^\[  FAILED  \] .*(' "$log"; then
-    echo "the Windows test run ended abnormally (exit code $rc)"
-    failed=$((failed + 1))
-  fi
+  count_gtest "$log" $rc "Windows test run"
 }
 # framed BMP: true when the picture's outer two pixels all round are mostly not pure black, as a window
 # drawn with its frame is; a window pictured where nobody drew its frame is black there.
@@ -212,7 +216,7 @@ if cmake -S "$root" -B "$build/tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVANT
     echo "ThreadSanitizer reported a race (exit code $tsan_rc)"
     failed=$((failed + 1))
   else
-    count "$tsan_log"
+    count_gtest "$tsan_log" $tsan_rc "ThreadSanitizer run"
   fi
 else
   tail -n 30 "$tsan_log"
@@ -229,13 +233,7 @@ if "$build/native/bin/zorvant" serve --help >/dev/null 2>&1; then
     >"$browser_log" 2>&1
   browser_rc=$?
   grep -a -E '^browser (ok|FAILED)' "$browser_log"
-  passed=$((passed + $(grep -a -c '^browser ok: ' "$browser_log")))
-  failed=$((failed + $(grep -a -c '^browser FAILED: ' "$browser_log")))
-  if [ $browser_rc -ne 0 ] && ! grep -a -q '^browser FAILED: ' "$browser_log"; then
-    tail -n 20 "$browser_log"
-    echo "the browser test ended abnormally (exit code $browser_rc)"
-    failed=$((failed + 1))
-  fi
+  counted "$browser_log" $browser_rc "browser test" '^browser ok: ' '^browser FAILED: '
 else
   echo "zorvant serve was not built (cmake found no libcpp-httplib-dev or libsqlite3-dev): no browser test"
   failed=$((failed + 1))
@@ -249,12 +247,7 @@ step "$root/scripts/fuzz.sh" "$fuzz_seconds" >"$fuzz_log" 2>&1
 fuzz_rc=$?
 grep -a -v '^fuzz .*: clean' "$fuzz_log" | tail -n 20
 grep -a '^fuzz .*: clean' "$fuzz_log"
-passed=$((passed + $(grep -a -c '^fuzz .*: clean' "$fuzz_log")))
-failed=$((failed + $(grep -a -c '^fuzz .*: FAILED' "$fuzz_log")))
-if [ $fuzz_rc -ne 0 ] && ! grep -a -q '^fuzz .*: FAILED' "$fuzz_log"; then
-  echo "the fuzz run ended abnormally (exit code $fuzz_rc)"
-  failed=$((failed + 1))
-fi
+counted "$fuzz_log" $fuzz_rc "fuzz run" '^fuzz .*: clean' '^fuzz .*: FAILED'
 
 # ---- The release (scripts/release_check.sh): the zip of scripts/package.sh is the same bytes from two build
 # folders and holds what an operator needs; its Stats.dll reads back the project's version under Wine and
@@ -265,13 +258,7 @@ release_log="$build/release-check.log"
 step "$root/scripts/release_check.sh" "$release_work" >"$release_log" 2>&1
 release_rc=$?
 grep -a -E '^(release |  )' "$release_log"
-passed=$((passed + $(grep -a -c '^release ok: ' "$release_log")))
-failed=$((failed + $(grep -a -c '^release FAILED: ' "$release_log")))
-if [ $release_rc -ne 0 ] && ! grep -a -q '^release FAILED: ' "$release_log"; then
-  tail -n 20 "$release_log"
-  echo "the release check ended abnormally (exit code $release_rc)"
-  failed=$((failed + 1))
-fi
+counted "$release_log" $release_rc "release check" '^release ok: ' '^release FAILED: '
 if [ "$(machine_32bit)" = none ]; then
   skip_reason="${skip_reason:-this machine runs no 32-bit program, and qemu-user could not be registered}"
   skipped=$((skipped + 1))
@@ -299,13 +286,9 @@ if [ -f "$exe" ]; then
   step env ZORVANT_EXE="$(wine_loader "$(product_bits)") $exe" timeout 3600 "$build/native/bin/zorvant_tests" \
     --gtest_filter='ScoreTest.*:CheckCommandTest.*:OtherBuildTest.*' >"$exe_log" 2>&1
   exe_rc=$?
-  count "$exe_log"
   grep -a -E '^\[  (PASSED|FAILED) ' "$exe_log" | tail -n 5
   [ $exe_rc -eq 0 ] || grep -a -E "Failure|Expected|Which is|differs|missing" "$exe_log" | head -40
-  if [ $exe_rc -ne 0 ] && ! grep -a -q '^\[  FAILED  \] .*(' "$exe_log"; then
-    echo "the CLI tests against zorvant.exe ended abnormally (exit code $exe_rc)"
-    failed=$((failed + 1))
-  fi
+  count_gtest "$exe_log" $exe_rc "CLI tests against zorvant.exe"
 else
   echo "no $exe to run the CLI tests against"
   failed=$((failed + 1))
