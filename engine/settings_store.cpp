@@ -17,18 +17,6 @@ bool IsUtf16(const std::string& text) {
   return text.compare(0, 2, "\xFF\xFE") == 0 || text.compare(0, 2, "\xFE\xFF") == 0;
 }
 
-// What a read gives back after `value` is written: the line holds it from its first non-blank on, with line
-// breaks as blanks, and the read trims it and takes off one pair of quotes.
-std::string ReadBack(const std::string& value) {
-  std::string line = value;
-  for (char& c : line) {
-    if (c == '\r' || c == '\n') c = ' ';
-  }
-  std::string found;
-  ini::Find("[s]\nk=" + line, "s", "k", &found);
-  return found;
-}
-
 bool HoldsLineBreak(const std::string& name) { return name.find_first_of("\r\n") != std::string::npos; }
 
 std::string FolderOf(const std::string& path) {
@@ -109,7 +97,7 @@ std::string SettingsSnapshot::Get(const std::string& key, const std::string& def
 
 bool SettingsSnapshot::Holds(const std::string& key, const std::string& value) const {
   const std::optional<std::string> saved = Get(key);
-  return saved && *saved == ReadBack(value);
+  return saved && *saved == ini::ValueAsRead(value);
 }
 
 SettingsStore::SettingsStore(Platform& platform, std::string file, std::string section)

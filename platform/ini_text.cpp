@@ -34,6 +34,16 @@ std::string_view TrimRight(std::string_view s) {
 
 std::string_view Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
 
+// A value as its key line holds it: line breaks as blanks, so that it keeps to its one line, from its first
+// non-blank on.
+std::string LineValue(std::string_view value) {
+  std::string line(value);
+  for (char& c : line) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return std::string(TrimLeft(line));
+}
+
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool LessNoCase(std::string_view a, std::string_view b) {
@@ -142,22 +152,6 @@ std::string DefaultValue(const std::string& def) {
   return Unquote(d);
 }
 
-bool Find(std::string_view text, const std::string& section, const std::string& key, std::string* value) {
-  SectionTracker tracker(section);
-  bool found = false;
-  Walk(text, [&](const Line& line) {
-    if (line.section) return !tracker.Enter(line.name);
-    if (!tracker.inTarget() || !SameName(line.name, key)) return true;
-    // The first line of the name decides, with a value or without.
-    if (line.hasValue) {
-      *value = Unquote(line.value);
-      found = true;
-    }
-    return false;
-  });
-  return found;
-}
-
 std::vector<SectionEntry> ReadSection(std::string_view text, const std::string& section) {
   // The first of each name wins: a stable sort keeps the order of equal names, and unique keeps the first.
   // Done now and then on the way, so that a section of many lines of a few names costs no more than the
@@ -195,6 +189,8 @@ const SectionEntry* FindIn(const std::vector<SectionEntry>& entries, std::string
   return at != entries.end() && SameName(at->name, key) ? &*at : nullptr;
 }
 
+std::string ValueAsRead(std::string_view value) { return Unquote(TrimRight(LineValue(value))); }
+
 std::string SetAll(std::string_view text, const std::string& section,
                    const std::vector<std::pair<std::string, std::string>>& values) {
   struct Wanted {
@@ -205,11 +201,7 @@ std::string SetAll(std::string_view text, const std::string& section,
   std::vector<Wanted> wanted;
   for (const auto& keyValue : values) {
     const std::string& key = keyValue.first;
-    std::string value = keyValue.second;
-    for (char& c : value) {
-      if (c == '\r' || c == '\n') c = ' ';
-    }
-    value = std::string(TrimLeft(value));
+    std::string value = LineValue(keyValue.second);
     const auto same =
         std::find_if(wanted.begin(), wanted.end(), [&](const Wanted& w) { return SameName(w.name, key); });
     if (same != wanted.end()) {

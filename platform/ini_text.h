@@ -13,10 +13,6 @@
 namespace zorvant {
 namespace ini {
 
-// Whether `key` exists in `section` of the ini text; when it does, its value (trimmed, one pair of matching
-// quotes removed) goes to *value.
-bool Find(std::string_view text, const std::string& section, const std::string& key, std::string* value);
-
 // One key of a section as Windows reads it: the first line of that name (ASCII case aside) decides, and a
 // line without '=' names a key that has no value (it reads as missing). Views into the text read.
 struct SectionEntry {
@@ -43,10 +39,8 @@ bool SameName(std::string_view a, std::string_view b);
 // LF in a value becomes a blank: the value keeps to its one line and can never start a key of its own.
 std::string SetAll(std::string_view text, const std::string& section,
                    const std::vector<std::pair<std::string, std::string>>& values);
-inline std::string Set(std::string_view text, const std::string& section, const std::string& key,
-                       const std::string& value) {
-  return SetAll(text, section, {{key, value}});
-}
+// What a read gives back of a key written with `value` by SetAll.
+std::string ValueAsRead(std::string_view value);
 
 // The integer at the start of a profile value as GetPrivateProfileInt reads it ("0x1f" is 31, 32 bits wrap);
 // `def` for an empty value. The plug-in's own settings numbers are plain decimal: SettingNumber.

@@ -1,7 +1,7 @@
 // The few operating-system services the engine needs. The engine talks only to this interface, so the same
 // code runs inside the DLL (Win32 implementation), in the native command-line tool and tests (POSIX), and
 // against failure-injecting fakes in tests. The plug-in's settings file is read and written through
-// platform/settings_store.h, on top of these calls.
+// engine/settings_store.h, on top of these calls.
 #ifndef ZORVANT_PLATFORM_PLATFORM_H_
 #define ZORVANT_PLATFORM_PLATFORM_H_
 

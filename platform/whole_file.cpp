@@ -9,7 +9,6 @@
 #include <map>
 #include <mutex>
 #include <random>
-#include <set>
 #include <vector>
 
 namespace zorvant {
@@ -156,7 +155,6 @@ void RemoveLeftoverTemporaries(Platform& platform, const std::string& name) {
   // thousands of reports into one folder, and listing it for each would take time by the square of their
   // number. A temporary that a writer killed later leaves is only removed by a later run.
   static std::mutex mutex;
-  static std::set<std::string> done;
   // folder -> file name -> the temporaries beside it when the folder was looked through
   static std::map<std::string, std::map<std::string, std::vector<std::string>>> folders;
   const std::size_t slash = name.find_last_of("\\/");
@@ -165,7 +163,6 @@ void RemoveLeftoverTemporaries(Platform& platform, const std::string& name) {
   std::vector<std::string> entries;
   {
     std::lock_guard<std::mutex> lock(mutex);
-    if (!done.insert(name).second) return;
     auto found = folders.find(folder);
     if (found == folders.end()) {
       found = folders.emplace(folder, std::map<std::string, std::vector<std::string>>()).first;

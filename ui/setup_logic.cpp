@@ -93,11 +93,6 @@ const ControlText kRussianSetupTexts[7] = {
 
 int SettingInt(const SettingsSnapshot& saved, const char* key) { return SettingNumber(saved.Get(key, "")); }
 
-int ReadSettingInt(Platform& platform, const char* key) {
-  SettingsStore settings(platform, kSettingsFile, kSettingsSection);
-  return SettingInt(settings.Load(), key);
-}
-
 WindowCorner CornerSetting(const SettingsSnapshot& saved, const char* xKey, const char* yKey) {
   WindowCorner corner{SettingInt(saved, xKey), SettingInt(saved, yKey)};
   if (corner.x == 0) corner.x = 10;

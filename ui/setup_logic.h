@@ -44,8 +44,6 @@ struct SetupMemory {
 // A number of the plug-in's settings ("setup_x", "setup_view_pref", "dxcc_y", ...): SettingNumber of the
 // saved value, so 0 when the key is missing, empty or holds no number. The windows read every number so.
 int SettingInt(const SettingsSnapshot& saved, const char* key);
-// The same from a read of its own.
-int ReadSettingInt(Platform& platform, const char* key);
 
 // One corner shared by the plug-in's three windows: the one any of them last loaded from or wrote to the
 // settings, so that each writes a coordinate only when it really changed. Setup thread only.

@@ -45,11 +45,13 @@ TEST_F(SettingNumberTest, TheWindowsReadALeadingDecimalInteger) {
     ini += "setup_view_pref" + std::to_string(i) + "=" + cases[i].value + "\r\n";
   }
   WriteFileBytes("Plugins/ZORVANT.ini", ini);
+  SettingsStore settings(SystemPlatform(), kSettingsFile, kSettingsSection);
+  const SettingsSnapshot saved = settings.Load();
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     const std::string key = "setup_view_pref" + std::to_string(i);
-    EXPECT_EQ(ReadSettingInt(SystemPlatform(), key.c_str()), cases[i].want) << cases[i].value;
+    EXPECT_EQ(SettingInt(saved, key.c_str()), cases[i].want) << cases[i].value;
   }
-  EXPECT_EQ(ReadSettingInt(SystemPlatform(), "dxcc_x"), 0) << "missing";
+  EXPECT_EQ(SettingInt(saved, "dxcc_x"), 0) << "missing";
 }
 
 TEST(SettingNumber, ReadsTheFirst99CharactersAsTheSettingsBufferHoldsThem) {
