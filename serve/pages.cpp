@@ -395,23 +395,21 @@ const std::string& StyleSheet() {
   return kStyle;
 }
 
-std::string ResultsCsv(const std::vector<PublishedLog>& logs, const std::vector<Received>& latest) {
-  std::map<std::string, std::string> categories;
-  for (const Received& r : latest) categories[r.call] = r.categories;
-  auto field = [](const std::string& value) {
-    std::string v = value;
-    // A value a spreadsheet would take for a formula is kept as text.
-    if (!v.empty() && (v[0] == '=' || v[0] == '+' || v[0] == '-' || v[0] == '@')) v = "'" + v;
-    if (v.find_first_of(",\"\r\n") == std::string::npos) return v;
-    std::string quoted = "\"";
-    for (char c : v) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
-  };
+std::string CsvField(const std::string& value) {
+  std::string v = value;
+  if (!v.empty() && (v[0] == '=' || v[0] == '+' || v[0] == '-' || v[0] == '@')) v = "'" + v;
+  if (v.find_first_of(",\"\r\n") == std::string::npos) return v;
+  std::string quoted = "\"";
+  for (char c : v) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+std::string ResultsCsv(const std::vector<PublishedLog>& logs) {
   std::string csv =
       "place,call,categories,claimed_qsos,claimed_points,claimed_multipliers,claimed_score,checked_qsos,"
       "checked_points,checked_multipliers,checked_score,removed\r\n";
   for (const PublishedLog& log : logs) {
-    csv += (log.place ? Num(log.place) : "") + "," + field(log.call) + "," + field(categories[log.call]) +
+    csv += (log.place ? Num(log.place) : "") + "," + CsvField(log.call) + "," + CsvField(log.categories) +
            "," + Num(log.claimed.qsos) + "," + Num(log.claimed.points) + "," + Num(log.claimed.multiplier) +
            "," + Num(log.claimed.score) + "," + Num(log.checked.qsos) + "," + Num(log.checked.points) + "," +
            Num(log.checked.multiplier) + "," + Num(log.checked.score) + "," + Num(log.removed) + "\r\n";

@@ -56,7 +56,10 @@ std::string SponsorPage(const PageContext& page, const std::string& message,
 const std::string& StyleSheet();
 
 // The last publication's results as CSV (RFC 4180), one row a log by place.
-std::string ResultsCsv(const std::vector<PublishedLog>& logs, const std::vector<Received>& latest);
+std::string ResultsCsv(const std::vector<PublishedLog>& logs);
+// A CSV field: quoted where it holds a comma, a quote or a line break, and kept as text where a spreadsheet
+// would take it for a formula.
+std::string CsvField(const std::string& value);
 
 }  // namespace serve
 

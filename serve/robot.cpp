@@ -402,14 +402,9 @@ void Robot::SponsorZip(const httplib::Request& req, httplib::Response& res) {
       const std::string versioned =
           name.substr(0, name.rfind('.')) + ".v" + std::to_string(log.version) + name.substr(name.rfind('.'));
       going = going && zip.Add("versions/" + versioned, store->Bytes(log.id));
-      auto quoted = [](const std::string& v) {
-        std::string q = "\"";
-        for (char c : v) q += c == '"' ? std::string("\"\"") : std::string(1, c);
-        return q + "\"";
-      };
-      list += log.call + "," + std::to_string(log.version) + "," + log.received + "," + quoted(log.email) +
-              "," + quoted(log.remote) + "," + quoted(log.label) + "," + log.format + "," + log.sha256 + "," +
-              std::to_string(log.size) + "\r\n";
+      list += log.call + "," + std::to_string(log.version) + "," + log.received + "," + CsvField(log.email) +
+              "," + CsvField(log.remote) + "," + CsvField(log.label) + "," + log.format + "," + log.sha256 +
+              "," + std::to_string(log.size) + "\r\n";
     }
     going = going && zip.Add("versions/versions.csv", list) && zip.Finish();
     if (going) sink.done();
@@ -423,7 +418,7 @@ void Robot::SponsorCsv(const httplib::Request& req, httplib::Response& res) {
   if (!store_.LastPublication()) return Send(res, 404, NoResultsPage(page));
   res.set_header("Cache-Control", "no-store");
   res.set_header("Content-Disposition", "attachment; filename=\"results.csv\"");
-  res.set_content(ResultsCsv(store_.PublishedLogs(), store_.Latest()), "text/csv; charset=utf-8");
+  res.set_content(ResultsCsv(store_.PublishedLogs()), "text/csv; charset=utf-8");
 }
 
 void Robot::Error(const httplib::Request& req, httplib::Response& res) {

@@ -362,9 +362,10 @@ std::optional<Publication> Store::LastPublication() {
 namespace {
 
 constexpr char kResultColumns[] =
-    "SELECT call, log, place, claimed_qsos, claimed_points, claimed_mults, claimed_score, checked_qsos, "
-    "checked_points, checked_mults, checked_score, removed, ubn FROM results "
-    "WHERE publication = (SELECT MAX(id) FROM publications)";
+    "SELECT r.call, r.log, r.place, r.claimed_qsos, r.claimed_points, r.claimed_mults, r.claimed_score, "
+    "r.checked_qsos, r.checked_points, r.checked_mults, r.checked_score, r.removed, r.ubn, l.categories "
+    "FROM results AS r JOIN logs AS l ON l.id = r.log "
+    "WHERE r.publication = (SELECT MAX(id) FROM publications)";
 
 PublishedLog ReadResult(Statement& q) {
   PublishedLog r;
@@ -377,6 +378,7 @@ PublishedLog ReadResult(Statement& q) {
                static_cast<int>(q.Int(10))};
   r.removed = static_cast<int>(q.Int(11));
   r.ubn = q.Text(12);
+  r.categories = q.Text(13);
   return r;
 }
 
@@ -384,7 +386,7 @@ PublishedLog ReadResult(Statement& q) {
 
 std::vector<PublishedLog> Store::PublishedLogs() {
   Lease lease(*this);
-  Statement q(*lease, (std::string(kResultColumns) + " ORDER BY place = 0, place, call").c_str());
+  Statement q(*lease, (std::string(kResultColumns) + " ORDER BY r.place = 0, r.place, r.call").c_str());
   std::vector<PublishedLog> all;
   while (q.Step()) all.push_back(ReadResult(q));
   return all;
@@ -392,7 +394,7 @@ std::vector<PublishedLog> Store::PublishedLogs() {
 
 std::optional<PublishedLog> Store::Published(const std::string& call) {
   Lease lease(*this);
-  Statement q(*lease, (std::string(kResultColumns) + " AND call = ?").c_str());
+  Statement q(*lease, (std::string(kResultColumns) + " AND r.call = ?").c_str());
   q.Bind(1, call);
   if (!q.Step()) return std::nullopt;
   return ReadResult(q);

@@ -54,6 +54,7 @@ struct PublishedLog {
   zorvant::ReportTotals claimed, checked;
   int removed = 0;
   std::string ubn;
+  std::string categories;  // of the version checked, as read back (not kept with the results)
 };
 
 struct Publication {

@@ -298,13 +298,19 @@ TEST_F(RobotTest, CheckAndPublishIsZorvantCheckOnTheStoredLogs) {
   const Answer csv = sponsor.Get("/sponsor/results.csv");
   EXPECT_NE(csv.body.find(",OK2ZA,SINGLE-OP DIGI,36,72,32,2304,34,68,30,2040,2\r\n"), std::string::npos)
       << csv.body;
+  // A version sent after the publication is not the one those scores are of: its categories stay out.
+  std::string multi = ReadSource("tests/data/check/logs/OK2ZA.log");
+  multi.replace(multi.find("SINGLE-OP"), 9, "MULTI-ONE");
+  ASSERT_FALSE(SendLog(entrant, "OK2ZA.log", multi, "x@example.org", true).receiptCode.empty());
+  EXPECT_NE(sponsor.Get("/sponsor/results.csv").body.find(",OK2ZA,SINGLE-OP DIGI,36,"), std::string::npos);
 }
 
 TEST_F(RobotTest, TheZipHoldsTheLastVersionOfEachLogAndEveryVersionBeneath) {
   Browser entrant = NewBrowser();
   SendLog(entrant, "ua3xyz.adi", ReadSource("data/sample-contest.adi"), "a@example.org", true);
   SendLog(entrant, "ua3xyz.adi", SampleOf("UA3XYZ") + "\n", "a@example.org", true);
-  SendLog(entrant, "ok2za.log", kFaultyCabrillo, "b@example.org", true);
+  // An address a spreadsheet would take for a formula.
+  SendLog(entrant, "ok2za.log", kFaultyCabrillo, "=HYPERLINK(1)@example.org", true);
   const Answer zip = Sponsor().Get("/sponsor/logs.zip");
   ASSERT_EQ(zip.status, 200);
   const std::string folder = NewFolder();
@@ -326,6 +332,10 @@ TEST_F(RobotTest, TheZipHoldsTheLastVersionOfEachLogAndEveryVersionBeneath) {
   std::stringstream bytes;
   bytes << last.rdbuf();
   EXPECT_EQ(bytes.str(), SampleOf("UA3XYZ") + "\n");
+  std::ifstream list(folder + "/out/versions/versions.csv", std::ios::binary);
+  std::stringstream listed;
+  listed << list.rdbuf();
+  EXPECT_NE(listed.str().find(",'=HYPERLINK(1)@example.org,"), std::string::npos) << listed.str();
   fs::remove_all(folder);
 }
 
