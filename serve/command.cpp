@@ -78,9 +78,8 @@ class FolderLock {
   int fd_;
 };
 
-// The HTTP library listens with a backlog of 5 connections: when many entrants send at once, the rest of
-// their connections would be dropped by the kernel before the server takes them. listen() again on the
-// same socket raises the backlog; the socket is the one listening on `port`.
+}  // namespace
+
 void WidenBacklog(int port) {
   for (int fd = 3; fd < 1024; ++fd) {
     int listening = 0;
@@ -95,8 +94,6 @@ void WidenBacklog(int port) {
     if (bound == port) listen(fd, SOMAXCONN);
   }
 }
-
-}  // namespace
 
 std::string ServeHelp() {
   return "usage: zorvant serve --data DIR --start \"YYYY-MM-DD HH:MM\" [--listen ADDR:PORT]\n"

@@ -21,6 +21,11 @@ struct ServeOptions {
 // Parses argv[first..argc). False with a one-line reason for anything it does not understand.
 bool ParseServeOptions(int argc, char** argv, int first, ServeOptions* out, std::string* error);
 
+// The HTTP library listens with a backlog of 5 connections: when many entrants send at once, the rest of
+// their connections would be dropped by the kernel before the server takes them. listen() again on the
+// same socket raises the backlog; the socket is the one listening on `port`.
+void WidenBacklog(int port);
+
 std::string ServeHelp();
 
 // Runs until SIGINT or SIGTERM. Prints the address and the sponsor's key to `out` once it listens. Returns

@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "serve/command.h"
 #include "serve/robot.h"
 #include "serve/store.h"
 #include "tests/serve/entrant.h"
@@ -75,6 +76,7 @@ class RobotTest : public ::testing::Test {
     robot->Mount(*server);
     port = server->bind_to_any_port("127.0.0.1");
     ASSERT_GT(port, 0);
+    WidenBacklog(port);  // as zorvant serve does
     listener = std::thread([this] { server->listen_after_bind(); });
     // A stop before the server runs would be lost, and the listener never end.
     while (!server->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
