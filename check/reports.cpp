@@ -93,9 +93,6 @@ std::string WithCrLf(const std::string& text) {
   return bytes;
 }
 
-// A count as digits: "%zu" is unknown to the Windows C library.
-std::string Count(std::size_t n) { return std::to_string(n); }
-
 std::string Plural(std::size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -212,7 +209,7 @@ std::string ResultsText(const Entries& entries, const ReportSettings& settings) 
   std::size_t place = 0;
   for (const std::size_t i : Ranking(entries)) {
     const Entry& log = entries.logs[i];
-    text += StringPrintf("%5s  %-13s %6i %7i %6i %8i   %6i %7i %6i %8i\n", Count(++place).c_str(),
+    text += StringPrintf("%5zu  %-13s %6i %7i %6i %8i   %6i %7i %6i %8i\n", ++place,
                          log.call.c_str(), log.claimed.qsos, log.claimed.points, log.claimed.multiplier,
                          log.claimed.score, log.checked.qsos, log.checked.points, log.checked.multiplier,
                          log.checked.score);
@@ -235,7 +232,7 @@ std::string ResultsHtml(const Entries& entries, const ReportSettings& settings) 
   std::size_t place = 0;
   for (const std::size_t i : Ranking(entries)) {
     const Entry& log = entries.logs[i];
-    html += StringPrintf("<tr><td>%s</td><td class=\"call\">%s</td>", Count(++place).c_str(),
+    html += StringPrintf("<tr><td>%zu</td><td class=\"call\">%s</td>", ++place,
                          zorvant::HtmlEscape(log.call).c_str());
     for (const Totals* t : {&log.claimed, &log.checked}) {
       html += StringPrintf("<td>%i</td><td>%i</td><td>%i</td><td>%i</td>", t->qsos, t->points, t->multiplier,
@@ -267,9 +264,8 @@ std::string SummaryText(const Entries& entries, const ReportSettings& settings) 
   std::string text = Title(settings) + ": cross-check of " + Shown(settings.folder) +
                      ", contacts matched within " +
                      Plural(static_cast<std::size_t>(settings.window), "minute", "minutes") + "\n\n";
-  text += "Logs checked: " + Count(cabrillo + adif) + " (Cabrillo " + Count(cabrillo) + ", ADIF " +
-          Count(adif) + ")\n";
-  text += "Logs not checked: " + Count(unchecked.size()) + "\n";
+  text += StringPrintf("Logs checked: %zu (Cabrillo %zu, ADIF %zu)\n", cabrillo + adif, cabrillo, adif);
+  text += StringPrintf("Logs not checked: %zu\n", unchecked.size());
   for (const Entry* log : unchecked) text += "  " + Shown(log->error) + "\n";
   if (!entries.folders.empty()) {
     text += "Folders not read:";
@@ -284,16 +280,16 @@ std::string SummaryText(const Entries& entries, const ReportSettings& settings) 
     text += "\n";
   }
   const std::size_t refused = count(Verdict::kRefused);
-  text += "Contacts read: " + Count(entries.qsos.size()) + "\n";
-  text += "Refused by the contest rules (band, mode, serials), not checked: " + Count(refused) + "\n";
-  text += "Checked: " + Count(entries.qsos.size() - refused) + "\n";
+  text += StringPrintf("Contacts read: %zu\n", entries.qsos.size());
+  text += StringPrintf("Refused by the contest rules (band, mode, serials), not checked: %zu\n", refused);
+  text += StringPrintf("Checked: %zu\n", entries.qsos.size() - refused);
   for (const Verdict v : {Verdict::kConfirmed, Verdict::kBustedExchange, Verdict::kNil, Verdict::kBustedCall,
                           Verdict::kNotCheckable, Verdict::kUnique}) {
-    text += StringPrintf("  %-16s %8s\n", VerdictName(v), Count(count(v)).c_str());
+    text += StringPrintf("  %-16s %8zu\n", VerdictName(v), count(v));
   }
-  text += "Removed (NIL, busted call, busted exchange): " +
-          Count(count(Verdict::kNil) + count(Verdict::kBustedCall) + count(Verdict::kBustedExchange)) + "\n";
-  text += "Confirmed although the other log holds the call one edit off: " + Count(callOff) + "\n";
+  text += StringPrintf("Removed (NIL, busted call, busted exchange): %zu\n",
+                       count(Verdict::kNil) + count(Verdict::kBustedCall) + count(Verdict::kBustedExchange));
+  text += StringPrintf("Confirmed although the other log holds the call one edit off: %zu\n", callOff);
   return WithCrLf(text);
 }
 

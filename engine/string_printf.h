@@ -6,7 +6,11 @@
 
 namespace zorvant {
 
-#if defined(__GNUC__)
+// MinGW's C++ library formats with its own printf (%zu, %lld as on POSIX), which the compiler checks as
+// gnu_printf; plain printf there would mean the Windows C library's rules.
+#if defined(__MINGW32__)
+__attribute__((format(gnu_printf, 1, 2)))
+#elif defined(__GNUC__)
 __attribute__((format(printf, 1, 2)))
 #endif
 std::string
