@@ -208,10 +208,7 @@ int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err, 
 
   check::ReportSettings settings;
   settings.folder = options.folder;
-  char startText[32];
-  std::snprintf(startText, sizeof startText, "%04d-%02d-%02d %02d:%02d", start.year, start.month, start.day,
-                start.hour, start.minute);
-  settings.start = startText;
+  settings.start = StartText(start);
   settings.window = options.window;
   if (!check::WriteReports(entries, crossCheck, settings, options.out, options.html, threads, platform,
                            &error)) {

@@ -64,6 +64,13 @@ bool OptionValue(int argc, char** argv, int* i, std::string* into, std::string* 
   return true;
 }
 
+std::string StartText(const QsoTime& start) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", start.year, start.month, start.day, start.hour,
+                start.minute);
+  return text;
+}
+
 bool ParseWindow(const std::string& text, int* minutes, std::string* error) {
   int read = -1;
   char tail;

@@ -48,6 +48,9 @@ struct RunOptions {
 // the option is the last argument.
 bool OptionValue(int argc, char** argv, int* i, std::string* into, std::string* error);
 
+// "YYYY-MM-DD HH:MM", as --start takes a time.
+std::string StartText(const QsoTime& start);
+
 // Minutes of a --window option: whole, 0 to 1440. False, with the reason, for anything else.
 bool ParseWindow(const std::string& text, int* minutes, std::string* error);
 

@@ -181,10 +181,7 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
     err << "zorvant: " << error << '\n';
     return cli::kBadUsage;
   }
-  char startText[32];
-  std::snprintf(startText, sizeof startText, "%04d-%02d-%02d %02d:%02d", settings.start.year,
-                settings.start.month, settings.start.day, settings.start.hour, settings.start.minute);
-  settings.startText = startText;
+  settings.startText = cli::StartText(settings.start);
   if (!options.deadline.empty()) {
     ParseUtc(options.deadline, &settings.deadline);
     settings.deadlineText = options.deadline;

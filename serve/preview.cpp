@@ -18,17 +18,6 @@
 namespace serve {
 namespace {
 
-std::string Trimmed(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return "";
-  return std::string(text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1));
-}
-
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
 // The lines of the log, found once and only when a problem asks for one.
 class Lines {
  public:
@@ -161,6 +150,17 @@ void ReadBadQsoFile(const std::string& folder, Preview& out) {
 }
 
 }  // namespace
+
+std::string Trimmed(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return "";
+  return std::string(text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1));
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
 
 std::string SafeLabel(const std::string& fileName) {
   std::string base = fileName.substr(fileName.find_last_of("/\\") + 1);

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -67,6 +68,11 @@ struct Preview {
 
 // `fileName` is what the browser called the file ("" for pasted text): a label only, never a path.
 Preview ReadUpload(const std::string& fileName, std::string bytes, const PreviewSettings& settings);
+
+// `text` without the blanks and line breaks at either end.
+std::string Trimmed(std::string_view text);
+// `text` in capitals (ASCII letters).
+std::string Upper(std::string text);
 
 // The file name reduced to a harmless label: its last component, letters, digits, '.', '-' and '_' only.
 std::string SafeLabel(const std::string& fileName);

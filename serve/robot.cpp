@@ -29,24 +29,13 @@ std::string ContentPolicy(bool inlineStyle) {
          "; img-src 'self'; form-action 'self'; frame-ancestors 'none'; base-uri 'none'";
 }
 
-std::string Trim(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
 std::string Cookie(const httplib::Request& req, const std::string& name) {
   const std::string header = req.get_header_value("Cookie");
   std::size_t pos = 0;
   while (pos < header.size()) {
     std::size_t end = header.find(';', pos);
     if (end == std::string::npos) end = header.size();
-    const std::string item = Trim(header.substr(pos, end - pos));
+    const std::string item = Trimmed(header.substr(pos, end - pos));
     pos = end + 1;
     if (item.size() > name.size() && item.compare(0, name.size(), name) == 0 && item[name.size()] == '=') {
       return item.substr(name.size() + 1);
@@ -216,12 +205,12 @@ void Robot::Upload(const httplib::Request& req, httplib::Response& res) {
   if (!FormTokenGood(req))
     return Send(res, 403, MessagePage(page, Text(lang, "error.title"), Say(lang, "error.csrf")));
   const ContestFacts facts = Facts();
-  const std::string email = Trim(Field(req, "email"));
+  const std::string email = Trimmed(Field(req, "email"));
   if (facts.closed) return Send(res, 403, UploadPage(page, facts, "", email));
 
   const httplib::MultipartFormData file = req.get_file_value("log");
   const std::string pasted = Field(req, "text");
-  const bool hasFile = !file.content.empty(), hasText = !Trim(pasted).empty();
+  const bool hasFile = !file.content.empty(), hasText = !Trimmed(pasted).empty();
   std::string message;
   if (hasFile && hasText) {
     message = Say(lang, "error.both");
@@ -313,7 +302,7 @@ void Robot::Status(const httplib::Request& req, httplib::Response& res) {
   const Lang lang = page.lang;
   if (!FormTokenGood(req))
     return Send(res, 403, MessagePage(page, Text(lang, "error.title"), Say(lang, "error.csrf")));
-  const std::string call = Upper(Trim(Field(req, "call")));
+  const std::string call = Upper(Trimmed(Field(req, "call")));
   std::string receipt;
   for (char c : Upper(Field(req, "receipt"))) {
     if (std::isalnum(static_cast<unsigned char>(c))) receipt += c;
