@@ -21,31 +21,12 @@ using zorvant::testing::FileExistsAt;
 using zorvant::testing::ReadFileBytes;
 using zorvant::testing::WriteFileBytes;
 
-struct Outcome {
-  int code = -1;
-  std::string out, err;
-};
+using Outcome = zorvant::testing::ExeRun;
 
 Outcome Check(std::vector<std::string> args, zorvant::Platform& platform = zorvant::SystemPlatform()) {
-  if (zorvant::testing::ZorvantExe()) {
-    args.insert(args.begin(), "check");
-    const zorvant::testing::ExeRun ran = zorvant::testing::RunZorvantExe(args);
-    return {ran.code, ran.out, ran.err};
-  }
-  args.insert(args.begin(), {"zorvant", "check"});
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(&a[0]);
-  CheckOptions options;
-  Outcome run;
-  if (!ParseCheckOptions(static_cast<int>(argv.size()), argv.data(), 2, &options, &run.err)) {
-    run.code = kBadUsage;
-    return run;
-  }
-  std::ostringstream out, err;
-  run.code = RunCheck(options, out, err, platform);
-  run.out = out.str();
-  run.err = err.str();
-  return run;
+  args.insert(args.begin(), "check");
+  if (zorvant::testing::ZorvantExe()) return zorvant::testing::RunZorvantExe(args);
+  return zorvant::testing::RunHere(std::move(args), platform);
 }
 
 std::string Contains(const std::string& text, const std::string& part) {

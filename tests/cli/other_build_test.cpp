@@ -25,33 +25,6 @@ using zorvant::testing::WriteFileBytes;
 
 const std::string kSource = ZORVANT_SOURCE_DIR;
 
-struct Outcome {
-  int code = -1;
-  std::string out, err;
-};
-
-// `zorvant ARGS` run here, in-process, as cli/main.cpp runs it.
-Outcome RunHere(std::vector<std::string> args) {
-  args.insert(args.begin(), "zorvant");
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(&a[0]);
-  const int argc = static_cast<int>(argv.size());
-  Outcome run;
-  std::ostringstream out, err;
-  if (args[1] == "check") {
-    CheckOptions options;
-    EXPECT_TRUE(ParseCheckOptions(argc, argv.data(), 2, &options, &run.err)) << run.err;
-    run.code = RunCheck(options, out, err);
-  } else {
-    RunOptions options;
-    EXPECT_TRUE(ParseRunOptions(argc, argv.data(), 2, /*withDll=*/false, &options, &run.err)) << run.err;
-    run.code = RunScore(options, out, err);
-  }
-  run.out = out.str();
-  run.err = err.str();
-  return run;
-}
-
 // Every file below `folder`, by its path there, with its bytes.
 std::map<std::string, std::string> Files(const std::string& folder) {
   std::map<std::string, std::string> files;
@@ -66,9 +39,7 @@ class OtherBuildTest : public zorvant::testing::InTempDir {};
 
 TEST_F(OtherBuildTest, ChecksAndScoresToTheSameBytes) {
   if (!zorvant::testing::ZorvantExe()) GTEST_SKIP() << "ZORVANT_EXE names no other build of the command";
-  std::vector<std::string> golden = {"score", kSource + "/data/sample-contest.adi"};
-  std::ifstream args(kSource + "/data/sample-contest.args");
-  for (std::string line; std::getline(args, line);) golden.push_back(line);
+  std::vector<std::string> golden = zorvant::testing::GoldenArgs(kSource + "/data/sample-contest.adi");
   golden.insert(golden.end(), {"--cabrillo", "--html"});
   const std::vector<std::vector<std::string>> runs = {
       {"check", "logs", "--start", "2026-03-14 14:00", "--out", "reports", "--html"},
@@ -84,7 +55,8 @@ TEST_F(OtherBuildTest, ChecksAndScoresToTheSameBytes) {
   for (const std::vector<std::string>& run : runs) {
     SCOPED_TRACE(run[0] + " " + run[1]);
     ASSERT_EQ(chdir("here"), 0);
-    const Outcome here = RunHere(run);
+    const zorvant::testing::ExeRun here = zorvant::testing::RunHere(run);
+    EXPECT_NE(here.code, kBadUsage) << here.err;
     ASSERT_EQ(chdir(".."), 0);
     const zorvant::testing::ExeRun there = zorvant::testing::RunZorvantExe(run, "there");
     EXPECT_EQ(there.code, here.code);

@@ -22,40 +22,13 @@ using zorvant::testing::WriteFileBytes;
 const std::string kData = std::string(ZORVANT_SOURCE_DIR) + "/data/";
 const std::string kLogs = std::string(ZORVANT_SOURCE_DIR) + "/tests/data/logs/";
 
-// The command line the golden files were made with: the bundled log and the options in its .args file.
-std::vector<std::string> GoldenArgs(const std::string& log) {
-  std::vector<std::string> args = {"score", log};
-  std::ifstream in(kData + "sample-contest.args");
-  for (std::string line; std::getline(in, line);) args.push_back(line);
-  return args;
-}
-
-struct Outcome {
-  int code = -1;
-  std::string out, err;
-};
+using zorvant::testing::GoldenArgs;
+using Outcome = zorvant::testing::ExeRun;
 
 // With `log`, the run reads that stream in place of the file its options name.
 Outcome Score(std::vector<std::string> args, logs::LogStream* log = nullptr) {
-  if (zorvant::testing::ZorvantExe() && !log) {
-    const zorvant::testing::ExeRun ran = zorvant::testing::RunZorvantExe(args);
-    return {ran.code, ran.out, ran.err};
-  }
-  std::vector<char*> argv = {const_cast<char*>("zorvant")};
-  for (std::string& a : args) argv.push_back(&a[0]);
-  RunOptions options;
-  std::string error;
-  Outcome run;
-  if (!ParseRunOptions(static_cast<int>(argv.size()), argv.data(), 2, false, &options, &error)) {
-    run.code = kBadUsage;
-    run.err = error;
-    return run;
-  }
-  std::ostringstream out, err;
-  run.code = log ? RunScore(options, *log, out, err) : RunScore(options, out, err);
-  run.out = out.str();
-  run.err = err.str();
-  return run;
+  if (zorvant::testing::ZorvantExe() && !log) return zorvant::testing::RunZorvantExe(args);
+  return zorvant::testing::RunHere(std::move(args), zorvant::SystemPlatform(), log);
 }
 
 class ScoreTest : public zorvant::testing::InTempDir {

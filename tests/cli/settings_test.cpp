@@ -13,6 +13,7 @@
 
 #include "cli/score.h"
 #include "engine/contest.h"
+#include "tests/cli/zorvant_exe.h"
 #include "tests/support/test_support.h"
 
 namespace cli {
@@ -21,27 +22,12 @@ namespace {
 using zorvant::testing::ReadFileBytes;
 using zorvant::testing::WriteFileBytes;
 
-struct Outcome {
-  int code = -1;
-  std::string out, err;
-};
+using Outcome = zorvant::testing::ExeRun;
 
 // The bundled log with the options its golden files were made with: an export with header fields.
 Outcome ScoreBundledLog() {
-  std::vector<std::string> args = {"score", std::string(ZORVANT_SOURCE_DIR) + "/data/sample-contest.adi"};
-  std::ifstream in(std::string(ZORVANT_SOURCE_DIR) + "/data/sample-contest.args");
-  for (std::string line; std::getline(in, line);) args.push_back(line);
-  std::vector<char*> argv = {const_cast<char*>("zorvant")};
-  for (std::string& a : args) argv.push_back(&a[0]);
-  RunOptions options;
-  std::string error;
-  Outcome run;
-  if (!ParseRunOptions(static_cast<int>(argv.size()), argv.data(), 2, false, &options, &error)) return run;
-  std::ostringstream out, err;
-  run.code = RunScore(options, out, err);
-  run.out = out.str();
-  run.err = err.str();
-  return run;
+  return zorvant::testing::RunHere(
+      zorvant::testing::GoldenArgs(std::string(ZORVANT_SOURCE_DIR) + "/data/sample-contest.adi"));
 }
 
 class ScoreSettingsTest : public zorvant::testing::InTempDir {};

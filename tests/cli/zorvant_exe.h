@@ -11,8 +11,14 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include "cli/check.h"
+#include "cli/score.h"
+#include "platform/platform.h"
 
 namespace zorvant {
 namespace testing {
@@ -72,6 +78,45 @@ inline ExeRun RunZorvantExe(const std::vector<std::string>& args, const std::str
   int status = 0;
   if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) run.code = WEXITSTATUS(status);
   return run;
+}
+
+// `zorvant ARGS` (ARGS from "check" or "score" on) run in-process, as cli/main.cpp runs it; with `log`, the
+// score reads that stream in place of the file its options name. A command line it cannot parse gives
+// kBadUsage, with the reason as the standard error.
+inline ExeRun RunHere(std::vector<std::string> args, Platform& platform = SystemPlatform(),
+                      logs::LogStream* log = nullptr) {
+  std::vector<char*> argv = {const_cast<char*>("zorvant")};
+  for (std::string& a : args) argv.push_back(&a[0]);
+  const int argc = static_cast<int>(argv.size());
+  ExeRun run;
+  std::ostringstream out, err;
+  if (args.at(0) == "check") {
+    cli::CheckOptions options;
+    if (!cli::ParseCheckOptions(argc, argv.data(), 2, &options, &run.err)) {
+      run.code = cli::kBadUsage;
+      return run;
+    }
+    run.code = cli::RunCheck(options, out, err, platform);
+  } else {
+    cli::RunOptions options;
+    if (!cli::ParseRunOptions(argc, argv.data(), 2, /*withDll=*/false, &options, &run.err)) {
+      run.code = cli::kBadUsage;
+      return run;
+    }
+    run.code = log ? cli::RunScore(options, *log, out, err) : cli::RunScore(options, out, err);
+  }
+  run.out = out.str();
+  run.err = err.str();
+  return run;
+}
+
+// The command line the golden files were made with: `zorvant score LOG` and the options in the bundled
+// log's .args file.
+inline std::vector<std::string> GoldenArgs(const std::string& log) {
+  std::vector<std::string> args = {"score", log};
+  std::ifstream in(std::string(ZORVANT_SOURCE_DIR) + "/data/sample-contest.args");
+  for (std::string line; std::getline(in, line);) args.push_back(line);
+  return args;
 }
 
 }  // namespace testing
