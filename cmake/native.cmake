@@ -28,12 +28,15 @@ if(benchmark_FOUND)
 endif()
 
 # The same engine once more under ThreadSanitizer (a build tree configured with ZORVANT_TSAN): the host's
-# thread and the Setup thread side by side, and a log read ahead beside the engine. Built on request only;
-# the tests are in zorvant_tests as well.
-file(GLOB ZORVANT_THREAD_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/threads/*_test.cpp)
+# thread and the Setup thread side by side, a log read ahead beside the engine, and zorvant check's readers
+# and report writers on several threads, with the test platforms they go through. Built on request only; the
+# tests are in zorvant_tests as well. (The robot's tests run there too: cmake/serve.cmake.)
+file(GLOB ZORVANT_THREAD_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/threads/*_test.cpp
+  ${CMAKE_SOURCE_DIR}/tests/check/*_test.cpp)
 add_executable(zorvant_thread_tests EXCLUDE_FROM_ALL ${ZORVANT_THREAD_TEST_SOURCES}
   ${CMAKE_SOURCE_DIR}/tests/support/test_support.cpp)
-target_link_libraries(zorvant_thread_tests PRIVATE zorvant_ui zorvant_logs GTest::gtest_main Threads::Threads)
+target_link_libraries(zorvant_thread_tests PRIVATE zorvant_check zorvant_ui GTest::gtest_main Threads::Threads)
+target_compile_definitions(zorvant_thread_tests PRIVATE ZORVANT_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 
 # Checks that build the whole tree another way, each in a build tree of its own (scripts/test.sh and
 # scripts/fuzz.sh make them under the build folder):

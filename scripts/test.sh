@@ -203,20 +203,35 @@ else
   failed=$((failed + 1))
 fi
 
-echo "== the host's thread beside the Setup thread, and a log read ahead, under ThreadSanitizer"
+echo "== threads under ThreadSanitizer: the host's and the Setup thread, a log read ahead, zorvant check's readers and writers, the robot's handlers"
 tsan_log="$build/tsan-tests.log"
-if cmake -S "$root" -B "$build/tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVANT_TSAN=ON >/dev/null &&
-  step cmake --build "$build/tsan" -j "$jobs" --target zorvant_thread_tests >"$tsan_log" 2>&1; then
-  step "$build/tsan/bin/zorvant_thread_tests" >"$tsan_log" 2>&1
-  tsan_rc=$?
-  grep -a -E '^\[  (PASSED|FAILED) ' "$tsan_log" | tail -n 3
-  if [ $tsan_rc -ne 0 ] && ! grep -a -q '^\[  FAILED  \] .*(' "$tsan_log"; then
+# tsan_run LOG PROGRAM [ARGS...]: one test program of the ThreadSanitizer tree, counted.
+tsan_run() {
+  local log="$1" rc
+  shift
+  step "$@" >"$log" 2>&1
+  rc=$?
+  grep -a -E '^\[  (PASSED|FAILED) ' "$log" | tail -n 3
+  if [ $rc -ne 0 ] && ! grep -a -q '^\[  FAILED  \] .*(' "$log"; then
     # A race fails the run, not the test: count the run as one failure.
-    grep -a -A 16 "WARNING: ThreadSanitizer" "$tsan_log" | head -40
-    echo "ThreadSanitizer reported a race (exit code $tsan_rc)"
+    grep -a -A 16 "WARNING: ThreadSanitizer" "$log" | head -40
+    echo "ThreadSanitizer reported a race in $(basename "$1") (exit code $rc)"
     failed=$((failed + 1))
   else
-    count_gtest "$tsan_log" $tsan_rc "ThreadSanitizer run"
+    [ $rc -eq 0 ] || grep -a -A 16 "WARNING: ThreadSanitizer" "$log" | head -40
+    count_gtest "$log" $rc "ThreadSanitizer run of $(basename "$1")"
+  fi
+}
+tsan_targets=(zorvant_thread_tests)
+# The robot is built where its libraries are (cmake/serve.cmake).
+[ -x "$build/native/bin/zorvant_serve_tests" ] && tsan_targets+=(zorvant_serve_tests)
+if cmake -S "$root" -B "$build/tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVANT_TSAN=ON >/dev/null &&
+  step cmake --build "$build/tsan" -j "$jobs" --target "${tsan_targets[@]}" >"$tsan_log" 2>&1; then
+  tsan_run "$tsan_log" "$build/tsan/bin/zorvant_thread_tests"
+  if [ -x "$build/tsan/bin/zorvant_serve_tests" ]; then
+    # The robot's in-process tests, whose handlers run on the server's worker threads; not the crash test,
+    # which kills a whole zorvant serve process.
+    tsan_run "$build/tsan-serve-tests.log" "$build/tsan/bin/zorvant_serve_tests" --gtest_filter='RobotTest.*:StoreTest.*'
   fi
 else
   tail -n 30 "$tsan_log"

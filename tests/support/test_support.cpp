@@ -129,6 +129,7 @@ bool IsTemporaryOf(const std::string& temp, const std::string& path) {
 }  // namespace
 
 int FaultyPlatform::OpensOf(const std::string& path) const {
+  std::lock_guard<std::mutex> hold(mutex_);
   int n = 0;
   for (const auto& open : opens_) n += open.first == path;
   return n;
@@ -149,23 +150,30 @@ bool FaultyPlatform::WriteProfileString(const std::string& file, const std::stri
 std::string FaultyPlatform::FullPath(const std::string& path) { return inner_.FullPath(path); }
 
 std::FILE* FaultyPlatform::OpenShared(const std::string& path, const char* mode) {
-  opens_.emplace_back(path, mode);
   const Access access = Writes(mode) ? kWrite : kRead;
-  if (failOpen_.count({path, access})) return nullptr;
-  for (const std::string& file : failTemporaries_) {
-    if (access == kWrite && IsTemporaryOf(path, file)) return nullptr;
+  std::optional<std::size_t> budget;
+  {
+    std::lock_guard<std::mutex> hold(mutex_);
+    opens_.emplace_back(path, mode);
+    if (failOpen_.count({path, access})) return nullptr;
+    for (const std::string& file : failTemporaries_) {
+      if (access == kWrite && IsTemporaryOf(path, file)) return nullptr;
+    }
+    if (access == kWrite && path.rfind(budgetPrefix_, 0) == 0) budget = writeBudget_;
   }
+  // The real open outside the lock: threads that open different files must not wait on each other here.
   std::FILE* f = inner_.OpenShared(path, mode);
-  if (f && access == kWrite && writeBudget_ && path.rfind(budgetPrefix_, 0) == 0) {
-    f = WithBudget(f, mode, *writeBudget_);
-  }
+  if (f && budget) f = WithBudget(f, mode, *budget);
   return f;
 }
 
 bool FaultyPlatform::FileExists(const std::string& path) { return inner_.FileExists(path); }
 
 bool FaultyPlatform::ReplaceFile(const std::string& from, const std::string& to) {
-  if (failReplace_ && (replaceTarget_.empty() || replaceTarget_ == to)) return false;
+  {
+    std::lock_guard<std::mutex> hold(mutex_);
+    if (failReplace_ && (replaceTarget_.empty() || replaceTarget_ == to)) return false;
+  }
   return inner_.ReplaceFile(from, to);
 }
 
@@ -190,9 +198,17 @@ std::string FaultyPlatform::FindFirstMatch(const std::string& pattern,
   return inner_.FindFirstMatch(pattern, visit);
 }
 
-int FaultyPlatform::UtcHour() { return utcHour_ >= 0 ? utcHour_ : inner_.UtcHour(); }
+int FaultyPlatform::UtcHour() {
+  int hour;
+  {
+    std::lock_guard<std::mutex> hold(mutex_);
+    hour = utcHour_;
+  }
+  return hour >= 0 ? hour : inner_.UtcHour();
+}
 
 void FaultyPlatform::ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) {
+  std::lock_guard<std::mutex> hold(mutex_);
   messages_.push_back({text, caption, icon});
 }
 

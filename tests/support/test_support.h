@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -49,7 +50,9 @@ class InTempDir : public ::testing::Test {
 // The system platform with faults on demand. File names are compared with the path exactly as the engine
 // passes it to OpenShared / ReplaceFile; the settings file goes by its full path (FullPath(kSettingsFile)).
 // The settings store works through this platform's own file calls, so every fault below reaches the
-// settings file too.
+// settings file too. zorvant check reads and writes from several threads at once, so the recorded calls and
+// the fault tables are behind one lock; what messages() and opens() return is for the test's own thread,
+// once the threaded work has ended.
 class FaultyPlatform : public Platform {
  public:
   enum Access { kRead, kWrite };
@@ -57,22 +60,33 @@ class FaultyPlatform : public Platform {
   explicit FaultyPlatform(Platform& inner = SystemPlatform()) : inner_(inner) {}
 
   // OpenShared of `path` for this kind of access returns null.
-  void FailOpen(const std::string& path, Access access) { failOpen_.insert({path, access}); }
+  void FailOpen(const std::string& path, Access access) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    failOpen_.insert({path, access});
+  }
   // No temporary beside `path` ("path.tmp", "path.<anything>.tmp") can be made, as on a disk without a free
   // inode or in a folder that takes no new file, while `path` itself can still be written.
-  void FailTemporariesOf(const std::string& path) { failTemporaries_.insert(path); }
+  void FailTemporariesOf(const std::string& path) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    failTemporaries_.insert(path);
+  }
   // Every stream OpenShared opens for writing from now on, on a path that begins with `pathPrefix` (a file
   // and its temporary), accepts the open, and `bytes` bytes, and then fails every write, as on a full disk or
   // past a file-size limit. What it did accept is in the file.
   void FailWritesAfter(std::size_t bytes, const std::string& pathPrefix = "") {
+    std::lock_guard<std::mutex> hold(mutex_);
     writeBudget_ = bytes;
     budgetPrefix_ = pathPrefix;
   }
   void BreakWrites() { FailWritesAfter(0); }
   // The clock reads this UTC hour from now on.
-  void SetUtcHour(int hour) { utcHour_ = hour; }
+  void SetUtcHour(int hour) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    utcHour_ = hour;
+  }
   // ReplaceFile onto `to` (onto anything, when empty) refuses without touching either file.
   void FailReplace(const std::string& to = "") {
+    std::lock_guard<std::mutex> hold(mutex_);
     failReplace_ = true;
     replaceTarget_ = to;
   }
@@ -114,6 +128,7 @@ class FaultyPlatform : public Platform {
 
  private:
   Platform& inner_;
+  mutable std::mutex mutex_;
   std::set<std::pair<std::string, Access>> failOpen_;
   std::set<std::string> failTemporaries_;
   std::optional<std::size_t> writeBudget_;
