@@ -160,12 +160,15 @@ void RemoveLeftoverTemporaries(Platform& platform, const std::string& name) {
   const std::size_t slash = name.find_last_of("\\/");
   const std::string folder = slash == std::string::npos ? "" : name.substr(0, slash + 1);
   const std::string suffix = ".tmp";
+  // Known by its full path: the host may change the current folder between two writes, and a folder given
+  // relative to the old one is another folder then.
+  const std::string key = platform.FullPath(folder.empty() ? "." : folder);
   std::vector<std::string> entries;
   {
     std::lock_guard<std::mutex> lock(mutex);
-    auto found = folders.find(folder);
+    auto found = folders.find(key);
     if (found == folders.end()) {
-      found = folders.emplace(folder, std::map<std::string, std::vector<std::string>>()).first;
+      found = folders.emplace(key, std::map<std::string, std::vector<std::string>>()).first;
       platform.FindFirstMatch(folder + "*" + suffix, [&](const std::string& entry) {
         // "<file name>.<tag>.tmp": the tags this writer makes hold no dot.
         const std::size_t dot = entry.size() > suffix.size()

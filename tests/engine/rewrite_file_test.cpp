@@ -114,5 +114,22 @@ TEST_F(RewriteFileTest, AFolderIsLookedThroughForLeftoversOnceARun) {
   EXPECT_TRUE(fs::exists(foreign));
 }
 
+TEST_F(RewriteFileTest, AFolderNamedAfterAChangeOfCurrentFolderIsAnotherFolder) {
+  // The host moves its current folder (a file dialog does), and the same relative name then means another
+  // folder, whose killed writers' temporaries are its own.
+  fs::create_directories("first/reports");
+  fs::create_directories("second/reports");
+  const std::string leftover = "second/reports/OK2ZA.ubn.txt.0badf00d-3.tmp";
+  WriteFileBytes(leftover, "half a text");
+  fs::last_write_time(leftover, fs::file_time_type::clock::now() - std::chrono::hours(1));
+  const fs::path here = fs::current_path();
+  fs::current_path(here / "first");
+  ASSERT_TRUE(RewriteFile(SystemPlatform(), "reports/OK2ZA.ubn.txt", "report\r\n"));
+  fs::current_path(here / "second");
+  ASSERT_TRUE(RewriteFile(SystemPlatform(), "reports/OK2ZA.ubn.txt", "report\r\n"));
+  fs::current_path(here);
+  EXPECT_FALSE(fs::exists(leftover));
+}
+
 }  // namespace
 }  // namespace zorvant
