@@ -19,6 +19,7 @@
 #include "host/host_abi.h"
 #include "host/interactive_window.h"
 #include "host/plugin_loader.h"
+#include "host/stand_in_operator.h"
 #include "host/stand_in_replay.h"
 #include "host/window_picture.h"
 #include "logs/log_reader.h"
@@ -76,15 +77,42 @@ void TakePictures(const PluginLoader& plugin, const std::vector<LogContact>& con
   }
   object.SetEnteredCallAnsi(typed ? typed->call : "");
   object.SetFrequency(typed && typed->freqHz / 1000000 == 3 ? typed->freqHz : 3580000.0);
+  const int reads = object.frequencyReads();
   char out1[256] = {}, out2[256] = {};
   const char* call = typed ? typed->call.c_str() : "";
   plugin.CheckCall0(call, 0, 0, "RTTY", "", "", "", "", "", "", "", "", "", "", 0, 0, 0, 0.0, 0.0, "", "", "",
                     "", "", "80m", "80m", out1, out2);
-  // The refresh, then a moment for the titles and the repaints.
-  const int reads = object.frequencyReads();
-  PumpUntil([&] { return object.frequencyReads() > reads; }, 5000);
-  PumpFor(500);
-  const PluginWindows windows = FindPluginWindows();
+  // A refresh posted before the call check (by the replay) may still be queued, and under emulation the
+  // windows take seconds to follow: pictured too soon, a title shows one refresh and the content another.
+  // The refresh of this call check reads the frequency and names the typed call and the radio's band in the
+  // titles; the same refresh filled what the contents show. A message sent to the Setup window comes back
+  // only once that refresh has run to its end; then each window is painted while the stand-in waits.
+  const auto titleOf = [](HWND window) {
+    char title[512] = "";
+    if (window) GetWindowTextA(window, title, sizeof title);
+    return std::string(title);
+  };
+  const std::string callShown = typed ? " " + typed->call + " " : "";
+  PluginWindows windows;
+  const auto showsThisCheck = [&] {
+    windows = FindPluginWindows();
+    return (!windows.prevQso || titleOf(windows.prevQso).find(callShown) != std::string::npos) &&
+           (!windows.prefix || titleOf(windows.prefix).find(" 80m ") != std::string::npos);
+  };
+  const ULONGLONG end = GetTickCount64() + Scaled(20000);
+  bool settled = false;
+  while (!settled && GetTickCount64() < end) {
+    if (!PumpUntil([&] { return object.frequencyReads() > reads && showsThisCheck(); }, Scaled(20000))) break;
+    DWORD_PTR result = 0;
+    if (windows.setup) {
+      SendMessageTimeoutW(windows.setup, WM_NULL, 0, 0, SMTO_NORMAL, Scaled(5000), &result);
+    }
+    settled = showsThisCheck();
+  }
+  if (!settled) std::printf("pictures   the windows did not show the typed call on 80m in time\n");
+  for (HWND window : {windows.setup, windows.prefix, windows.prevQso}) {
+    if (window) RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  }
   const struct {
     HWND window;
     const char* name;
