@@ -61,6 +61,11 @@ void PrepareFolder() {
   }
 }
 
+// How many messages the Setup window has answered for the pictures. A count, not a flag on the stack: an
+// answer may come after the wait for it has ended.
+LONG g_settleAnswers = 0;
+void CALLBACK SettleAnswered(HWND, UINT, ULONG_PTR, LRESULT) { ++g_settleAnswers; }
+
 // The operator types a callsign already in the log, with the radio on 80 m, and the plug-in's windows follow:
 // each is saved as a picture.
 void TakePictures(const PluginLoader& plugin, const std::vector<LogContact>& contacts, const QsoTime& start,
@@ -85,7 +90,7 @@ void TakePictures(const PluginLoader& plugin, const std::vector<LogContact>& con
   // A refresh posted before the call check (by the replay) may still be queued, and under emulation the
   // windows take seconds to follow: pictured too soon, a title shows one refresh and the content another.
   // The refresh of this call check reads the frequency and names the typed call and the radio's band in the
-  // titles; the same refresh filled what the contents show. A message sent to the Setup window comes back
+  // titles; the same refresh filled what the contents show. A message sent to the Setup window is answered
   // only once that refresh has run to its end; then each window is painted while the stand-in waits.
   const auto titleOf = [](HWND window) {
     char title[512] = "";
@@ -93,19 +98,21 @@ void TakePictures(const PluginLoader& plugin, const std::vector<LogContact>& con
     return std::string(title);
   };
   const std::string callShown = typed ? " " + typed->call + " " : "";
-  PluginWindows windows;
+  PluginWindows windows = FindPluginWindows();
   const auto showsThisCheck = [&] {
     windows = FindPluginWindows();
     return (!windows.prevQso || titleOf(windows.prevQso).find(callShown) != std::string::npos) &&
            (!windows.prefix || titleOf(windows.prefix).find(" 80m ") != std::string::npos);
   };
   const ULONGLONG end = GetTickCount64() + Scaled(20000);
-  bool settled = false;
+  // Without the Setup window nothing refreshes, and nothing is shown to wait for.
+  bool settled = windows.setup == nullptr;
   while (!settled && GetTickCount64() < end) {
     if (!PumpUntil([&] { return object.frequencyReads() > reads && showsThisCheck(); }, Scaled(20000))) break;
-    DWORD_PTR result = 0;
-    if (windows.setup) {
-      SendMessageTimeoutW(windows.setup, WM_NULL, 0, 0, SMTO_NORMAL, Scaled(5000), &result);
+    // Answered while this thread pumps: the refresh may still call into the host's object on its way out.
+    const LONG answers = g_settleAnswers;
+    if (windows.setup && SendMessageCallbackW(windows.setup, WM_NULL, 0, 0, SettleAnswered, 0)) {
+      PumpUntil([&] { return g_settleAnswers != answers; }, Scaled(5000));
     }
     settled = showsThisCheck();
   }
