@@ -84,7 +84,7 @@ std::string CabrilloFileText(const CabrilloExport& log, int claimedScore, const 
       {"NAME", &log.name},
       {"ADDRESS", &log.address},
       {"ADDRESS-CITY", &log.addressCity},
-      {"ADDRESS-STATE", &log.addressState},
+      {"ADDRESS-STATE-PROVINCE", &log.addressState},
       {"ADDRESS-POSTALCODE", &log.addressPostalCode},
       {"ADDRESS-COUNTRY", &log.addressCountry},
       {"OPERATORS", &log.operators},

@@ -14,6 +14,7 @@
 #include <unordered_map>
 
 #include "engine/contest_rules.h"
+#include "platform/file_names.h"
 
 namespace check {
 namespace fs = std::filesystem;
@@ -61,7 +62,7 @@ std::string Trimmed(const std::string& text) {
 std::string HeaderCall(const std::string& path) {
   // The header is a few dozen short lines; a log that runs on without one is not read further for it.
   constexpr std::size_t kPiece = 4096, kMost = 64 * 1024;
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(zorvant::FsPath(path), std::ios::binary);
   std::string head;
   std::size_t pos = 0;
   while (head.size() < kMost) {
@@ -371,7 +372,7 @@ bool ReadEntries(const std::string& folder, const logs::QsoTime& start, int thre
                  const std::function<void(std::size_t, std::size_t)>& progress, Entries* out,
                  std::string* error) {
   std::error_code ec;
-  fs::directory_iterator it(folder, ec), end;
+  fs::directory_iterator it(zorvant::FsPath(folder), ec), end;
   if (ec) {
     *error = folder + ": cannot be read: " + ec.message();
     return false;
@@ -382,7 +383,7 @@ bool ReadEntries(const std::string& folder, const logs::QsoTime& start, int thre
   for (; it != end; it.increment(ec)) {
     std::string name;
     try {
-      name = it->path().filename().string();
+      name = zorvant::NameText(it->path().filename());
     } catch (const std::exception&) {
       ++unspelled;  // a name Windows keeps in a form this program's texts cannot hold
       continue;

@@ -11,6 +11,7 @@
 #include "check/folder_owner.h"
 #include "engine/export_state.h"
 #include "engine/string_printf.h"
+#include "platform/file_names.h"
 #include "platform/whole_file.h"
 #include "report/report.h"
 
@@ -106,7 +107,7 @@ namespace fs = std::filesystem;
 bool WriteFile(zorvant::Platform& platform, const std::string& path, const std::string& text,
                std::string* error) {
   std::error_code ec;
-  const fs::file_status there = fs::symlink_status(path, ec);
+  const fs::file_status there = fs::symlink_status(zorvant::FsPath(path), ec);
   if (fs::is_directory(there)) {
     *error = path + ": a folder stands where the report goes; not written";
     return false;
@@ -295,7 +296,7 @@ std::string SummaryText(const Entries& entries, const ReportSettings& settings) 
 
 bool UsableOutFolder(const std::string& out, std::string* error) {
   std::error_code ec;
-  const fs::file_status there = fs::symlink_status(out, ec);
+  const fs::file_status there = fs::symlink_status(zorvant::FsPath(out), ec);
   if (fs::is_symlink(there)) {
     *error = out + ": is a link; give the folder itself for the reports";
     return false;
@@ -316,8 +317,8 @@ bool WriteReports(const Entries& entries, const CrossCheck& check, const ReportS
                   std::string* error) {
   if (!UsableOutFolder(out, error)) return false;
   std::error_code ec;
-  fs::create_directories(out, ec);
-  if (ec || !fs::is_directory(out)) {
+  fs::create_directories(zorvant::FsPath(out), ec);
+  if (ec || !fs::is_directory(zorvant::FsPath(out))) {
     *error = out + ": cannot be made a folder" + (ec ? ": " + ec.message() : "");
     return false;
   }

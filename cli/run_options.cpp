@@ -17,7 +17,7 @@ const HeaderOption kHeaderOptions[] = {
     {"--name", &CabrilloFields::name, IDC_CAB_NAME, "NAME line"},
     {"--address", &CabrilloFields::address, IDC_CAB_ADDRESS, "ADDRESS; \"<CR>\" starts another ADDRESS line"},
     {"--city", &CabrilloFields::addressCity, IDC_CAB_ADDRESS_CITY, "ADDRESS-CITY line"},
-    {"--state", &CabrilloFields::addressState, IDC_CAB_ADDRESS_STATE, "ADDRESS-STATE line"},
+    {"--state", &CabrilloFields::addressState, IDC_CAB_ADDRESS_STATE, "ADDRESS-STATE-PROVINCE line"},
     {"--postcode", &CabrilloFields::addressPostalCode, IDC_CAB_ADDRESS_POSTALCODE, "ADDRESS-POSTALCODE line"},
     {"--country", &CabrilloFields::addressCountry, IDC_CAB_ADDRESS_COUNTRY, "ADDRESS-COUNTRY line"},
     {"--email", &CabrilloFields::email, IDC_CAB_EMAIL, "EMAIL line"},

@@ -19,6 +19,7 @@
 #include "host/host_abi.h"
 #include "host/interactive_window.h"
 #include "host/plugin_loader.h"
+#include "host/stand_in_operator.h"
 #include "host/stand_in_replay.h"
 #include "host/window_picture.h"
 #include "logs/log_reader.h"
@@ -60,6 +61,11 @@ void PrepareFolder() {
   }
 }
 
+// How many messages the Setup window has answered for the pictures. A count, not a flag on the stack: an
+// answer may come after the wait for it has ended.
+LONG g_settleAnswers = 0;
+void CALLBACK SettleAnswered(HWND, UINT, ULONG_PTR, LRESULT) { ++g_settleAnswers; }
+
 // The operator types a callsign already in the log, with the radio on 80 m, and the plug-in's windows follow:
 // each is saved as a picture.
 void TakePictures(const PluginLoader& plugin, const std::vector<LogContact>& contacts, const QsoTime& start,
@@ -76,15 +82,44 @@ void TakePictures(const PluginLoader& plugin, const std::vector<LogContact>& con
   }
   object.SetEnteredCallAnsi(typed ? typed->call : "");
   object.SetFrequency(typed && typed->freqHz / 1000000 == 3 ? typed->freqHz : 3580000.0);
+  const int reads = object.frequencyReads();
   char out1[256] = {}, out2[256] = {};
   const char* call = typed ? typed->call.c_str() : "";
   plugin.CheckCall0(call, 0, 0, "RTTY", "", "", "", "", "", "", "", "", "", "", 0, 0, 0, 0.0, 0.0, "", "", "",
                     "", "", "80m", "80m", out1, out2);
-  // The refresh, then a moment for the titles and the repaints.
-  const int reads = object.frequencyReads();
-  PumpUntil([&] { return object.frequencyReads() > reads; }, 5000);
-  PumpFor(500);
-  const PluginWindows windows = FindPluginWindows();
+  // A refresh posted before the call check (by the replay) may still be queued, and under emulation the
+  // windows take seconds to follow: pictured too soon, a title shows one refresh and the content another.
+  // The refresh of this call check reads the frequency and names the typed call and the radio's band in the
+  // titles; the same refresh filled what the contents show. A message sent to the Setup window is answered
+  // only once that refresh has run to its end; then each window is painted while the stand-in waits.
+  const auto titleOf = [](HWND window) {
+    char title[512] = "";
+    if (window) GetWindowTextA(window, title, sizeof title);
+    return std::string(title);
+  };
+  const std::string callShown = typed ? " " + typed->call + " " : "";
+  PluginWindows windows = FindPluginWindows();
+  const auto showsThisCheck = [&] {
+    windows = FindPluginWindows();
+    return (!windows.prevQso || titleOf(windows.prevQso).find(callShown) != std::string::npos) &&
+           (!windows.prefix || titleOf(windows.prefix).find(" 80m ") != std::string::npos);
+  };
+  const ULONGLONG end = GetTickCount64() + Scaled(20000);
+  // Without the Setup window nothing refreshes, and nothing is shown to wait for.
+  bool settled = windows.setup == nullptr;
+  while (!settled && GetTickCount64() < end) {
+    if (!PumpUntil([&] { return object.frequencyReads() > reads && showsThisCheck(); }, Scaled(20000))) break;
+    // Answered while this thread pumps: the refresh may still call into the host's object on its way out.
+    const LONG answers = g_settleAnswers;
+    if (windows.setup && SendMessageCallbackW(windows.setup, WM_NULL, 0, 0, SettleAnswered, 0)) {
+      PumpUntil([&] { return g_settleAnswers != answers; }, Scaled(5000));
+    }
+    settled = showsThisCheck();
+  }
+  if (!settled) std::printf("pictures   the windows did not show the typed call on 80m in time\n");
+  for (HWND window : {windows.setup, windows.prefix, windows.prevQso}) {
+    if (window) RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  }
   const struct {
     HWND window;
     const char* name;

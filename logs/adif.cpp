@@ -6,6 +6,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/file_names.h"
+
 namespace logs {
 namespace {
 
@@ -384,8 +386,9 @@ std::vector<AdifRecord> ScanAdif(const std::string& text, std::vector<AdifProble
 
 bool ReadAdifFile(const std::string& path, std::vector<AdifRecord>* records) {
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return false;  // a pipe would wait for a writer
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  // A pipe would wait for a writer.
+  if (!std::filesystem::is_regular_file(zorvant::FsPath(path), ec)) return false;
+  std::FILE* file = zorvant::OpenNamed(path, "rb");
   if (!file) return false;
   LogSource source(file);
   Collect collect(nullptr);

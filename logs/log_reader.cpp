@@ -1,3 +1,4 @@
+
 #include "logs/log_reader.h"
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 
 #include "logs/cabrillo_log.h"
 #include "logs/callsign.h"
+#include "platform/file_names.h"
 
 namespace logs {
 namespace {
@@ -245,14 +247,14 @@ class Gather : public LogSink {
 LogStream::LogStream(const std::string& path, std::size_t piece) : name_(path) {
   // A pipe, a device or a socket opens and then waits for a writer that may never come.
   std::error_code ec;
-  const std::filesystem::file_status status = std::filesystem::status(path, ec);
+  const std::filesystem::file_status status = std::filesystem::status(zorvant::FsPath(path), ec);
   if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
     error_ = path + ": cannot be read: " +
              (std::filesystem::is_directory(status) ? "it is a folder" : "not a regular file");
     return;
   }
   errno = 0;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = zorvant::OpenNamed(path, "rb");
   if (!file) {
     error_ = path + ": cannot be read: " + (errno ? std::strerror(errno) : "cannot open");
     return;
@@ -470,13 +472,13 @@ std::size_t LogStream::ReadAhead(LogSink& sink) {
 bool ReadFileText(const std::string& path, std::string* text, std::string* error) {
   // A pipe, a device or a socket opens and then waits for a writer that may never come.
   std::error_code ec;
-  const std::filesystem::file_status status = std::filesystem::status(path, ec);
+  const std::filesystem::file_status status = std::filesystem::status(zorvant::FsPath(path), ec);
   if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
     *error = std::filesystem::is_directory(status) ? "it is a folder" : "not a regular file";
     return false;
   }
   errno = 0;
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(zorvant::FsPath(path), std::ios::binary);
   if (!in) {
     *error = errno ? std::strerror(errno) : "cannot open";
     return false;

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/file_names.h"
 #include "platform/platform.h"
 
 namespace zorvant {
@@ -48,11 +49,12 @@ bool IsPlainFile(HANDLE file) {
          !IsLinkOrFolder(info.dwFileAttributes);
 }
 
-// CreateFileA, tried again while another program's sharing refuses it.
+// CreateFileW, tried again while another program's sharing refuses it.
 HANDLE CreateSharedFile(const std::string& path, DWORD access, DWORD disposition, DWORD flags) {
+  const std::wstring name = WideName(path);
   const auto deadline = std::chrono::steady_clock::now() + kSharingPatience;
   for (;;) {
-    HANDLE file = CreateFileA(path.c_str(), access, kShareAll, /*lpSecurityAttributes=*/nullptr, disposition,
+    HANDLE file = CreateFileW(name.c_str(), access, kShareAll, /*lpSecurityAttributes=*/nullptr, disposition,
                               flags, /*hTemplateFile=*/nullptr);
     if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION ||
         std::chrono::steady_clock::now() >= deadline) {
@@ -66,14 +68,15 @@ class Win32Platform : public Platform {
  public:
   // A relative ini path with a folder in it would otherwise be taken from the Windows folder.
   std::string FullPath(const std::string& path) override {
-    char buf[MAX_PATH * 4];
+    wchar_t buf[MAX_PATH * 4];
     const DWORD n =
-        GetFullPathNameA(path.c_str(), static_cast<DWORD>(sizeof buf), buf, /*lpFilePart=*/nullptr);
-    if (n == 0 || n >= sizeof buf) return path;
-    return std::string(buf, n);
+        GetFullPathNameW(WideName(path).c_str(), static_cast<DWORD>(sizeof buf / sizeof buf[0]), buf,
+                         /*lpFilePart=*/nullptr);
+    if (n == 0 || n >= sizeof buf / sizeof buf[0]) return path;
+    return Utf8Text(buf, n);
   }
 
-  // CreateFileA rather than the C runtime's open, whose sharing modes never share deleting: a swap would then
+  // CreateFileW rather than the C runtime's open, whose sharing modes never share deleting: a swap would then
   // be refused while anyone reads, and a read refused while a swap is under way.
   std::FILE* OpenShared(const std::string& path, const char* mode) override {
     if (path.empty() || !mode[0]) return nullptr;
@@ -104,7 +107,7 @@ class Win32Platform : public Platform {
     }
     const bool writes = kind != 'r' || update;
     // Never written through a link.
-    if (writes && !exclusive && IsLinkOrFolder(GetFileAttributesA(path.c_str()))) return nullptr;
+    if (writes && !exclusive && IsLinkOrFolder(GetFileAttributesW(WideName(path).c_str()))) return nullptr;
     HANDLE file = CreateSharedFile(path, access, disposition,
                                    FILE_ATTRIBUTE_NORMAL | (writes ? FILE_FLAG_OPEN_REPARSE_POINT : 0));
     if (file == INVALID_HANDLE_VALUE) return nullptr;
@@ -124,13 +127,14 @@ class Win32Platform : public Platform {
   }
 
   bool FileExists(const std::string& path) override {
-    return !path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return !path.empty() && GetFileAttributesW(WideName(path).c_str()) != INVALID_FILE_ATTRIBUTES;
   }
 
   FileFacts Inspect(const std::string& path) override {
     FileFacts facts;
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (path.empty() || !GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return facts;
+    if (path.empty() || !GetFileAttributesExW(WideName(path).c_str(), GetFileExInfoStandard, &data))
+      return facts;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
       facts.kind = FileKind::kLink;
     } else if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) {
@@ -148,11 +152,12 @@ class Win32Platform : public Platform {
 
   bool ReplaceFile(const std::string& from, const std::string& to) override {
     // The attributes a rename would drop; the rest come with the new file.
-    const DWORD old = GetFileAttributesA(to.c_str());
+    const std::wstring wideFrom = WideName(from), wideTo = WideName(to);
+    const DWORD old = GetFileAttributesW(wideTo.c_str());
     if (old != INVALID_FILE_ATTRIBUTES && !IsLinkOrFolder(old)) {
       const DWORD keep =
           old & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
-      if (keep) SetFileAttributesA(from.c_str(), keep | FILE_ATTRIBUTE_ARCHIVE);
+      if (keep) SetFileAttributesW(wideFrom.c_str(), keep | FILE_ATTRIBUTE_ARCHIVE);
     }
     // A file anyone has open is not replaced (whatever that one shares, under Wine): a reader lets go within
     // milliseconds. A read-only file or a folder never lets it, and is not waited for.
@@ -160,7 +165,7 @@ class Win32Platform : public Platform {
         old == INVALID_FILE_ATTRIBUTES || !(old & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY));
     const auto deadline = std::chrono::steady_clock::now() + kSharingPatience;
     for (;;) {
-      if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      if (MoveFileExW(wideFrom.c_str(), wideTo.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
       const DWORD error = GetLastError();
       if (!mayWait || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) ||
@@ -185,7 +190,7 @@ class Win32Platform : public Platform {
     return cut;
   }
 
-  bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != FALSE; }
+  bool RemoveFile(const std::string& path) override { return DeleteFileW(WideName(path).c_str()) != FALSE; }
 
   std::unique_ptr<Lock> TakeLock(const std::string& path, std::chrono::milliseconds wait,
                                  LockFailure* why) override {
@@ -195,15 +200,16 @@ class Win32Platform : public Platform {
     // The lock file as last found held, by its times: each holder makes it anew.
     std::uint64_t holder[2] = {0, 0};
     *why = LockFailure::kNone;
+    const std::wstring name = WideName(path);
     for (;;) {
       HANDLE file =
-          CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, /*dwShareMode=*/0,
+          CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, /*dwShareMode=*/0,
                       /*lpSecurityAttributes=*/nullptr, OPEN_ALWAYS,
                       FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
                       /*hTemplateFile=*/nullptr);
       DWORD error = file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
       if (error == ERROR_ACCESS_DENIED) {
-        const DWORD attributes = GetFileAttributesA(path.c_str());
+        const DWORD attributes = GetFileAttributesW(name.c_str());
         if (IsLinkOrFolder(attributes)) {
           *why = LockFailure::kNotAFile;
           return nullptr;
@@ -211,7 +217,7 @@ class Win32Platform : public Platform {
         // A lock file left read-only, or one we may not write or delete: the open itself, shared with nobody,
         // is the lock all the same. Gone altogether, it was being deleted by the holder before: try again.
         if (attributes != INVALID_FILE_ATTRIBUTES) {
-          file = CreateFileA(path.c_str(), GENERIC_READ, /*dwShareMode=*/0, /*lpSecurityAttributes=*/nullptr,
+          file = CreateFileW(name.c_str(), GENERIC_READ, /*dwShareMode=*/0, /*lpSecurityAttributes=*/nullptr,
                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, /*hTemplateFile=*/nullptr);
           error = file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
         } else {
@@ -230,7 +236,7 @@ class Win32Platform : public Platform {
       }
       const auto now = std::chrono::steady_clock::now();
       WIN32_FILE_ATTRIBUTE_DATA data;
-      if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+      if (GetFileAttributesExW(name.c_str(), GetFileExInfoStandard, &data)) {
         const std::uint64_t held[2] = {
             (std::uint64_t{data.ftCreationTime.dwHighDateTime} << 32) | data.ftCreationTime.dwLowDateTime,
             (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime};
@@ -250,18 +256,18 @@ class Win32Platform : public Platform {
 
   std::string FindFirstMatch(const std::string& pattern,
                              const std::function<bool(const std::string&)>& visit) override {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(WideName(pattern).c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return "";
     std::string accepted;
     do {
-      const std::string name = data.cFileName;
+      const std::string name = Utf8Text(data.cFileName, wcslen(data.cFileName));
       if (name == "." || name == "..") continue;  // "folder\*" lists them; the POSIX side never does
       if (visit(name)) {
         accepted = name;
         break;
       }
-    } while (FindNextFileA(find, &data));
+    } while (FindNextFileW(find, &data));
     FindClose(find);
     return accepted;
   }
@@ -285,7 +291,8 @@ class Win32Platform : public Platform {
 
   void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
     const UINT type = MB_OK | (icon == MessageIcon::kInformation ? MB_ICONINFORMATION : 0);
-    MessageBoxA(/*hWnd=*/nullptr, text.c_str(), caption.empty() ? nullptr : caption.c_str(), type);
+    MessageBoxW(/*hWnd=*/nullptr, WideName(text).c_str(),
+                caption.empty() ? nullptr : WideName(caption).c_str(), type);
   }
 };
 

@@ -30,37 +30,67 @@ if [ "$bits" = 32 ] && [ "$(machine_32bit)" = emulated ]; then settle=10; scale=
 export ZORVANT_WAIT_SCALE=$scale
 mkdir -p "$root/docs"
 
-# setup_shot MODE FILE: the test program's MODE shows the Setup window at (20, 20); the desktop's corner that
-# holds it is saved.
+# screen_dpi DPI: the screen's DPI for the Wine programs started from now on (the prefix's LogPixels, which
+# each reads as it starts); no DPI puts the default back.
+screen_dpi() {
+  if [ -n "${1:-}" ]; then
+    "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  else
+    "$wine" reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1 || true
+  fi
+}
+trap screen_dpi EXIT
+
+# setup_shot MODE FILE [SCALE]: the test program's MODE shows the Setup window at (20, 20); the desktop's
+# corner that holds it, SCALE times 360x180 (a screen at SCALE times 96 DPI), is saved.
 setup_shot() {
-  xvfb-run -a -s "-screen 0 640x400x24" bash -c '
+  local size wait=$settle
+  size=$(awk -v s="${3:-1}" 'BEGIN { printf "%dx%d", 360 * s, 180 * s }')
+  # Wine takes longer to come up the first time after the DPI changed.
+  [ "${3:-1}" = 1 ] || wait=$((settle * 2))
+  wineserver -w || true  # a server lingering from the last picture would keep its own screen
+  xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     cd "$1/bin"
-    "$4" explorer /desktop=shot,360x180 win_tests.exe --child="$2" >/dev/null 2>&1 &
+    "$4" explorer /desktop=shot,"$6" win_tests.exe --child="$2" >/dev/null 2>&1 &
     sleep "$5"
-    xwd -root -silent | convert xwd:- -crop 360x180+0+0 +repage "$3"
+    xwd -root -silent | convert xwd:- -crop "$6"+0+0 +repage "$3"
     wait
-  ' _ "$tree" "$1" "$2" "$wine" "$settle"
+  ' _ "$tree" "$1" "$2" "$wine" "$wait" "$size"
   echo "wrote $2"
 }
 setup_shot show-setup "$root/docs/setup-window.png"
 setup_shot show-setup-russian "$root/docs/setup-window-russian.png"
+# The same at 144 DPI, where the windows grow by half.
+screen_dpi 144
+setup_shot show-setup "$root/docs/setup-window-144dpi.png" 1.5
+setup_shot show-setup-russian "$root/docs/setup-window-russian-144dpi.png" 1.5
+screen_dpi
 
-# The information windows: a station folder of its own whose settings show both, apart from each other.
+# station_shots PLACES: the information windows, pictured by the host stand-in in a station folder of its own
+# whose settings show both at PLACES (apart from each other); the pictures land in "$station/pictures".
 station="$build/shots"
-rm -rf "$station"
-mkdir -p "$station/Plugins" "$station/pictures"
-cp "$tree/bin/zorvant_host.exe" "$root/data/sample-contest.adi" "$station/"
-cp "$tree/bin/Stats.dll" "$station/Plugins/"
-printf '[Settings]\r\nStart=0\r\nsetup_view_pref=1\r\nsetup_view_prev_qso=1\r\nsetup_x=10\r\nsetup_y=10\r\nprev_x=300\r\nprev_y=10\r\ndxcc_x=10\r\ndxcc_y=260\r\n' \
-  >"$station/Plugins/ZORVANT.ini"
-(
-  cd "$station"
-  xvfb-run -a -s "-screen 0 1024x768x24" "$wine" explorer /desktop=shot,1024x768 zorvant_host.exe \
-    sample-contest.adi --call DL0ZV --pictures "Z:${station//\//\\}\\pictures" >/dev/null 2>&1
-)
+station_shots() {
+  rm -rf "$station"
+  mkdir -p "$station/Plugins" "$station/pictures"
+  cp "$tree/bin/zorvant_host.exe" "$root/data/sample-contest.adi" "$station/"
+  cp "$tree/bin/Stats.dll" "$station/Plugins/"
+  printf '[Settings]\r\nStart=0\r\nsetup_view_pref=1\r\nsetup_view_prev_qso=1\r\nsetup_x=10\r\nsetup_y=10\r\n%b' \
+    "$1" >"$station/Plugins/ZORVANT.ini"
+  (
+    cd "$station"
+    xvfb-run -a -s "-screen 0 1280x1024x24" "$wine" explorer /desktop=shot,1280x1024 zorvant_host.exe \
+      sample-contest.adi --call DL0ZV --pictures "Z:${station//\//\\}\\pictures" >/dev/null 2>&1
+  )
+}
+station_shots 'prev_x=300\r\nprev_y=10\r\ndxcc_x=10\r\ndxcc_y=260\r\n'
 convert "$station/pictures/prefix.bmp" "$root/docs/prefix-window.png"
 convert "$station/pictures/previous-qso.bmp" "$root/docs/previous-qso-window.png"
 echo "wrote $root/docs/prefix-window.png and previous-qso-window.png"
+screen_dpi 144
+station_shots 'prev_x=450\r\nprev_y=10\r\ndxcc_x=10\r\ndxcc_y=390\r\n'
+screen_dpi
+convert "$station/pictures/prefix.bmp" "$root/docs/prefix-window-144dpi.png"
+echo "wrote $root/docs/prefix-window-144dpi.png"
 
 # The interactive stand-in: the test program opens a log of this hour in it and types a callsign of the log;
 # it leaves interactive-session.ready beside itself while the windows are there to be pictured.

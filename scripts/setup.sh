@@ -8,6 +8,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 packages=(cmake g++ make googletest libgtest-dev libbenchmark-dev mingw-w64-tools
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xauth
           zip unzip                # the release zip (scripts/package.sh)
+          locales                  # localedef: Russian and Western locales for zorvant.exe under Wine
           clang libclang-rt-dev   # the fuzz targets (libFuzzer) and the sanitizer tree
           libcpp-httplib-dev libsqlite3-dev                 # zorvant serve (cmake/serve.cmake)
           chromium chromium-driver python3-selenium)        # its browser test

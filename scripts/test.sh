@@ -288,7 +288,8 @@ fi
 
 # ---- zorvant.exe: the CLI tests of scores, exit codes and report bytes once more, against the zip's
 # zorvant.exe under Wine (the 64-bit build's where no 32-bit program runs), its files against the native
-# command's byte for byte (tests/cli/zorvant_exe.h).
+# command's byte for byte (tests/cli/zorvant_exe.h); with folders named in Cyrillic, under the Russian and
+# the Western code page (tests/cli/file_names_test.cpp).
 if [ "$(machine_32bit)" = none ]; then
   exe="$(win_tree 64)/bin/zorvant.exe"
   echo "== the CLI tests against the 64-bit zorvant.exe under Wine (this machine runs no 32-bit program)"
@@ -299,7 +300,7 @@ fi
 exe_log="$build/zorvant-exe-tests.log"
 if [ -f "$exe" ]; then
   step env ZORVANT_EXE="$(wine_loader "$(product_bits)") $exe" timeout 3600 "$build/native/bin/zorvant_tests" \
-    --gtest_filter='ScoreTest.*:CheckCommandTest.*:OtherBuildTest.*' >"$exe_log" 2>&1
+    --gtest_filter='ScoreTest.*:CheckCommandTest.*:OtherBuildTest.*:FileNamesTest.*' >"$exe_log" 2>&1
   exe_rc=$?
   grep -a -E '^\[  (PASSED|FAILED) ' "$exe_log" | tail -n 5
   [ $exe_rc -eq 0 ] || grep -a -E "Failure|Expected|Which is|differs|missing" "$exe_log" | head -40

@@ -45,7 +45,7 @@ void CCqWpxRtty::DrawItem(const DRAWITEMSTRUCT& item) const {
     std::lock_guard<std::mutex> lock(engineLock_);
     copy = CopyPrevQsoTable(contest_);
   }
-  Paint(item, DrawPrevQsoTable(copy, item.rcItem.right, item.rcItem.bottom));
+  Paint(item, DrawPrevQsoTable(copy, item.rcItem.right, item.rcItem.bottom, WindowDpi(item.hwndItem)));
 }
 
 bool CCqWwInfoButton::HandleDrawItem(const DRAWITEMSTRUCT* item) const {
@@ -60,7 +60,7 @@ void CCqWwInfoButton::DrawItem(const DRAWITEMSTRUCT& item) const {
     std::lock_guard<std::mutex> lock(engineLock_);
     copy = CopyPrefixGrid(contest_);
   }
-  Paint(item, DrawPrefixGrid(copy, item.rcItem.right, item.rcItem.bottom));
+  Paint(item, DrawPrefixGrid(copy, item.rcItem.right, item.rcItem.bottom, WindowDpi(item.hwndItem)));
 }
 
 }  // namespace zorvant

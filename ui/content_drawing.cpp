@@ -32,28 +32,29 @@ PrevQsoTableCopy CopyPrevQsoTable(const Contest& contest) {
   return copy;
 }
 
-DrawSteps DrawPrevQsoTable(const PrevQsoTableCopy& copy, int width, int height) {
+DrawSteps DrawPrevQsoTable(const PrevQsoTableCopy& copy, int width, int height, int dpi) {
   if (copy.enteredCall.empty()) return {Fill(width, height, kNothingShownColour)};
 
+  const auto px = [dpi](int pixels) { return ScaledToDpi(pixels, dpi); };
   DrawSteps steps = {Fill(width, height, kTableColour)};
   const int h = height / kRowHeightDivisor;
   const int s = copy.currentBandSlot;
   if (s >= 0) {
-    const FillStep band = {0, (s + 1) * h + kHighlightInset, width, (s + 2) * h, kCurrentBandColour};
+    const FillStep band = {0, (s + 1) * h + px(kHighlightInset), width, (s + 2) * h, kCurrentBandColour};
     // Rows less than 6 pixels apart leave the band no height, or under 5 an upside-down one, which
     // FillRect would turn round into a band reaching up over the header; neither is drawn.
     if (band.top < band.bottom) steps.push_back(band);
   }
   // The header's texts do not sit over the rows' columns.
-  steps.push_back(TextStep{20, 18, "Band"});
-  steps.push_back(TextStep{100, 18, "BPSK63"});
-  steps.push_back(TextStep{160, 0, copy.enteredCall});
-  steps.push_back(TextStep{178, 18, "RTTY"});
-  steps.push_back(TextStep{263, 18, "NR"});
+  steps.push_back(TextStep{px(20), px(18), "Band"});
+  steps.push_back(TextStep{px(100), px(18), "BPSK63"});
+  steps.push_back(TextStep{px(160), 0, copy.enteredCall});
+  steps.push_back(TextStep{px(178), px(18), "RTTY"});
+  steps.push_back(TextStep{px(263), px(18), "NR"});
   for (int r = 1; r <= static_cast<int>(copy.rows.size()); ++r) {
     const auto& row = copy.rows[static_cast<std::size_t>(r - 1)];
     for (std::size_t cell = 0; cell < row.size(); ++cell) {
-      steps.push_back(TextStep{kRowXs[cell], kFirstRowY + r * h, row[cell]});
+      steps.push_back(TextStep{px(kRowXs[cell]), px(kFirstRowY) + r * h, row[cell]});
     }
   }
   return steps;
@@ -72,16 +73,18 @@ PrefixGridCopy CopyPrefixGrid(Contest& contest) {
   return copy;
 }
 
-DrawSteps DrawPrefixGrid(const PrefixGridCopy& copy, int width, int height) {
+DrawSteps DrawPrefixGrid(const PrefixGridCopy& copy, int width, int height, int dpi) {
   DrawSteps steps = {Fill(width, height, kNothingShownColour)};
   if (copy.currentBandSlot < 0) return steps;
-  int x = kGridLeft, y = 0;
+  const int left = ScaledToDpi(kGridLeft, dpi), column = ScaledToDpi(kGridColumn, dpi),
+            line = ScaledToDpi(kGridLine, dpi);
+  int x = left, y = 0;
   for (const std::string& prefix : copy.prefixes) {
     steps.push_back(TextStep{x, y, prefix});
-    x += kGridColumn;
-    if (x > width - kGridColumn) {
-      x = kGridLeft;
-      y += kGridLine;
+    x += column;
+    if (x > width - column) {
+      x = left;
+      y += line;
     }
   }
   return steps;

@@ -58,8 +58,9 @@ PrevQsoTableCopy CopyPrevQsoTable(const Contest& contest);
 
 // The table for an item of `width` x `height` pixels at (0, 0). No callsign: the plain background only.
 // Otherwise the rows are height / 5 apart (all at y 10 for an item under 5 pixels high), and the current
-// band's row gets a highlight band, left out while the rows are too close for it to have any height.
-DrawSteps DrawPrevQsoTable(const PrevQsoTableCopy& copy, int width, int height);
+// band's row gets a highlight band, left out while the rows are too close for it to have any height. The
+// columns and the header's places are those of 96 DPI, scaled to `dpi` with the font.
+DrawSteps DrawPrevQsoTable(const PrevQsoTableCopy& copy, int width, int height, int dpi = kBaseDpi);
 
 // --- Prefix grid.
 
@@ -75,8 +76,8 @@ PrefixGridCopy CopyPrefixGrid(Contest& contest);
 // The grid for an item of `width` x `height` pixels at (0, 0): entries 40 pixels apart from (5, 0),
 // wrapping to a new line 15 pixels down once the next one would start past width - 40, so an item
 // narrower than 85 pixels holds one per line. Lines below the bottom are listed too; they are clipped,
-// there is no scrolling.
-DrawSteps DrawPrefixGrid(const PrefixGridCopy& copy, int width, int height);
+// there is no scrolling. Those are the pixels of 96 DPI: at another `dpi` the font grows, and so do they.
+DrawSteps DrawPrefixGrid(const PrefixGridCopy& copy, int width, int height, int dpi = kBaseDpi);
 
 }  // namespace zorvant
 

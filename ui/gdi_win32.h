@@ -102,6 +102,22 @@ class ScopedCreatedDC {
   HDC dc_ = nullptr;
 };
 
+// The DPI the window is drawn at. A host that declares itself DPI-aware gets the monitor's; one that does
+// not gets 96 and is stretched by the system. Windows before 10 have no per-window DPI: the screen's then.
+inline int WindowDpi(HWND window) {
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (getDpiForWindow) {
+    const UINT dpi = getDpiForWindow(window);
+    if (dpi != 0) return static_cast<int>(dpi);
+  }
+  HDC dc = GetDC(window);
+  const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 0;
+  if (dc) ReleaseDC(window, dc);
+  return dpi > 0 ? dpi : 96;
+}
+
 }  // namespace zorvant
 
 #endif  // ZORVANT_UI_GDI_WIN32_H_

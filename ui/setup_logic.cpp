@@ -221,4 +221,26 @@ std::vector<LampPaint> TickTourTimer(int utcHour, std::mutex& engineLock, Contes
   return paints;
 }
 
+int ScaledToDpi(int pixels, int dpi) {
+  if (dpi <= 0 || dpi == kBaseDpi) return pixels;
+  const long long scaled = static_cast<long long>(pixels) * dpi;
+  return static_cast<int>((scaled >= 0 ? scaled + kBaseDpi / 2 : scaled - kBaseDpi / 2) / kBaseDpi);
+}
+
+namespace {
+
+PixelBox Scaled(const PixelBox& box, int dpi) {
+  return {ScaledToDpi(box.left, dpi), ScaledToDpi(box.top, dpi), ScaledToDpi(box.right, dpi),
+          ScaledToDpi(box.bottom, dpi)};
+}
+
+}  // namespace
+
+PixelBox LampBox(int lamp, int dpi) {
+  static const PixelBox kAt96[2] = {{188, 80, 208, 100}, {188, 105, 208, 125}};
+  return Scaled(kAt96[lamp == 2 ? 1 : 0], dpi);
+}
+
+PixelBox RussianModeLabelBox(int dpi) { return Scaled({170, 8, 270, 28}, dpi); }
+
 }  // namespace zorvant

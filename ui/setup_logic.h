@@ -95,10 +95,28 @@ struct ControlText {
   const char* text;
 };
 extern const ControlText kRussianSetupTexts[7];
-// The Russian label of the mode buttons is longer: its control moves to this client rectangle, in pixels.
+// --- Pixels at the window's DPI.
+
+// The windows' own pixel positions and sizes are those of a 96-DPI screen. A window at another DPI gets
+// its dialog units and fonts from the system at that DPI, so these grow with them: scaled, rounded to the
+// nearest pixel, and unchanged at 96.
+inline constexpr int kBaseDpi = 96;
+int ScaledToDpi(int pixels, int dpi);
+
+struct PixelBox {
+  int left = 0, top = 0, right = 0, bottom = 0;
+  bool operator==(const PixelBox& o) const {
+    return left == o.left && top == o.top && right == o.right && bottom == o.bottom;
+  }
+};
+
+// Tour lamp 1 or 2, in client pixels: a circle of 20 x 20 at 96 DPI, right of its tour label.
+PixelBox LampBox(int lamp, int dpi);
+
+// The Russian label of the mode buttons is longer: its control moves to this client rectangle, 100 x 20
+// pixels at (170, 8) at 96 DPI.
 inline constexpr int kRussianModeLabelId = 1026;
-inline constexpr int kRussianModeLabelX = 170, kRussianModeLabelY = 8;
-inline constexpr int kRussianModeLabelWidth = 100, kRussianModeLabelHeight = 20;
+PixelBox RussianModeLabelBox(int dpi);
 
 // --- Refresh (on the refresh message, after the window code has opened the wanted information windows).
 

@@ -22,9 +22,6 @@ constexpr COLORREF kButtonDisabledCaption = RGB(128, 128, 128);
 constexpr COLORREF kSelectedFace = RGB(0, 255, 0);
 constexpr UINT kTourPeriodMs = 1000;
 
-// The lamps' boxes, in client pixels.
-constexpr RECT kLampBox[2] = {{188, 80, 208, 100}, {188, 105, 208, 125}};
-
 // The information windows open topmost. Setup thread only; lives as long as the library.
 int g_windowsOnTop = 0;
 
@@ -124,8 +121,9 @@ bool SetupWindow::Start(HWND dialog) {
     for (const ControlText& control : kRussianSetupTexts) {
       SetText(GetDlgItem(dialog, control.id), control.text, /*cp1251=*/true);
     }
-    MoveWindow(GetDlgItem(dialog, kRussianModeLabelId), kRussianModeLabelX, kRussianModeLabelY,
-               kRussianModeLabelWidth, kRussianModeLabelHeight, /*bRepaint=*/TRUE);
+    const PixelBox label = RussianModeLabelBox(WindowDpi(dialog));
+    MoveWindow(GetDlgItem(dialog, kRussianModeLabelId), label.left, label.top, label.right - label.left,
+               label.bottom - label.top, /*bRepaint=*/TRUE);
   }
 
   for (CAdvancedButton* button : {&bpsk_, &rtty_}) {
@@ -168,7 +166,7 @@ void SetupWindow::PaintLamp(int lamp, COLORREF colour) {
   ScopedBrush face(CreateSolidBrush(colour));
   ScopedSelect pen(lampCanvas_.get(), outline.get());
   ScopedSelect brush(lampCanvas_.get(), face.get());
-  const RECT& box = kLampBox[lamp - 1];
+  const PixelBox box = LampBox(lamp, WindowDpi(dialog_));
   Ellipse(lampCanvas_.get(), box.left, box.top, box.right, box.bottom);
 }
 

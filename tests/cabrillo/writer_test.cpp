@@ -116,7 +116,7 @@ const char kSmallLogFile[] =
     "ADDRESS: Lenina 1\r\n"
     "ADDRESS: Apt 2\r\n"
     "ADDRESS-CITY: Moscow\r\n"
-    "ADDRESS-STATE: \r\n"
+    "ADDRESS-STATE-PROVINCE: \r\n"
     "ADDRESS-POSTALCODE: 101000\r\n"
     "ADDRESS-COUNTRY: Russia\r\n"
     "OPERATORS: UA3XYZ UA3XXX\r\n"

@@ -181,5 +181,19 @@ TEST(CabrilloLogTest, WholeLogSkipsTheHeaderAndReportsStrayLines) {
   EXPECT_EQ(result.problems, problems);
 }
 
+// Logs written before the address tags followed the standard carry ADDRESS-STATE; both must read as header.
+TEST(CabrilloLogTest, EitherAddressStateTagIsHeader) {
+  for (const char* tag : {"ADDRESS-STATE", "ADDRESS-STATE-PROVINCE"}) {
+    LogReadResult result;
+    ParseCabrillo("t.log",
+                  std::string("START-OF-LOG: 3.0\r\n") + tag +
+                      ": NY\r\nQSO: 3585 RY 2026-03-14 1401 UA3XYZ 599 001 UA9ABC 599 012\r\nEND-OF-LOG:\r\n",
+                  &result);
+    EXPECT_TRUE(result.problems.empty()) << tag << ": " << result.problems.front();
+    ASSERT_EQ(result.contacts.size(), 1u) << tag;
+    EXPECT_EQ(result.contacts[0].sourceLine, 3) << tag;
+  }
+}
+
 }  // namespace
 }  // namespace logs

@@ -171,6 +171,30 @@ TEST(ContentGridDrawing, EntriesWrapPastRightMinus40) {
   }
 }
 
+// A screen at more than 96 DPI has a larger font: the grid's columns and lines grow with it, so that its rows
+// do not run into each other.
+TEST(ContentGridDrawing, ColumnsAndLinesGrowWithTheDpi) {
+  PrefixGridCopy copy;
+  copy.currentBandSlot = 0;
+  copy.prefixes = {"DL", "F", "UA"};
+  struct Case {
+    int dpi, width;
+    std::vector<Place> places;
+  } cases[] = {
+      {96, 100, {{5, 0}, {45, 0}, {5, 15}}},
+      {144, 150, {{8, 0}, {68, 0}, {8, 23}}},
+      {192, 200, {{10, 0}, {90, 0}, {10, 30}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.dpi) + " DPI");
+    DrawSteps expected = {FillStep{0, 0, c.width, 100, kNothingShownColour}};
+    for (std::size_t i = 0; i < c.places.size(); ++i) {
+      expected.push_back(TextStep{c.places[i].x, c.places[i].y, copy.prefixes[i]});
+    }
+    EXPECT_EQ(DrawPrefixGrid(copy, c.width, 100, c.dpi), expected);
+  }
+}
+
 TEST(ContentGridDrawing, NoBandOrNoPrefixesIsTheBackgroundOnly) {
   PrefixGridCopy noBand;
   noBand.currentBandSlot = -1;

@@ -467,5 +467,62 @@ TEST(SetupThreadsTest, RefreshAndTimerBesideTheHostThread) {
   EXPECT_EQ(contest.currentBandSlot, 1);
 }
 
+// --- Pixels at the window's DPI --------------------------------------------------------------------------
+
+// A control of the Setup window's template, in dialog units, placed at a DPI as the system places it: MS
+// Shell Dlg 8 has dialog base units of about 6 x 13 pixels at 96 DPI, growing with the DPI.
+PixelBox Placed(int x, int y, int width, int height, int dpi) {
+  const double cx = 6.0 * dpi / 96 / 4, cy = 13.0 * dpi / 96 / 8;
+  return {static_cast<int>(x * cx), static_cast<int>(y * cy), static_cast<int>((x + width) * cx),
+          static_cast<int>((y + height) * cy)};
+}
+
+bool Overlap(const PixelBox& a, const PixelBox& b) {
+  return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+// Each lamp sits right of its tour label, on the label's row, clear of every other control and inside the
+// window, at the DPIs a screen is set to; at 96 DPI exactly where it always was.
+TEST(SetupLayout, TheLampsStayBesideTheirTourLabelsAtEveryDpi) {
+  EXPECT_EQ(LampBox(1, 96), (PixelBox{188, 80, 208, 100}));
+  EXPECT_EQ(LampBox(2, 96), (PixelBox{188, 105, 208, 125}));
+  struct Control {
+    const char* name;
+    int x, y, width, height;
+  };
+  const Control controls[] = {
+      {"View", 12, 4, 66, 12},           {"Prefix", 11, 18, 99, 12},         {"Previous QSO", 11, 35, 77, 12},
+      {"Window on top", 11, 51, 69, 12}, {"Choice of mode", 107, 4, 56, 11}, {"BPSK63", 114, 14, 38, 14},
+      {"RTTY", 114, 31, 38, 14},
+  };
+  const Control labels[2] = {{"Tour 1", 85, 51, 22, 10}, {"Tour 2", 85, 67, 22, 10}};
+  for (const int dpi : {96, 120, 144, 192}) {
+    const PixelBox client = Placed(0, 0, 164, 79, dpi);
+    for (int lamp = 1; lamp <= 2; ++lamp) {
+      SCOPED_TRACE(std::to_string(dpi) + " DPI, lamp " + std::to_string(lamp));
+      const PixelBox box = LampBox(lamp, dpi);
+      const Control& l = labels[lamp - 1];
+      const PixelBox label = Placed(l.x, l.y, l.width, l.height, dpi);
+      EXPECT_GE(box.left, label.right);
+      const int middle = (box.top + box.bottom) / 2;
+      EXPECT_TRUE(middle >= label.top && middle <= label.bottom) << middle;
+      EXPECT_LE(box.right, client.right);
+      EXPECT_LE(box.bottom, client.bottom);
+      for (const Control& c : controls) {
+        EXPECT_FALSE(Overlap(box, Placed(c.x, c.y, c.width, c.height, dpi))) << c.name;
+      }
+    }
+  }
+}
+
+TEST(SetupLayout, PixelsScaleWithTheDpiToTheNearestPixel) {
+  struct Case {
+    int pixels, dpi, scaled;
+  } cases[] = {{100, 96, 100}, {15, 120, 19}, {15, 144, 23}, {40, 144, 60}, {5, 192, 10}, {7, 0, 7}};
+  for (const Case& c : cases) EXPECT_EQ(ScaledToDpi(c.pixels, c.dpi), c.scaled) << c.pixels << " " << c.dpi;
+  EXPECT_EQ(RussianModeLabelBox(96), (PixelBox{170, 8, 270, 28}));
+  EXPECT_EQ(RussianModeLabelBox(144), (PixelBox{255, 12, 405, 42}));
+}
+
 }  // namespace
 }  // namespace zorvant

@@ -198,7 +198,12 @@ int ShowSetupWindow(bool russian) {
 // (tests/win/interactive_test.cpp).
 int ShowInteractiveSession();
 
+// The Setup and Prefix windows checked from inside at the screen's DPI (tests/win/dpi_test.cpp):
+// "layout-english-144", "layout-russian-96".
+int CheckLayoutAtDpi(const char* mode);
+
 int RunChild(const char* mode) {
+  if (std::strncmp(mode, "layout-", 7) == 0) return CheckLayoutAtDpi(mode);
   if (std::strcmp(mode, "show-setup") == 0) return ShowSetupWindow(/*russian=*/false);
   if (std::strcmp(mode, "interactive-session") == 0) return ShowInteractiveSession();
   if (std::strcmp(mode, "show-setup-russian") == 0) return ShowSetupWindow(/*russian=*/true);
