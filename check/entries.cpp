@@ -19,7 +19,8 @@ namespace check {
 namespace fs = std::filesystem;
 
 bool Removed(Verdict v) {
-  return v == Verdict::kNil || v == Verdict::kBustedCall || v == Verdict::kBustedExchange;
+  return v == Verdict::kNil || v == Verdict::kBustedCall || v == Verdict::kBustedExchange ||
+         v == Verdict::kOutsidePeriod || v == Verdict::kPartnerMiscopy;
 }
 
 const char* VerdictName(Verdict v) {
@@ -31,6 +32,8 @@ const char* VerdictName(Verdict v) {
     case Verdict::kBustedCall: return "busted call";
     case Verdict::kNotCheckable: return "not checkable";
     case Verdict::kUnique: return "unique";
+    case Verdict::kOutsidePeriod: return "outside the contest period";
+    case Verdict::kPartnerMiscopy: return "partner's miscopy";
   }
   return "";
 }
@@ -97,18 +100,6 @@ std::string HeaderCall(const std::string& path) {
 std::string Quoted(const std::string& text) {
   constexpr std::size_t kLongest = 40;
   return "\"" + text.substr(0, kLongest) + (text.size() > kLongest ? "...\"" : "\"");
-}
-
-// Seconds since 1970 of a civil date and time (days from the civil calendar, proleptic Gregorian).
-std::int64_t SecondsOf(const logs::QsoTime& t) {
-  const std::int64_t y = t.year - (t.month <= 2 ? 1 : 0);
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const std::int64_t yoe = y - era * 400;
-  const std::int64_t mp = (t.month + 9) % 12;
-  const std::int64_t doy = (153 * mp + 2) / 5 + t.day - 1;
-  const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  const std::int64_t days = era * 146097 + doe - 719468;
-  return ((days * 24 + t.hour) * 60 + t.minute) * 60 + t.second;
 }
 
 const zorvant::CContestRules& Bands() {
@@ -182,6 +173,9 @@ void ReadOne(Entry& log, std::uint32_t index, const logs::QsoTime& start, std::v
     log.error = stream.error();
     return;
   }
+  // A sponsor's check reads this contest's exchange only: a field the logger added must not shift another
+  // into the call's place.
+  stream.set_layout(logs::QsoLayout::kSerials);
   log.format = stream.format();
   if (log.format.empty()) {
     log.error = log.path + ": neither an ADIF nor a Cabrillo log";
@@ -306,6 +300,18 @@ ContactTexts TextsOf(const Entry& log, const Qso& q) {
 const char* CallOf(const Entry& log, const Qso& q) { return Field(log, q, 0); }
 const char* SerialSent(const Entry& log, const Qso& q) { return Field(log, q, 1); }
 const char* SerialReceived(const Entry& log, const Qso& q) { return Field(log, q, 2); }
+
+// Days from the civil calendar, proleptic Gregorian.
+std::int64_t SecondsOf(const logs::QsoTime& t) {
+  const std::int64_t y = t.year - (t.month <= 2 ? 1 : 0);
+  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const std::int64_t yoe = y - era * 400;
+  const std::int64_t mp = (t.month + 9) % 12;
+  const std::int64_t doy = (153 * mp + 2) / 5 + t.day - 1;
+  const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  const std::int64_t days = era * 146097 + doe - 719468;
+  return ((days * 24 + t.hour) * 60 + t.minute) * 60 + t.second;
+}
 
 std::string PathIn(const std::string& folder, const std::string& name) {
   const bool separated = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');

@@ -28,9 +28,12 @@ enum class Verdict : std::uint8_t {
   kBustedCall,      // the call is wrong: a log one edit from it holds the contact
   kNotCheckable,    // the other station sent no log but is in other logs
   kUnique,          // the other station sent no log and is in no other log
+  kOutsidePeriod,   // logged before the contest's start or after its end
+  kPartnerMiscopy,  // the other side's copy of it is a busted call or exchange, and the sponsor removes both
 };
-constexpr int kVerdicts = 7;
-// NIL, busted call and busted exchange: the contact is taken out of the log for its checked score.
+constexpr int kVerdicts = 9;
+// NIL, busted call, busted exchange, outside the contest period and the partner's miscopy: the contact is
+// taken out of the log for its checked score.
 bool Removed(Verdict v);
 const char* VerdictName(Verdict v);  // "NIL", "busted call", ...
 
@@ -106,6 +109,9 @@ struct HeldLog {
 };
 // ReadEntries for logs held in memory, in the order given.
 void ReadEntries(const std::vector<HeldLog>& held, const logs::QsoTime& start, int threads, Entries* out);
+
+// UTC seconds since 1970 of a contact's time, as Qso::second holds it.
+std::int64_t SecondsOf(const logs::QsoTime& t);
 
 // `name` in `folder`, with a "/" between them on both systems (Windows reads it too): the problems and
 // reports name a file alike wherever the command runs.

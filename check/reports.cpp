@@ -36,6 +36,31 @@ std::string Where(const Entries& entries, const Qso& q) {
 
 std::string Call(const Entries& entries, std::uint32_t id) { return Shown(entries.calls[id]); }
 
+// A contact's time as the sponsor gives the contest period.
+std::string MinuteText(std::int64_t second) {
+  const std::int64_t minute = (second >= 0 ? second : second - 59) / 60;
+  std::int64_t days = (minute >= 0 ? minute : minute - 1439) / 1440;
+  const int inDay = static_cast<int>(minute - days * 1440);
+  // Civil date from days since 1970 (proleptic Gregorian).
+  days += 719468;
+  const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const std::int64_t doe = days - era * 146097;
+  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const std::int64_t mp = (5 * doy + 2) / 153;
+  const int day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  const long long year = yoe + era * 400 + (month <= 2 ? 1 : 0);
+  return StringPrintf("%04lld-%02d-%02d %02d:%02d", year, month, day, inDay / 60, inDay % 60);
+}
+
+// What the engine wrote into its bad-QSO file for a contact it refused.
+const char* RefusedFor(const Qso& q) {
+  if (q.band < 0) return "WRONG BAND !!! (a band outside the contest)";
+  if (q.mode < 0) return "WRONG MODE !!! (a mode outside the contest)";
+  return "NO RX NUMBER !!! (a serial, sent or received, is missing)";
+}
+
 // Why the contact has its verdict, with the other log's line where there is one.
 std::string Evidence(const Entries& entries, const CrossCheck& check, const Qso& q) {
   const std::string worked = Call(entries, q.call);
@@ -72,6 +97,22 @@ std::string Evidence(const Entries& entries, const CrossCheck& check, const Qso&
              (logs == 1 ? " other log" : " other logs");
     }
     case Verdict::kUnique: return worked + " sent no log and is in no other log";
+    case Verdict::kOutsidePeriod: {
+      const Rules& rules = check.rules();
+      return MinuteText(q.second) < MinuteText(rules.start)
+                 ? "logged at " + MinuteText(q.second) + ", before the contest's start, " +
+                       MinuteText(rules.start)
+                 : "logged at " + MinuteText(q.second) + ", after the contest's end, " + MinuteText(rules.end);
+    }
+    case Verdict::kPartnerMiscopy: {
+      const Qso& p = *partner;
+      const std::string why =
+          p.call == entries.logs[q.log].callId
+              ? "received " + Shown(SerialReceived(entries.logs[p.log], p)) + ", but " + own + " sent " +
+                    Shown(SerialSent(entries.logs[q.log], q))
+              : "logged " + own + " as " + Call(entries, p.call);
+      return worked + " miscopied it (" + why + "), and the contest removes both sides: " + other(p);
+    }
     case Verdict::kRefused: break;
   }
   return "";
@@ -98,6 +139,15 @@ std::string Plural(std::size_t n, const char* one, const char* many) {
 }
 
 std::string Title(const ReportSettings& settings) { return "ZORVANT contest of " + settings.start + " UTC"; }
+
+// The sponsor's choices, as every report states them.
+std::string RulesLine(const ReportSettings& settings) {
+  return "Rules: contacts matched within " +
+         Plural(static_cast<std::size_t>(settings.window), "minute", "minutes") + "; contest period from " +
+         settings.start + (settings.end.empty() ? "" : " to " + settings.end) +
+         " UTC; a miscopied call or serial costs " +
+         (settings.miscopyBoth ? "both sides of the contact" : "the side that made it") + "\n";
+}
 
 namespace fs = std::filesystem;
 
@@ -166,15 +216,18 @@ std::vector<std::string> UbnFileNames(const Entries& entries) {
 std::string UbnReport(const Entries& entries, const CrossCheck& check, std::size_t index,
                       const ReportSettings& settings) {
   const Entry& log = entries.logs[index];
-  std::string text = "UBN report of " + log.call + ": " + Title(settings) + ", contacts matched within " +
-                     Plural(static_cast<std::size_t>(settings.window), "minute", "minutes") + "\n";
+  const Qso* begin = entries.qsos.data() + log.first;
+  const Qso* end = begin + log.count;
+  // Refused, and dupes the check kept: read, but nothing of the score.
+  auto notCounted = [](const Qso& q) { return !q.stored || (q.dupe && !Removed(q.verdict)); };
+  const auto uncounted = static_cast<std::size_t>(std::count_if(begin, end, notCounted));
+  std::string text = "UBN report of " + log.call + ": " + Title(settings) + "\n" + RulesLine(settings);
   text += "Log: " + Shown(log.path) + " (" + log.format + "), " + Plural(log.count, "contact", "contacts") +
-          " read\n\n";
+          " read" + (uncounted ? ", " + std::to_string(uncounted) + " of them not counted (listed below)" : "") +
+          "\n\n";
   text += StringPrintf("%-10s %8s %8s %12s %10s\n", "", "Contacts", "Points", "Multipliers", "Score");
   text += TotalsLine("Claimed", log.claimed) + TotalsLine("Checked", log.checked);
 
-  const Qso* begin = entries.qsos.data() + log.first;
-  const Qso* end = begin + log.count;
   auto section = [&](const char* heading, auto wanted) {
     std::string items;
     std::size_t n = 0;
@@ -193,6 +246,16 @@ std::string UbnReport(const Entries& entries, const CrossCheck& check, std::size
           [](const Qso& q) { return q.verdict == Verdict::kUnique || q.verdict == Verdict::kNotCheckable; });
   section("Confirmed, though the other log holds your call one edit off",
           [](const Qso& q) { return q.verdict == Verdict::kConfirmed && q.partnerCallWrong; });
+  if (uncounted) {
+    text += "\nNot counted: " + Plural(uncounted, "contact", "contacts") + "\n";
+    for (const Qso* q = begin; q != end; ++q) {
+      if (!notCounted(*q)) continue;
+      text += (q->stored ? "DUPE, line " : "REFUSED, line ") + std::to_string(q->line) + ": " +
+              (q->stored ? "DUPE !!! (worked before on this band and mode in this tour: it earns nothing)"
+                         : RefusedFor(*q)) +
+              "\n  " + ContactLine(entries, *q) + "\n";
+    }
+  }
   if (!log.problems.empty()) {
     text += "\nProblems with the log: " + std::to_string(log.problems.size()) + "\n";
     for (const std::string& p : log.problems) text += "  " + Shown(p) + "\n";
@@ -201,7 +264,7 @@ std::string UbnReport(const Entries& entries, const CrossCheck& check, std::size
 }
 
 std::string ResultsText(const Entries& entries, const ReportSettings& settings) {
-  std::string text = Title(settings) + ": results after the cross-check, by checked score\n\n";
+  std::string text = Title(settings) + ": results after the cross-check, by checked score\n" + RulesLine(settings) + "\n";
   text += StringPrintf("%-20s %-30s   %-30s\n", "", "----------- Claimed ----------",
                        "----------- Checked ----------");
   text += StringPrintf("%5s  %-13s %6s %7s %6s %8s   %6s %7s %6s %8s\n", "Place", "Call", "QSOs", "Points",
@@ -261,9 +324,8 @@ std::string SummaryText(const Entries& entries, const ReportSettings& settings) 
   }
   auto count = [&](Verdict v) { return counts[static_cast<std::size_t>(v)]; };
 
-  std::string text = Title(settings) + ": cross-check of " + Shown(settings.folder) +
-                     ", contacts matched within " +
-                     Plural(static_cast<std::size_t>(settings.window), "minute", "minutes") + "\n\n";
+  std::string text =
+      Title(settings) + ": cross-check of " + Shown(settings.folder) + "\n" + RulesLine(settings) + "\n";
   text += StringPrintf("Logs checked: %zu (Cabrillo %zu, ADIF %zu)\n", cabrillo + adif, cabrillo, adif);
   text += StringPrintf("Logs not checked: %zu\n", unchecked.size());
   for (const Entry* log : unchecked) text += "  " + Shown(log->error) + "\n";
@@ -283,12 +345,16 @@ std::string SummaryText(const Entries& entries, const ReportSettings& settings) 
   text += StringPrintf("Contacts read: %zu\n", entries.qsos.size());
   text += StringPrintf("Refused by the contest rules (band, mode, serials), not checked: %zu\n", refused);
   text += StringPrintf("Checked: %zu\n", entries.qsos.size() - refused);
+  std::size_t removed = 0;
   for (const Verdict v : {Verdict::kConfirmed, Verdict::kBustedExchange, Verdict::kNil, Verdict::kBustedCall,
-                          Verdict::kNotCheckable, Verdict::kUnique}) {
-    text += StringPrintf("  %-16s %8zu\n", VerdictName(v), count(v));
+                          Verdict::kNotCheckable, Verdict::kUnique, Verdict::kOutsidePeriod,
+                          Verdict::kPartnerMiscopy}) {
+    text += StringPrintf("  %-26s %8zu\n", VerdictName(v), count(v));
+    if (Removed(v)) removed += count(v);
   }
-  text += StringPrintf("Removed (NIL, busted call, busted exchange): %zu\n",
-                       count(Verdict::kNil) + count(Verdict::kBustedCall) + count(Verdict::kBustedExchange));
+  text += StringPrintf(
+      "Removed (NIL, busted call, busted exchange, outside the contest period, partner's miscopy): %zu\n",
+      removed);
   text += StringPrintf("Confirmed although the other log holds the call one edit off: %zu\n", callOff);
   return WithCrLf(text);
 }

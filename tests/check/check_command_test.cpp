@@ -120,7 +120,8 @@ TEST_F(CheckCommandTest, ReportsEveryLogWithItsEvidence) {
         "logs/odd.log: its CALLSIGN: line, \"../<B>R1\", does not read as a callsign; not read",
         "logs/word.log: its CALLSIGN: line, \"AUX\", does not read as a callsign; not read",
         "logs/title.log: its CALLSIGN: line, \"?]2;R1XX?\", does not read as a callsign; not read",
-        "  confirmed               2", "  NIL                     2", "  unique                  1"}) {
+        "  confirmed                         2", "  NIL                               2",
+        "  unique                            1"}) {
     EXPECT_EQ(Contains(summary, part), "");
   }
 
