@@ -78,7 +78,7 @@ bool SameSerial(std::string_view received, std::string_view sent) {
                                                       [](char a, char b) { return Upper(a) == Upper(b); });
 }
 
-CrossCheck::CrossCheck(Entries& entries) : entries_(entries) {
+CrossCheck::CrossCheck(Entries& entries, int threads) : entries_(entries), threads_(std::max(threads, 1)) {
   const std::size_t calls = entries.calls.size();
   logOf_.assign(calls, kNone);
   logsWith_.assign(calls, 0);
@@ -96,14 +96,26 @@ CrossCheck::CrossCheck(Entries& entries) : entries_(entries) {
       ++logsWith_[q.call];
     }
     if (q.band >= 0 && q.mode >= 0) {
+      if (logKeys_.empty() || keys_[logKeys_.back().first].owner != entries.logs[q.log].callId) {
+        logKeys_.push_back({static_cast<std::uint32_t>(keys_.size()), 0});
+      }
       keys_.push_back(
           {entries.logs[q.log].callId, q.call, q.band, q.mode, q.second, static_cast<std::uint32_t>(i)});
+      logKeys_.back().second = static_cast<std::uint32_t>(keys_.size());
     }
   }
-  std::sort(keys_.begin(), keys_.end(), [](const Key& a, const Key& b) {
-    return std::tie(a.owner, a.worked, a.band, a.mode, a.second, a.qso) <
-           std::tie(b.owner, b.worked, b.band, b.mode, b.second, b.qso);
-  });
+  // The contacts are kept log by log, one owner a log: sorting each log's keys sorts them all by owner
+  // as far as any look-up asks, in pieces of a few hundred rather than one of millions.
+  InParallel(
+      logKeys_.size(), threads_,
+      [&](std::size_t l) {
+        std::sort(keys_.begin() + logKeys_[l].first, keys_.begin() + logKeys_[l].second,
+                  [](const Key& a, const Key& b) {
+                    return std::tie(a.worked, a.band, a.mode, a.second, a.qso) <
+                           std::tie(b.worked, b.band, b.mode, b.second, b.qso);
+                  });
+      },
+      nullptr);
   ownerKeys_.assign(calls, {0, 0});
   for (std::size_t i = 0; i < keys_.size(); ++i) {
     auto& range = ownerKeys_[keys_[i].owner];
@@ -196,32 +208,63 @@ void CrossCheck::PairExactly() {
     Confirm(a, b);
     Confirm(b, a);
   };
-  // A contact each side, as nearly all are, has no choice to make; the others choose together below.
-  std::vector<Offer> offer(1), crowded;
-  for (std::size_t g = 0; g < keys_.size();) {
-    const Key& key = keys_[g];
-    std::size_t end = g;
-    while (end < keys_.size() && keys_[end].owner == key.owner && keys_[end].worked == key.worked &&
-           keys_[end].band == key.band && keys_[end].mode == key.mode) {
-      ++end;
-    }
-    // Each pair of logs once, from the side whose call came first; nobody works himself.
-    if (key.owner < key.worked) {
-      const Range other = Find(key.worked, key.owner, key.band, key.mode);
-      if (other.begin != other.end) {
-        offer[0] = {{{static_cast<std::uint32_t>(g), static_cast<std::uint32_t>(end)}, GroupOf(other)}};
-        if (end - g == 1 && other.end - other.begin == 1) {
-          PairClosestFirst(keys_, offer, pair);
-        } else {
-          crowded.push_back(offer[0]);
+  // A log's offers touch its own contacts with a station and that station's with it, which no other log's
+  // offers touch: the logs are paired side by side. Nearly every offer has no choice to make; the few that
+  // have choose together after.
+  std::vector<std::vector<Offer>> crowded(logKeys_.size());
+  InParallel(
+      logKeys_.size(), threads_,
+      [&](std::size_t l) {
+        for (std::size_t g = logKeys_[l].first; g < logKeys_[l].second;) {
+          const Key& key = keys_[g];
+          std::size_t end = g;
+          while (end < logKeys_[l].second && keys_[end].worked == key.worked && keys_[end].band == key.band &&
+                 keys_[end].mode == key.mode) {
+            ++end;
+          }
+          // Each pair of logs once, from the side whose call came first; nobody works himself.
+          if (key.owner < key.worked) {
+            const Range other = Find(key.worked, key.owner, key.band, key.mode);
+            if (other.begin != other.end) {
+              const Offer offer{{{static_cast<std::uint32_t>(g), static_cast<std::uint32_t>(end)}, GroupOf(other)}};
+              if (!PairWithoutChoice(offer, pair)) crowded[l].push_back(offer);
+            }
+          }
+          g = end;
         }
-      }
+      },
+      nullptr);
+  std::vector<Offer> all;
+  for (const std::vector<Offer>& offers : crowded) all.insert(all.end(), offers.begin(), offers.end());
+  if (all.empty()) return;
+  PairConfirmingFirst(all, pair);
+  PairClosestFirst(keys_, all, pair);
+}
+
+// Two stations that worked each other on a band and mode once a tour have a contact or two a side, each near
+// one of the other side's at most: nothing to choose, and every pair near enough is made as it stands.
+bool CrossCheck::PairWithoutChoice(const Offer& offer,
+                                   const std::function<void(const Key&, const Key&)>& pair) {
+  // Two of a side more than twice the window apart cannot both be near one of the other side.
+  for (const Group& side : offer.side) {
+    for (std::uint32_t k = side.begin + 1; k < side.end; ++k) {
+      if (Minute(keys_[k].second) - Minute(keys_[k - 1].second) <= 2 * window_) return false;
     }
-    g = end;
   }
-  if (crowded.empty()) return;
-  PairConfirmingFirst(crowded, pair);
-  PairClosestFirst(keys_, crowded, pair);
+  const Group& a = offer.side[0];
+  const Group& b = offer.side[1];
+  for (std::uint32_t i = a.begin, j = b.begin; i < a.end && j < b.end;) {
+    if (Near(keys_[i].second, keys_[j].second)) {
+      pair(keys_[i], keys_[j]);
+      ++i;
+      ++j;
+    } else if (keys_[i].second < keys_[j].second) {
+      ++i;
+    } else {
+      ++j;
+    }
+  }
+  return true;
 }
 
 namespace {

@@ -63,7 +63,8 @@ struct Rules {
 
 class CrossCheck {
  public:
-  explicit CrossCheck(Entries& entries);
+  // `threads` sort and pair the logs side by side.
+  explicit CrossCheck(Entries& entries, int threads = 1);
 
   // Sets the verdict of every stored contact, and each matched contact's partner. A busted call found
   // through a contact already matched has that contact as its partner, one way only.
@@ -113,6 +114,9 @@ class CrossCheck {
   // `keys` holds the groups: keys_, or the same contacts sorted otherwise.
   void PairClosestFirst(const std::vector<Key>& keys, const std::vector<Offer>& offers,
                         const std::function<void(const Key&, const Key&)>& pair);
+  // Pairs the offer's contacts when none has a choice between two of the other side's, and says so; false,
+  // with nothing paired, when one may have.
+  bool PairWithoutChoice(const Offer& offer, const std::function<void(const Key&, const Key&)>& pair);
   // Of `offers` (groups of keys_), the pairs whose contacts confirm each other, closest in time first.
   void PairConfirmingFirst(const std::vector<Offer>& offers,
                            const std::function<void(const Key&, const Key&)>& pair);
@@ -136,12 +140,14 @@ class CrossCheck {
   void ContestPeriod();
 
   Entries& entries_;
+  const int threads_;
   Rules rules_;
   int window_ = 3;
   // Each checked log by the texts left when at most one character is deleted from its call: two calls one
   // edit apart share one.
   std::unordered_map<std::string, std::vector<std::uint32_t>> byVariant_;
-  std::vector<Key> keys_;  // the contacts on the contest's bands and modes, sorted
+  std::vector<Key> keys_;  // the contacts on the contest's bands and modes, log by log, each log's sorted
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> logKeys_;  // each log's keys [first, second)
   // Where each own call's keys are: the look-ups stay within one log's few hundred.
   std::vector<std::pair<std::uint32_t, std::uint32_t>> ownerKeys_;
   std::vector<std::uint32_t> logOf_;     // call id -> log

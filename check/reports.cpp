@@ -99,7 +99,8 @@ std::string Evidence(const Entries& entries, const CrossCheck& check, const Qso&
     case Verdict::kUnique: return worked + " sent no log and is in no other log";
     case Verdict::kOutsidePeriod: {
       const Rules& rules = check.rules();
-      return MinuteText(q.second) < MinuteText(rules.start)
+      // The start is a whole minute: a contact before it lies in an earlier minute.
+      return q.second < rules.start
                  ? "logged at " + MinuteText(q.second) + ", before the contest's start, " +
                        MinuteText(rules.start)
                  : "logged at " + MinuteText(q.second) + ", after the contest's end, " + MinuteText(rules.end);

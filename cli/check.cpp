@@ -252,7 +252,7 @@ int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err, 
         << ": a folder; logs in folders are not read\n";
   }
 
-  check::CrossCheck crossCheck(entries);
+  check::CrossCheck crossCheck(entries, threads);
   crossCheck.Run(rules);
   progress.Stage(large, "contacts matched");
   check::ScoreChecked(entries, start, threads);
