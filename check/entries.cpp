@@ -213,6 +213,10 @@ void ReadOne(Entry& log, std::uint32_t index, const logs::QsoTime& start, std::v
     Keeper keeper(log, index, start, qsos, /*keepProblems=*/!twoPasses);
     stream.Read(keeper);
     if (!stream.failed()) log.claimed = keeper.Report();
+    // Grown by doubling as read, and kept until the whole contest is: a world of logs would carry half as
+    // much again in room it never uses.
+    qsos.shrink_to_fit();
+    log.texts.shrink_to_fit();
   }
   if (stream.failed()) {
     // Part of a log must not pass for all of it, as with `zorvant score`.
