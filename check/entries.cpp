@@ -281,9 +281,13 @@ void ReadAll(const std::vector<HeldLog>* held, const logs::QsoTime& start, int t
     }
     log.first = entries.qsos.size();
     log.count = read[i].size();
-    for (Qso& q : read[i]) {
-      q.call = entries.calls.Intern(CallOf(log, q));
-      entries.qsos.push_back(q);
+    // Millions of calls through one table, each look-up a miss of the cache: asked for a few ahead.
+    constexpr std::size_t kAhead = 8;
+    std::vector<Qso>& qsos = read[i];
+    for (std::size_t k = 0; k < qsos.size(); ++k) {
+      if (k + kAhead < qsos.size()) entries.calls.Prefetch(CallOf(log, qsos[k + kAhead]));
+      qsos[k].call = entries.calls.Intern(CallOf(log, qsos[k]));
+      entries.qsos.push_back(qsos[k]);
     }
     std::vector<Qso>().swap(read[i]);
   }
