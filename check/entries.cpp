@@ -13,6 +13,7 @@
 #include <thread>
 #include <unordered_map>
 
+#include "check/heap.h"
 #include "engine/contest_rules.h"
 
 namespace check {
@@ -137,7 +138,6 @@ class Keeper : public logs::LogSink {
     Qso q;
     q.second = SecondsOf(c.time);
     const zorvant::OleDate time = TimeOf(c.time);
-    q.oleTime = time.value;
     q.log = index_;
     q.texts = static_cast<std::uint32_t>(log_.texts.size());
     q.freqHz = c.freqHz;
@@ -291,6 +291,7 @@ void ReadAll(const std::vector<HeldLog>* held, const logs::QsoTime& start, int t
     }
     std::vector<Qso>().swap(read[i]);
   }
+  ReturnFreedMemory();
 }
 
 }  // namespace
@@ -320,6 +321,28 @@ std::int64_t SecondsOf(const logs::QsoTime& t) {
   const std::int64_t days = era * 146097 + doe - 719468;
   return ((days * 24 + t.hour) * 60 + t.minute) * 60 + t.second;
 }
+
+logs::QsoTime TimeOfSeconds(std::int64_t second) {
+  std::int64_t days = (second >= 0 ? second : second - 86399) / 86400;
+  const std::int64_t inDay = second - days * 86400;
+  // The civil date of a day since 1970, proleptic Gregorian.
+  days += 719468;
+  const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const std::int64_t doe = days - era * 146097;
+  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const std::int64_t mp = (5 * doy + 2) / 153;
+  logs::QsoTime t{};
+  t.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  t.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  t.year = static_cast<int>(yoe + era * 400 + (t.month <= 2 ? 1 : 0));
+  t.hour = static_cast<int>(inDay / 3600);
+  t.minute = static_cast<int>(inDay / 60 % 60);
+  t.second = static_cast<int>(inDay % 60);
+  return t;
+}
+
+zorvant::OleDate OleTimeOf(std::int64_t second) { return TimeOf(TimeOfSeconds(second)); }
 
 std::string PathIn(const std::string& folder, const std::string& name) {
   const bool separated = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
@@ -452,7 +475,7 @@ void ScoreChecked(Entries& entries, const logs::QsoTime& start, int threads) {
         bool dupe;
         for (auto q = begin; q != end; ++q) {
           if (!Removed(q->verdict)) {
-            run.Add(TextsOf(log, *q), {q->oleTime, zorvant::OleDate::kValid}, q->freqHz, &dupe);
+            run.Add(TextsOf(log, *q), OleTimeOf(q->second), q->freqHz, &dupe);
           }
         }
         log.checked = run.Report();

@@ -24,7 +24,7 @@ std::string ContactLine(const Entries& entries, const Qso& q) {
   const ContactTexts t = TextsOf(entries.logs[q.log], q);
   const char* mode = q.mode == 0 ? "RY" : q.mode == 1 ? "PM" : zorvant::CabrilloModeCode(t.mode);
   std::string line =
-      zorvant::CabrilloQsoLine(static_cast<int>(q.freqHz / 1000), mode, {q.oleTime, zorvant::OleDate::kValid},
+      zorvant::CabrilloQsoLine(static_cast<int>(q.freqHz / 1000), mode, OleTimeOf(q.second),
                                t.ownCall, t.rstSent, t.exchSent, t.call, t.rstRcvd, t.exchRcvd);
   line.erase(line.find_last_not_of(" \r\n") + 1);
   return Shown(line);
@@ -38,20 +38,8 @@ std::string Call(const Entries& entries, std::uint32_t id) { return Shown(entrie
 
 // A contact's time as the sponsor gives the contest period.
 std::string MinuteText(std::int64_t second) {
-  const std::int64_t minute = (second >= 0 ? second : second - 59) / 60;
-  std::int64_t days = (minute >= 0 ? minute : minute - 1439) / 1440;
-  const int inDay = static_cast<int>(minute - days * 1440);
-  // Civil date from days since 1970 (proleptic Gregorian).
-  days += 719468;
-  const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const std::int64_t doe = days - era * 146097;
-  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const std::int64_t mp = (5 * doy + 2) / 153;
-  const int day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  const long long year = yoe + era * 400 + (month <= 2 ? 1 : 0);
-  return StringPrintf("%04lld-%02d-%02d %02d:%02d", year, month, day, inDay / 60, inDay % 60);
+  const logs::QsoTime t = TimeOfSeconds(second);
+  return StringPrintf("%04d-%02d-%02d %02d:%02d", t.year, t.month, t.day, t.hour, t.minute);
 }
 
 // What the engine wrote into its bad-QSO file for a contact it refused.
