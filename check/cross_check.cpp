@@ -17,8 +17,8 @@ bool OneEdit(std::string_view a, std::string_view b) {
   if (a.size() == b.size()) {
     if (i == a.size()) return false;
     // Two neighbours swapped (DF for FD) is one slip of the fingers, as a sponsor counts it.
-    const bool swapped = i + 1 < a.size() && a[i] == b[i + 1] && a[i + 1] == b[i] &&
-                         a.substr(i + 2) == b.substr(i + 2);
+    const bool swapped =
+        i + 1 < a.size() && a[i] == b[i + 1] && a[i + 1] == b[i] && a.substr(i + 2) == b.substr(i + 2);
     return swapped || a.substr(i + 1) == b.substr(i + 1);
   }
   return a.substr(i + 1) == b.substr(i);
@@ -226,7 +226,8 @@ void CrossCheck::PairExactly() {
           if (key.owner < key.worked) {
             const Range other = Find(key.worked, key.owner, key.band, key.mode);
             if (other.begin != other.end) {
-              const Offer offer{{{static_cast<std::uint32_t>(g), static_cast<std::uint32_t>(end)}, GroupOf(other)}};
+              const Offer offer{
+                  {{static_cast<std::uint32_t>(g), static_cast<std::uint32_t>(end)}, GroupOf(other)}};
               if (!PairWithoutChoice(offer, pair)) crowded[l].push_back(offer);
             }
           }
@@ -389,7 +390,8 @@ std::uint32_t CrossCheck::MiscopiedStation(const Qso& q) const {
     const Range range = Find(entries_.logs[l].callId, owner, q.band, q.mode);
     for (const Key* k = range.begin; k != range.end; ++k) {
       const std::int64_t apart = std::abs(k->second - q.second);
-      if (Near(k->second, q.second) && (nearest == kNone || apart < best || (apart == best && k->qso < nearest))) {
+      if (Near(k->second, q.second) &&
+          (nearest == kNone || apart < best || (apart == best && k->qso < nearest))) {
         nearest = k->qso;
         best = apart;
       }
@@ -401,8 +403,7 @@ std::uint32_t CrossCheck::MiscopiedStation(const Qso& q) const {
 void CrossCheck::Unmatched() {
   for (Qso& q : entries_.qsos) {
     if (!q.stored || q.partner != kNone) continue;
-    q.verdict =
-        WithoutPartner(q.call, LogsWith(q.call) > 1 ? Verdict::kNotCheckable : Verdict::kUnique);
+    q.verdict = WithoutPartner(q.call, LogsWith(q.call) > 1 ? Verdict::kNotCheckable : Verdict::kUnique);
     // Nobody else worked that call, but a station one edit from it has this contact in its log, already
     // matched with another of this log's entries: the extra entry is a miscopy, not a new station.
     if (q.verdict == Verdict::kUnique && q.band >= 0 && q.mode >= 0) {
@@ -432,7 +433,8 @@ void CrossCheck::ContestPeriod() {
   const std::int64_t first = Minute(rules_.start), last = Minute(rules_.end);
   for (Qso& q : entries_.qsos) {
     const std::int64_t minute = Minute(q.second);
-    if (q.stored && ((rules_.start != INT64_MIN && minute < first) || (rules_.end != INT64_MAX && minute > last))) {
+    if (q.stored &&
+        ((rules_.start != INT64_MIN && minute < first) || (rules_.end != INT64_MAX && minute > last))) {
       q.verdict = Verdict::kOutsidePeriod;
     }
   }

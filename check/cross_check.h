@@ -30,8 +30,8 @@
 #ifndef ZORVANT_CHECK_CROSS_CHECK_H_
 #define ZORVANT_CHECK_CROSS_CHECK_H_
 
-#include <cstddef>
 #include <climits>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>

@@ -24,8 +24,8 @@ std::string ContactLine(const Entries& entries, const Qso& q) {
   const ContactTexts t = TextsOf(entries.logs[q.log], q);
   const char* mode = q.mode == 0 ? "RY" : q.mode == 1 ? "PM" : zorvant::CabrilloModeCode(t.mode);
   std::string line =
-      zorvant::CabrilloQsoLine(static_cast<int>(q.freqHz / 1000), mode, OleTimeOf(q.second),
-                               t.ownCall, t.rstSent, t.exchSent, t.call, t.rstRcvd, t.exchRcvd);
+      zorvant::CabrilloQsoLine(static_cast<int>(q.freqHz / 1000), mode, OleTimeOf(q.second), t.ownCall,
+                               t.rstSent, t.exchSent, t.call, t.rstRcvd, t.exchRcvd);
   line.erase(line.find_last_not_of(" \r\n") + 1);
   return Shown(line);
 }
@@ -88,18 +88,17 @@ std::string Evidence(const Entries& entries, const CrossCheck& check, const Qso&
     case Verdict::kOutsidePeriod: {
       const Rules& rules = check.rules();
       // The start is a whole minute: a contact before it lies in an earlier minute.
-      return q.second < rules.start
-                 ? "logged at " + MinuteText(q.second) + ", before the contest's start, " +
-                       MinuteText(rules.start)
-                 : "logged at " + MinuteText(q.second) + ", after the contest's end, " + MinuteText(rules.end);
+      return q.second < rules.start ? "logged at " + MinuteText(q.second) + ", before the contest's start, " +
+                                          MinuteText(rules.start)
+                                    : "logged at " + MinuteText(q.second) + ", after the contest's end, " +
+                                          MinuteText(rules.end);
     }
     case Verdict::kPartnerMiscopy: {
       const Qso& p = *partner;
-      const std::string why =
-          p.call == entries.logs[q.log].callId
-              ? "received " + Shown(SerialReceived(entries.logs[p.log], p)) + ", but " + own + " sent " +
-                    Shown(SerialSent(entries.logs[q.log], q))
-              : "logged " + own + " as " + Call(entries, p.call);
+      const std::string why = p.call == entries.logs[q.log].callId
+                                  ? "received " + Shown(SerialReceived(entries.logs[p.log], p)) + ", but " +
+                                        own + " sent " + Shown(SerialSent(entries.logs[q.log], q))
+                                  : "logged " + own + " as " + Call(entries, p.call);
       return worked + " miscopied it (" + why + "), and the contest removes both sides: " + other(p);
     }
     case Verdict::kRefused: break;
@@ -212,7 +211,8 @@ std::string UbnReport(const Entries& entries, const CrossCheck& check, std::size
   const auto uncounted = static_cast<std::size_t>(std::count_if(begin, end, notCounted));
   std::string text = "UBN report of " + log.call + ": " + Title(settings) + "\n" + RulesLine(settings);
   text += "Log: " + Shown(log.path) + " (" + log.format + "), " + Plural(log.count, "contact", "contacts") +
-          " read" + (uncounted ? ", " + std::to_string(uncounted) + " of them not counted (listed below)" : "") +
+          " read" +
+          (uncounted ? ", " + std::to_string(uncounted) + " of them not counted (listed below)" : "") +
           "\n\n";
   text += StringPrintf("%-10s %8s %8s %12s %10s\n", "", "Contacts", "Points", "Multipliers", "Score");
   text += TotalsLine("Claimed", log.claimed) + TotalsLine("Checked", log.checked);
@@ -253,7 +253,8 @@ std::string UbnReport(const Entries& entries, const CrossCheck& check, std::size
 }
 
 std::string ResultsText(const Entries& entries, const ReportSettings& settings) {
-  std::string text = Title(settings) + ": results after the cross-check, by checked score\n" + RulesLine(settings) + "\n";
+  std::string text =
+      Title(settings) + ": results after the cross-check, by checked score\n" + RulesLine(settings) + "\n";
   text += StringPrintf("%-20s %-30s   %-30s\n", "", "----------- Claimed ----------",
                        "----------- Checked ----------");
   text += StringPrintf("%5s  %-13s %6s %7s %6s %8s   %6s %7s %6s %8s\n", "Place", "Call", "QSOs", "Points",
@@ -261,10 +262,9 @@ std::string ResultsText(const Entries& entries, const ReportSettings& settings) 
   std::size_t place = 0;
   for (const std::size_t i : Ranking(entries)) {
     const Entry& log = entries.logs[i];
-    text += StringPrintf("%5zu  %-13s %6i %7i %6i %8i   %6i %7i %6i %8i\n", ++place,
-                         log.call.c_str(), log.claimed.qsos, log.claimed.points, log.claimed.multiplier,
-                         log.claimed.score, log.checked.qsos, log.checked.points, log.checked.multiplier,
-                         log.checked.score);
+    text += StringPrintf("%5zu  %-13s %6i %7i %6i %8i   %6i %7i %6i %8i\n", ++place, log.call.c_str(),
+                         log.claimed.qsos, log.claimed.points, log.claimed.multiplier, log.claimed.score,
+                         log.checked.qsos, log.checked.points, log.checked.multiplier, log.checked.score);
   }
   return WithCrLf(text);
 }
@@ -335,9 +335,9 @@ std::string SummaryText(const Entries& entries, const ReportSettings& settings) 
   text += StringPrintf("Refused by the contest rules (band, mode, serials), not checked: %zu\n", refused);
   text += StringPrintf("Checked: %zu\n", entries.qsos.size() - refused);
   std::size_t removed = 0;
-  for (const Verdict v : {Verdict::kConfirmed, Verdict::kBustedExchange, Verdict::kNil, Verdict::kBustedCall,
-                          Verdict::kNotCheckable, Verdict::kUnique, Verdict::kOutsidePeriod,
-                          Verdict::kPartnerMiscopy}) {
+  for (const Verdict v :
+       {Verdict::kConfirmed, Verdict::kBustedExchange, Verdict::kNil, Verdict::kBustedCall,
+        Verdict::kNotCheckable, Verdict::kUnique, Verdict::kOutsidePeriod, Verdict::kPartnerMiscopy}) {
     text += StringPrintf("  %-26s %8zu\n", VerdictName(v), count(v));
     if (Removed(v)) removed += count(v);
   }

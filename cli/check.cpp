@@ -28,8 +28,8 @@ std::string CheckHelp() {
          "score). Contacts match when they share band and mode and lie at most the window apart. NIL, "
          "busted\n"
          "call and busted exchange are removed from the side that made the error (and from both sides with\n"
-         "--miscopy both); unique and not checkable contacts are kept and reported. Contacts before the start\n"
-         "or after --end are removed as outside the contest period.\n"
+         "--miscopy both); unique and not checkable contacts are kept and reported. Contacts before the\n"
+         "start or after --end are removed as outside the contest period.\n"
          "\n"
          "options:\n"
          "  --start \"YYYY-MM-DD HH:MM\"     contest start, UTC; the second tour begins two hours after it\n"
@@ -49,7 +49,8 @@ std::string CheckHelp() {
          "refused, or a report cannot be written; 2 bad command line.\n";
 }
 
-bool ParseRulesOption(int argc, char** argv, int* i, std::string* end, bool* miscopyBoth, std::string* error) {
+bool ParseRulesOption(int argc, char** argv, int* i, std::string* end, bool* miscopyBoth,
+                      std::string* error) {
   error->clear();
   const std::string arg = argv[*i];
   if (arg == "--end") return OptionValue(argc, argv, i, end, error);
@@ -64,8 +65,8 @@ bool ParseRulesOption(int argc, char** argv, int* i, std::string* end, bool* mis
   return true;
 }
 
-bool PeriodRules(const logs::QsoTime& start, const std::string& end, check::Rules* rules, std::string* endText,
-                 std::string* error) {
+bool PeriodRules(const logs::QsoTime& start, const std::string& end, check::Rules* rules,
+                 std::string* endText, std::string* error) {
   rules->start = check::SecondsOf(start);
   endText->clear();
   if (end.empty()) return true;

@@ -16,7 +16,7 @@ struct CheckOptions {
   std::string start;  // "YYYY-MM-DD HH:MM", required
   std::string end;    // the same, or "": the contest period's end
   std::string out = "check";
-  int window = 3;  // minutes either way
+  int window = 3;            // minutes either way
   bool miscopyBoth = false;  // --miscopy both
   bool html = false;
   bool help = false;
@@ -45,8 +45,8 @@ std::string CheckHelp();
 // other argument, and with the reason when its value is wrong.
 bool ParseRulesOption(int argc, char** argv, int* i, std::string* end, bool* miscopyBoth, std::string* error);
 // The contest period's end from --end ("" none) into `rules`, the start from `start`; false with the reason.
-bool PeriodRules(const logs::QsoTime& start, const std::string& end, check::Rules* rules, std::string* endText,
-                 std::string* error);
+bool PeriodRules(const logs::QsoTime& start, const std::string& end, check::Rules* rules,
+                 std::string* endText, std::string* error);
 
 }  // namespace cli
 

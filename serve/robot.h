@@ -34,7 +34,7 @@ struct RobotSettings {
   int window = 3;
   check::Rules rules;   // the cross-check's contest period and miscopy rule (its window is `window`)
   std::string endText;  // the period's end, "YYYY-MM-DD HH:MM", or ""
-  int threads = 1;  // for the cross-check
+  int threads = 1;      // for the cross-check
   std::size_t maxLogBytes = 5u << 20;
   std::string scratch;  // a folder of the server's own for scoring
   std::string sponsorKey;

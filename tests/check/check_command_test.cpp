@@ -174,7 +174,8 @@ TEST_F(CheckCommandTest, TheSponsorsChoicesAndWhatDidNotCount) {
     std::vector<std::string> ua, dl, summary;
   } kRuns[] = {
       {{},
-       {"Rules: contacts matched within 3 minutes; contest period from 2026-03-14 14:00 UTC; a miscopied call "
+       {"Rules: contacts matched within 3 minutes; contest period from 2026-03-14 14:00 UTC; a miscopied "
+        "call "
         "or serial costs the side that made it\n",
         "Log: logs/UA3AA.log (Cabrillo), 5 contacts read, 2 of them not counted (listed below)\n",
         "Removed: 2 contacts\nOUTSIDE THE CONTEST PERIOD, line 3\n",
@@ -185,7 +186,8 @@ TEST_F(CheckCommandTest, TheSponsorsChoicesAndWhatDidNotCount) {
         "  QSO: 14080 RY 2026-03-14 1420 UA3AA         599 003    DL1BB         599\n"
         "DUPE, line 7: DUPE !!! (worked before on this band and mode in this tour: it earns nothing)\n"},
        {"Log: logs/DL1BB.log (Cabrillo), 5 contacts read, 1 of them not counted (listed below)\n",
-        "Claimed           4        8            4         32\nChecked           4        8            4         32\n"},
+        "Claimed           4        8            4         32\nChecked           4        8            4     "
+        "    32\n"},
        {"  outside the contest period        1\n", "  partner's miscopy                 0\n"}},
       {{"--end", "2026-03-14 17:59", "--miscopy", "both"},
        {"Rules: contacts matched within 3 minutes; contest period from 2026-03-14 14:00 to 2026-03-14 17:59 "
@@ -277,7 +279,8 @@ TEST_F(CheckCommandTest, RefusesWhatItCannotCheck) {
       {{"logs", "--start", "2026-03-14 14:00", "--call", "X"}, kBadUsage, "unknown option --call"},
       {{"logs", "--start", "2026-03-14 14:00", "--miscopy", "all"}, kBadUsage, "--miscopy wants own or both"},
       {{"logs", "--start", "2026-03-14 14:00", "--end", "2026-03-14"}, kBadUsage, "--end wants"},
-      {{"logs", "--start", "2026-03-14 14:00", "--end", "2026-03-14 13:59"}, kBadUsage,
+      {{"logs", "--start", "2026-03-14 14:00", "--end", "2026-03-14 13:59"},
+       kBadUsage,
        "--end 2026-03-14 13:59 is before --start 2026-03-14 14:00"},
       {{"missing", "--start", "2026-03-14 14:00"}, kUnreadableLog, "missing: cannot be read"},
   };

@@ -163,7 +163,8 @@ int ExpectScoresOfZorvantScore(const Checked& c) {
   for (const Entry& log : c.entries.logs) {
     if (!log.error.empty()) continue;
     std::vector<int> removed = SkippedLines(log);
-    ExpectSameTotals(log.claimed, ScoreOf(removed.empty() ? log.path : CutLog(log, removed, "read-"), log.call),
+    ExpectSameTotals(log.claimed,
+                     ScoreOf(removed.empty() ? log.path : CutLog(log, removed, "read-"), log.call),
                      log.name + " claimed");
     const std::size_t skipped = removed.size();
     for (std::size_t i = log.first; i < log.first + log.count; ++i) {
@@ -263,10 +264,12 @@ TEST_F(CrossCheckTest, MatchingRules) {
        {{"OK2ZA", {"14080 RY 1431 OH1TFR 007 006 = NIL", "14080 RY 1431 OH1TFR 008 006 = confirmed"}},
         {"OH1TFR", {"14080 RY 1431 OK2ZA 006 008 = confirmed"}}}},
       {"a miscopied extra entry is a busted call, though its station's contact is matched already",
-       {{"OK2ZA", {"14080 RY 1448 OH1TFRL 009 010 = busted call", "14080 RY 1449 OH1TFR 010 010 = confirmed"}},
+       {{"OK2ZA",
+         {"14080 RY 1448 OH1TFRL 009 010 = busted call", "14080 RY 1449 OH1TFR 010 010 = confirmed"}},
         {"OH1TFR", {"14080 RY 1448 OK2ZA 010 010 = confirmed"}}}},
       {"... unless other logs hold that call too",
-       {{"OK2ZA", {"14080 RY 1448 OH1TFRL 009 010 = not checkable", "14080 RY 1449 OH1TFR 010 010 = confirmed"}},
+       {{"OK2ZA",
+         {"14080 RY 1448 OH1TFRL 009 010 = not checkable", "14080 RY 1449 OH1TFR 010 010 = confirmed"}},
         {"OH1TFR", {"14080 RY 1448 OK2ZA 010 010 = confirmed"}},
         {"DL1BB", {"14080 RY 1500 OH1TFRL 001 011 = not checkable"}}}},
       {"two neighbours swapped are a busted call, on either side",
@@ -425,8 +428,9 @@ void PairThePlainWay(Entries& e, int window) {
     std::uint32_t evidence = kNone;
     for (std::uint32_t j = 0; j < e.qsos.size(); ++j) {
       const Qso& p = e.qsos[j];
-      if (checked(p) && owner(p) != owner(q) && p.call == owner(q) && OneEdit(e.calls[q.call], e.logs[p.log].call) &&
-          p.band == q.band && p.mode == q.mode && near(p, q) &&
+      if (checked(p) && owner(p) != owner(q) && p.call == owner(q) &&
+          OneEdit(e.calls[q.call], e.logs[p.log].call) && p.band == q.band && p.mode == q.mode &&
+          near(p, q) &&
           (evidence == kNone ||
            std::abs(p.second - q.second) < std::abs(e.qsos[evidence].second - q.second))) {
         evidence = j;
@@ -499,13 +503,19 @@ TEST(OneEditTest, OneLetterOrDigitChangedAddedOrLeftOut) {
     const char* b;
     bool oneEdit;
   } cases[] = {
-      {"UA3ABC", "UA3ABD", true},  {"UA3ABC", "UA3AB", true},
-      {"UA3AB", "UA3XAB", true},   {"UA3ABC", "UA3ABC", false},
-      {"UA3ABC", "UA3BAC", true},  {"UA3ABC", "UA3A", false},
-      {"K1A", "K1A/P", false},     {"", "K", true},
+      {"UA3ABC", "UA3ABD", true},
+      {"UA3ABC", "UA3AB", true},
+      {"UA3AB", "UA3XAB", true},
+      {"UA3ABC", "UA3ABC", false},
+      {"UA3ABC", "UA3BAC", true},
+      {"UA3ABC", "UA3A", false},
+      {"K1A", "K1A/P", false},
+      {"", "K", true},
       // Two neighbours swapped are one edit; swapped further apart, or twice, they are not.
-      {"DF1AB", "FD1AB", true},    {"UA3ABC", "UA3BCA", false},
-      {"UA3ABC", "UA3CBA", false}, {"AB12", "BA21", false},
+      {"DF1AB", "FD1AB", true},
+      {"UA3ABC", "UA3BCA", false},
+      {"UA3ABC", "UA3CBA", false},
+      {"AB12", "BA21", false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(OneEdit(c.a, c.b), c.oneEdit) << c.a << " " << c.b;
