@@ -13,7 +13,6 @@
 #include <thread>
 #include <unordered_map>
 
-#include "check/heap.h"
 #include "engine/contest_rules.h"
 
 namespace check {
@@ -291,7 +290,6 @@ void ReadAll(const std::vector<HeldLog>* held, const logs::QsoTime& start, int t
     }
     std::vector<Qso>().swap(read[i]);
   }
-  ReturnFreedMemory();
 }
 
 }  // namespace
