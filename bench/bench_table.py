@@ -136,7 +136,8 @@ def read_check(folder):
     return best, summaries, load
 
 
-CLASSES = ("confirmed", "busted exchange", "NIL", "busted call", "not checkable", "unique")
+CLASSES = ("confirmed", "busted exchange", "NIL", "busted call", "not checkable", "unique", "outside the contest period",
+           "partner's miscopy")
 
 
 def print_check(best, summaries, load):

@@ -20,7 +20,8 @@ and:
 
 Station calls are at least three edits apart, a casual station's call three edits or more from every station's
 and different from every other call, and a busted call is one edit from its station and two or more from every
-other station's, so each injected error has one right answer. (Casual calls need not be apart from each other:
+other station's (two swapped neighbours counting as one edit there, as the checker counts them), so each
+injected error has one right answer. A clock that is off never puts a contact before the contest's start. (Casual calls need not be apart from each other:
 no log is checked against theirs. Kept apart, they would fill the space of calls long before a world-size
 contest has its thousands of them.)
 
@@ -77,6 +78,18 @@ def within(a, b, distance):
         if min(row) > distance:
             return False
     return row[-1] <= distance
+
+
+def one_edit(a, b):
+    """Whether a and b are one edit apart as a checker counts it: a character changed, added or left out, or
+    two neighbours swapped."""
+    if a == b:
+        return False
+    if len(a) == len(b):
+        diff = [i for i in range(len(a)) if a[i] != b[i]]
+        return len(diff) == 1 or (len(diff) == 2 and diff[1] == diff[0] + 1 and
+                                   a[diff[0]] == b[diff[1]] and a[diff[1]] == b[diff[0]])
+    return within(a, b, 1)
 
 
 class CallBook:
@@ -142,7 +155,9 @@ def bust_call(rng, call, book, casual):
         else:
             continue
         busted += call[len(base):]
-        if busted not in book.calls and busted not in casual and book.near(busted, 1) == {call}:
+        # One edit from its station, and none from any other, swapped neighbours counted as one.
+        if busted not in book.calls and busted not in casual and \
+                {other for other in book.candidates(busted, 1) if one_edit(busted, other)} == {call}:
             return busted
     raise RuntimeError("no busted form of " + call)
 
@@ -246,7 +261,9 @@ def main():
                 mine.expected = ("busted exchange", kind)
                 other.expected = ("confirmed", "partner of busted number")
             else:
-                mine.minute += rng.choice([-1, 1]) * rng.randint(1, WINDOW)
+                skew = rng.choice([-1, 1]) * rng.randint(1, WINDOW)
+                # A clock off, but not so far as to put the contact before the contest's start.
+                mine.minute += skew if mine.minute + skew >= 0 else -skew
                 mine.expected = ("confirmed", kind)
                 other.expected = ("confirmed", "partner of time skew")
         for side, kept in zip(sides, logged):

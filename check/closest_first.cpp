@@ -44,16 +44,16 @@ struct Candidate {
 
 }  // namespace
 
-void CrossCheck::PairClosestFirst(const std::vector<Offer>& offers,
+void CrossCheck::PairClosestFirst(const std::vector<Key>& keys, const std::vector<Offer>& offers,
                                   const std::function<void(const Key&, const Key&)>& pair) {
   const std::vector<Qso>& qsos = entries_.qsos;
-  auto taken = [&](std::uint32_t key) { return qsos[keys_[key].qso].partner != kNone; };
+  auto taken = [&](std::uint32_t key) { return qsos[keys[key].qso].partner != kNone; };
 
   // The common offer, a contact on each side, needs none of what follows.
   if (offers.size() == 1 && offers[0].side[0].end - offers[0].side[0].begin == 1 &&
       offers[0].side[1].end - offers[0].side[1].begin == 1) {
-    const Key& a = keys_[offers[0].side[0].begin];
-    const Key& b = keys_[offers[0].side[1].begin];
+    const Key& a = keys[offers[0].side[0].begin];
+    const Key& b = keys[offers[0].side[1].begin];
     if (!taken(offers[0].side[0].begin) && !taken(offers[0].side[1].begin) && Near(a.second, b.second)) {
       pair(a, b);
     }
@@ -80,7 +80,7 @@ void CrossCheck::PairClosestFirst(const std::vector<Offer>& offers,
     firstSlot[g] = static_cast<std::uint32_t>(slots.size());
     for (std::uint32_t k = groups[g].begin; k < groups[g].end;) {
       std::uint32_t end = k;
-      while (end < groups[g].end && keys_[end].second == keys_[k].second) ++end;
+      while (end < groups[g].end && keys[end].second == keys[k].second) ++end;
       Slot slot{k, end, g};
       while (slot.next < slot.end && taken(slot.next)) ++slot.next;
       slots.push_back(slot);
@@ -120,8 +120,8 @@ void CrossCheck::PairClosestFirst(const std::vector<Offer>& offers,
     const Slot& sa = slots[a.slot];
     const Slot& sb = slots[b.slot];
     if (a.side == b.side || sa.next == sa.end || sb.next == sb.end) return;
-    const Key& ka = keys_[sa.next];
-    const Key& kb = keys_[sb.next];
+    const Key& ka = keys[sa.next];
+    const Key& kb = keys[sb.next];
     if (!Near(ka.second, kb.second)) return;
     Candidate c;
     c.apart = std::abs(ka.second - kb.second);
@@ -141,8 +141,8 @@ void CrossCheck::PairClosestFirst(const std::vector<Offer>& offers,
     }
     std::uint32_t last = kNone;
     for (std::uint32_t at[2] = {from[0], from[1]}; at[0] < to[0] || at[1] < to[1];) {
-      const std::uint8_t side = at[0] < to[0] && (at[1] == to[1] || keys_[slots[at[0]].end - 1].second <=
-                                                                        keys_[slots[at[1]].end - 1].second)
+      const std::uint8_t side = at[0] < to[0] && (at[1] == to[1] || keys[slots[at[0]].end - 1].second <=
+                                                                        keys[slots[at[1]].end - 1].second)
                                     ? 0
                                     : 1;
       const std::uint32_t slot = at[side]++;
@@ -185,12 +185,12 @@ void CrossCheck::PairClosestFirst(const std::vector<Offer>& offers,
     const Place& b = places[c.right];
     const Slot& sa = slots[a.slot];
     const Slot& sb = slots[b.slot];
-    if (a.next != c.right || sa.next == sa.end || sb.next == sb.end || keys_[sa.next].qso != c.id[a.side] ||
-        keys_[sb.next].qso != c.id[b.side]) {
+    if (a.next != c.right || sa.next == sa.end || sb.next == sb.end || keys[sa.next].qso != c.id[a.side] ||
+        keys[sb.next].qso != c.id[b.side]) {
       continue;  // the places have changed since
     }
     const std::uint32_t slotA = a.slot, slotB = b.slot;
-    pair(keys_[a.side == 0 ? sa.next : sb.next], keys_[a.side == 0 ? sb.next : sa.next]);
+    pair(keys[a.side == 0 ? sa.next : sb.next], keys[a.side == 0 ? sb.next : sa.next]);
     advance(slotA);
     advance(slotB);
   }

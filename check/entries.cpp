@@ -20,7 +20,8 @@ namespace check {
 namespace fs = std::filesystem;
 
 bool Removed(Verdict v) {
-  return v == Verdict::kNil || v == Verdict::kBustedCall || v == Verdict::kBustedExchange;
+  return v == Verdict::kNil || v == Verdict::kBustedCall || v == Verdict::kBustedExchange ||
+         v == Verdict::kOutsidePeriod || v == Verdict::kPartnerMiscopy;
 }
 
 const char* VerdictName(Verdict v) {
@@ -32,6 +33,8 @@ const char* VerdictName(Verdict v) {
     case Verdict::kBustedCall: return "busted call";
     case Verdict::kNotCheckable: return "not checkable";
     case Verdict::kUnique: return "unique";
+    case Verdict::kOutsidePeriod: return "outside the contest period";
+    case Verdict::kPartnerMiscopy: return "partner's miscopy";
   }
   return "";
 }
@@ -100,18 +103,6 @@ std::string Quoted(const std::string& text) {
   return "\"" + text.substr(0, kLongest) + (text.size() > kLongest ? "...\"" : "\"");
 }
 
-// Seconds since 1970 of a civil date and time (days from the civil calendar, proleptic Gregorian).
-std::int64_t SecondsOf(const logs::QsoTime& t) {
-  const std::int64_t y = t.year - (t.month <= 2 ? 1 : 0);
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const std::int64_t yoe = y - era * 400;
-  const std::int64_t mp = (t.month + 9) % 12;
-  const std::int64_t doy = (153 * mp + 2) / 5 + t.day - 1;
-  const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  const std::int64_t days = era * 146097 + doe - 719468;
-  return ((days * 24 + t.hour) * 60 + t.minute) * 60 + t.second;
-}
-
 const zorvant::CContestRules& Bands() {
   static const zorvant::CContestRules bands(zorvant::kBandEntries, zorvant::kBandCount);
   return bands;
@@ -147,7 +138,6 @@ class Keeper : public logs::LogSink {
     Qso q;
     q.second = SecondsOf(c.time);
     const zorvant::OleDate time = TimeOf(c.time);
-    q.oleTime = time.value;
     q.log = index_;
     q.texts = static_cast<std::uint32_t>(log_.texts.size());
     q.freqHz = c.freqHz;
@@ -183,6 +173,9 @@ void ReadOne(Entry& log, std::uint32_t index, const logs::QsoTime& start, std::v
     log.error = stream.error();
     return;
   }
+  // A sponsor's check reads this contest's exchange only: a field the logger added must not shift another
+  // into the call's place.
+  stream.set_layout(logs::QsoLayout::kSerials);
   log.format = stream.format();
   if (log.format.empty()) {
     log.error = log.path + ": neither an ADIF nor a Cabrillo log";
@@ -220,6 +213,10 @@ void ReadOne(Entry& log, std::uint32_t index, const logs::QsoTime& start, std::v
     Keeper keeper(log, index, start, qsos, /*keepProblems=*/!twoPasses);
     stream.Read(keeper);
     if (!stream.failed()) log.claimed = keeper.Report();
+    // Grown by doubling as read, and kept until the whole contest is: a world of logs would carry half as
+    // much again in room it never uses.
+    qsos.shrink_to_fit();
+    log.texts.shrink_to_fit();
   }
   if (stream.failed()) {
     // Part of a log must not pass for all of it, as with `zorvant score`.
@@ -284,9 +281,13 @@ void ReadAll(const std::vector<HeldLog>* held, const logs::QsoTime& start, int t
     }
     log.first = entries.qsos.size();
     log.count = read[i].size();
-    for (Qso& q : read[i]) {
-      q.call = entries.calls.Intern(CallOf(log, q));
-      entries.qsos.push_back(q);
+    // Millions of calls through one table, each look-up a miss of the cache: asked for a few ahead.
+    constexpr std::size_t kAhead = 8;
+    std::vector<Qso>& qsos = read[i];
+    for (std::size_t k = 0; k < qsos.size(); ++k) {
+      if (k + kAhead < qsos.size()) entries.calls.Prefetch(CallOf(log, qsos[k + kAhead]));
+      qsos[k].call = entries.calls.Intern(CallOf(log, qsos[k]));
+      entries.qsos.push_back(qsos[k]);
     }
     std::vector<Qso>().swap(read[i]);
   }
@@ -307,6 +308,40 @@ ContactTexts TextsOf(const Entry& log, const Qso& q) {
 const char* CallOf(const Entry& log, const Qso& q) { return Field(log, q, 0); }
 const char* SerialSent(const Entry& log, const Qso& q) { return Field(log, q, 1); }
 const char* SerialReceived(const Entry& log, const Qso& q) { return Field(log, q, 2); }
+
+// Days from the civil calendar, proleptic Gregorian.
+std::int64_t SecondsOf(const logs::QsoTime& t) {
+  const std::int64_t y = t.year - (t.month <= 2 ? 1 : 0);
+  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const std::int64_t yoe = y - era * 400;
+  const std::int64_t mp = (t.month + 9) % 12;
+  const std::int64_t doy = (153 * mp + 2) / 5 + t.day - 1;
+  const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  const std::int64_t days = era * 146097 + doe - 719468;
+  return ((days * 24 + t.hour) * 60 + t.minute) * 60 + t.second;
+}
+
+logs::QsoTime TimeOfSeconds(std::int64_t second) {
+  std::int64_t days = (second >= 0 ? second : second - 86399) / 86400;
+  const std::int64_t inDay = second - days * 86400;
+  // The civil date of a day since 1970, proleptic Gregorian.
+  days += 719468;
+  const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const std::int64_t doe = days - era * 146097;
+  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const std::int64_t mp = (5 * doy + 2) / 153;
+  logs::QsoTime t{};
+  t.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  t.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  t.year = static_cast<int>(yoe + era * 400 + (t.month <= 2 ? 1 : 0));
+  t.hour = static_cast<int>(inDay / 3600);
+  t.minute = static_cast<int>(inDay / 60 % 60);
+  t.second = static_cast<int>(inDay % 60);
+  return t;
+}
+
+zorvant::OleDate OleTimeOf(std::int64_t second) { return TimeOf(TimeOfSeconds(second)); }
 
 std::string PathIn(const std::string& folder, const std::string& name) {
   const bool separated = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
@@ -439,7 +474,7 @@ void ScoreChecked(Entries& entries, const logs::QsoTime& start, int threads) {
         bool dupe;
         for (auto q = begin; q != end; ++q) {
           if (!Removed(q->verdict)) {
-            run.Add(TextsOf(log, *q), {q->oleTime, zorvant::OleDate::kValid}, q->freqHz, &dupe);
+            run.Add(TextsOf(log, *q), OleTimeOf(q->second), q->freqHz, &dupe);
           }
         }
         log.checked = run.Report();

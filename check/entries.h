@@ -28,16 +28,18 @@ enum class Verdict : std::uint8_t {
   kBustedCall,      // the call is wrong: a log one edit from it holds the contact
   kNotCheckable,    // the other station sent no log but is in other logs
   kUnique,          // the other station sent no log and is in no other log
+  kOutsidePeriod,   // logged before the contest's start or after its end
+  kPartnerMiscopy,  // the other side's copy of it is a busted call or exchange, and the sponsor removes both
 };
-constexpr int kVerdicts = 7;
-// NIL, busted call and busted exchange: the contact is taken out of the log for its checked score.
+constexpr int kVerdicts = 9;
+// NIL, busted call, busted exchange, outside the contest period and the partner's miscopy: the contact is
+// taken out of the log for its checked score.
 bool Removed(Verdict v);
 const char* VerdictName(Verdict v);  // "NIL", "busted call", ...
 
 // One contact of a log, with what the engine and the cross-check made of it.
 struct Qso {
-  std::int64_t second = 0;  // its time, UTC seconds since 1970
-  double oleTime = 0;       // the same as the engine takes it
+  std::int64_t second = 0;  // its time, UTC seconds since 1970 (OleTimeOf gives it as the engine takes it)
   std::uint32_t log = 0;    // the log it is in
   std::uint32_t call = 0;   // the worked call, an id in Entries::calls
   std::uint32_t texts = 0;  // where its texts start in its log's `texts`
@@ -106,6 +108,12 @@ struct HeldLog {
 };
 // ReadEntries for logs held in memory, in the order given.
 void ReadEntries(const std::vector<HeldLog>& held, const logs::QsoTime& start, int threads, Entries* out);
+
+// UTC seconds since 1970 of a contact's time, as Qso::second holds it, and back.
+std::int64_t SecondsOf(const logs::QsoTime& t);
+logs::QsoTime TimeOfSeconds(std::int64_t second);
+// The time as the engine took it when the log was read: the same parts, the same value.
+zorvant::OleDate OleTimeOf(std::int64_t second);
 
 // `name` in `folder`, with a "/" between them on both systems (Windows reads it too): the problems and
 // reports name a file alike wherever the command runs.

@@ -25,8 +25,8 @@ std::string ContactLine(const Entries& entries, const Qso& q) {
   const ContactTexts t = TextsOf(entries.logs[q.log], q);
   const char* mode = q.mode == 0 ? "RY" : q.mode == 1 ? "PM" : zorvant::CabrilloModeCode(t.mode);
   std::string line =
-      zorvant::CabrilloQsoLine(static_cast<int>(q.freqHz / 1000), mode, {q.oleTime, zorvant::OleDate::kValid},
-                               t.ownCall, t.rstSent, t.exchSent, t.call, t.rstRcvd, t.exchRcvd);
+      zorvant::CabrilloQsoLine(static_cast<int>(q.freqHz / 1000), mode, OleTimeOf(q.second), t.ownCall,
+                               t.rstSent, t.exchSent, t.call, t.rstRcvd, t.exchRcvd);
   line.erase(line.find_last_not_of(" \r\n") + 1);
   return Shown(line);
 }
@@ -36,6 +36,19 @@ std::string Where(const Entries& entries, const Qso& q) {
 }
 
 std::string Call(const Entries& entries, std::uint32_t id) { return Shown(entries.calls[id]); }
+
+// A contact's time as the sponsor gives the contest period.
+std::string MinuteText(std::int64_t second) {
+  const logs::QsoTime t = TimeOfSeconds(second);
+  return StringPrintf("%04d-%02d-%02d %02d:%02d", t.year, t.month, t.day, t.hour, t.minute);
+}
+
+// What the engine wrote into its bad-QSO file for a contact it refused.
+const char* RefusedFor(const Qso& q) {
+  if (q.band < 0) return "WRONG BAND !!! (a band outside the contest)";
+  if (q.mode < 0) return "WRONG MODE !!! (a mode outside the contest)";
+  return "NO RX NUMBER !!! (a serial, sent or received, is missing)";
+}
 
 // Why the contact has its verdict, with the other log's line where there is one.
 std::string Evidence(const Entries& entries, const CrossCheck& check, const Qso& q) {
@@ -73,6 +86,22 @@ std::string Evidence(const Entries& entries, const CrossCheck& check, const Qso&
              (logs == 1 ? " other log" : " other logs");
     }
     case Verdict::kUnique: return worked + " sent no log and is in no other log";
+    case Verdict::kOutsidePeriod: {
+      const Rules& rules = check.rules();
+      // The start is a whole minute: a contact before it lies in an earlier minute.
+      return q.second < rules.start ? "logged at " + MinuteText(q.second) + ", before the contest's start, " +
+                                          MinuteText(rules.start)
+                                    : "logged at " + MinuteText(q.second) + ", after the contest's end, " +
+                                          MinuteText(rules.end);
+    }
+    case Verdict::kPartnerMiscopy: {
+      const Qso& p = *partner;
+      const std::string why = p.call == entries.logs[q.log].callId
+                                  ? "received " + Shown(SerialReceived(entries.logs[p.log], p)) + ", but " +
+                                        own + " sent " + Shown(SerialSent(entries.logs[q.log], q))
+                                  : "logged " + own + " as " + Call(entries, p.call);
+      return worked + " miscopied it (" + why + "), and the contest removes both sides: " + other(p);
+    }
     case Verdict::kRefused: break;
   }
   return "";
@@ -99,6 +128,15 @@ std::string Plural(std::size_t n, const char* one, const char* many) {
 }
 
 std::string Title(const ReportSettings& settings) { return "ZORVANT contest of " + settings.start + " UTC"; }
+
+// The sponsor's choices, as every report states them.
+std::string RulesLine(const ReportSettings& settings) {
+  return "Rules: contacts matched within " +
+         Plural(static_cast<std::size_t>(settings.window), "minute", "minutes") + "; contest period from " +
+         settings.start + (settings.end.empty() ? "" : " to " + settings.end) +
+         " UTC; a miscopied call or serial costs " +
+         (settings.miscopyBoth ? "both sides of the contact" : "the side that made it") + "\n";
+}
 
 namespace fs = std::filesystem;
 
@@ -167,15 +205,19 @@ std::vector<std::string> UbnFileNames(const Entries& entries) {
 std::string UbnReport(const Entries& entries, const CrossCheck& check, std::size_t index,
                       const ReportSettings& settings) {
   const Entry& log = entries.logs[index];
-  std::string text = "UBN report of " + log.call + ": " + Title(settings) + ", contacts matched within " +
-                     Plural(static_cast<std::size_t>(settings.window), "minute", "minutes") + "\n";
+  const Qso* begin = entries.qsos.data() + log.first;
+  const Qso* end = begin + log.count;
+  // Refused, and dupes the check kept: read, but nothing of the score.
+  auto notCounted = [](const Qso& q) { return !q.stored || (q.dupe && !Removed(q.verdict)); };
+  const auto uncounted = static_cast<std::size_t>(std::count_if(begin, end, notCounted));
+  std::string text = "UBN report of " + log.call + ": " + Title(settings) + "\n" + RulesLine(settings);
   text += "Log: " + Shown(log.path) + " (" + log.format + "), " + Plural(log.count, "contact", "contacts") +
-          " read\n\n";
+          " read" +
+          (uncounted ? ", " + std::to_string(uncounted) + " of them not counted (listed below)" : "") +
+          "\n\n";
   text += StringPrintf("%-10s %8s %8s %12s %10s\n", "", "Contacts", "Points", "Multipliers", "Score");
   text += TotalsLine("Claimed", log.claimed) + TotalsLine("Checked", log.checked);
 
-  const Qso* begin = entries.qsos.data() + log.first;
-  const Qso* end = begin + log.count;
   auto section = [&](const char* heading, auto wanted) {
     std::string items;
     std::size_t n = 0;
@@ -194,6 +236,16 @@ std::string UbnReport(const Entries& entries, const CrossCheck& check, std::size
           [](const Qso& q) { return q.verdict == Verdict::kUnique || q.verdict == Verdict::kNotCheckable; });
   section("Confirmed, though the other log holds your call one edit off",
           [](const Qso& q) { return q.verdict == Verdict::kConfirmed && q.partnerCallWrong; });
+  if (uncounted) {
+    text += "\nNot counted: " + Plural(uncounted, "contact", "contacts") + "\n";
+    for (const Qso* q = begin; q != end; ++q) {
+      if (!notCounted(*q)) continue;
+      text += (q->stored ? "DUPE, line " : "REFUSED, line ") + std::to_string(q->line) + ": " +
+              (q->stored ? "DUPE !!! (worked before on this band and mode in this tour: it earns nothing)"
+                         : RefusedFor(*q)) +
+              "\n  " + ContactLine(entries, *q) + "\n";
+    }
+  }
   if (!log.problems.empty()) {
     text += "\nProblems with the log: " + std::to_string(log.problems.size()) + "\n";
     for (const std::string& p : log.problems) text += "  " + Shown(p) + "\n";
@@ -202,7 +254,8 @@ std::string UbnReport(const Entries& entries, const CrossCheck& check, std::size
 }
 
 std::string ResultsText(const Entries& entries, const ReportSettings& settings) {
-  std::string text = Title(settings) + ": results after the cross-check, by checked score\n\n";
+  std::string text =
+      Title(settings) + ": results after the cross-check, by checked score\n" + RulesLine(settings) + "\n";
   text += StringPrintf("%-20s %-30s   %-30s\n", "", "----------- Claimed ----------",
                        "----------- Checked ----------");
   text += StringPrintf("%5s  %-13s %6s %7s %6s %8s   %6s %7s %6s %8s\n", "Place", "Call", "QSOs", "Points",
@@ -210,10 +263,9 @@ std::string ResultsText(const Entries& entries, const ReportSettings& settings) 
   std::size_t place = 0;
   for (const std::size_t i : Ranking(entries)) {
     const Entry& log = entries.logs[i];
-    text += StringPrintf("%5zu  %-13s %6i %7i %6i %8i   %6i %7i %6i %8i\n", ++place,
-                         log.call.c_str(), log.claimed.qsos, log.claimed.points, log.claimed.multiplier,
-                         log.claimed.score, log.checked.qsos, log.checked.points, log.checked.multiplier,
-                         log.checked.score);
+    text += StringPrintf("%5zu  %-13s %6i %7i %6i %8i   %6i %7i %6i %8i\n", ++place, log.call.c_str(),
+                         log.claimed.qsos, log.claimed.points, log.claimed.multiplier, log.claimed.score,
+                         log.checked.qsos, log.checked.points, log.checked.multiplier, log.checked.score);
   }
   return WithCrLf(text);
 }
@@ -262,9 +314,8 @@ std::string SummaryText(const Entries& entries, const ReportSettings& settings) 
   }
   auto count = [&](Verdict v) { return counts[static_cast<std::size_t>(v)]; };
 
-  std::string text = Title(settings) + ": cross-check of " + Shown(settings.folder) +
-                     ", contacts matched within " +
-                     Plural(static_cast<std::size_t>(settings.window), "minute", "minutes") + "\n\n";
+  std::string text =
+      Title(settings) + ": cross-check of " + Shown(settings.folder) + "\n" + RulesLine(settings) + "\n";
   text += StringPrintf("Logs checked: %zu (Cabrillo %zu, ADIF %zu)\n", cabrillo + adif, cabrillo, adif);
   text += StringPrintf("Logs not checked: %zu\n", unchecked.size());
   for (const Entry* log : unchecked) text += "  " + Shown(log->error) + "\n";
@@ -284,12 +335,16 @@ std::string SummaryText(const Entries& entries, const ReportSettings& settings) 
   text += StringPrintf("Contacts read: %zu\n", entries.qsos.size());
   text += StringPrintf("Refused by the contest rules (band, mode, serials), not checked: %zu\n", refused);
   text += StringPrintf("Checked: %zu\n", entries.qsos.size() - refused);
-  for (const Verdict v : {Verdict::kConfirmed, Verdict::kBustedExchange, Verdict::kNil, Verdict::kBustedCall,
-                          Verdict::kNotCheckable, Verdict::kUnique}) {
-    text += StringPrintf("  %-16s %8zu\n", VerdictName(v), count(v));
+  std::size_t removed = 0;
+  for (const Verdict v :
+       {Verdict::kConfirmed, Verdict::kBustedExchange, Verdict::kNil, Verdict::kBustedCall,
+        Verdict::kNotCheckable, Verdict::kUnique, Verdict::kOutsidePeriod, Verdict::kPartnerMiscopy}) {
+    text += StringPrintf("  %-26s %8zu\n", VerdictName(v), count(v));
+    if (Removed(v)) removed += count(v);
   }
-  text += StringPrintf("Removed (NIL, busted call, busted exchange): %zu\n",
-                       count(Verdict::kNil) + count(Verdict::kBustedCall) + count(Verdict::kBustedExchange));
+  text += StringPrintf(
+      "Removed (NIL, busted call, busted exchange, outside the contest period, partner's miscopy): %zu\n",
+      removed);
   text += StringPrintf("Confirmed although the other log holds the call one edit off: %zu\n", callOff);
   return WithCrLf(text);
 }

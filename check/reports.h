@@ -17,7 +17,9 @@ namespace check {
 struct ReportSettings {
   std::string folder;  // the logs' folder, as given
   std::string start;   // "YYYY-MM-DD HH:MM"
+  std::string end;     // the same, or "" when the sponsor set no end
   int window = 3;      // minutes
+  bool miscopyBoth = false;
 };
 
 // A text from a log (a call, a serial, a file name, a problem) as the reports and the command show it:

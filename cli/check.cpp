@@ -13,7 +13,8 @@
 namespace cli {
 
 std::string CheckHelp() {
-  return "usage: zorvant check LOGDIR --start \"YYYY-MM-DD HH:MM\" [--out DIR] [--window MINUTES] [--html]\n"
+  return "usage: zorvant check LOGDIR --start \"YYYY-MM-DD HH:MM\" [--end \"YYYY-MM-DD HH:MM\"] [--out DIR]\n"
+         "                     [--window MINUTES] [--miscopy own|both] [--html]\n"
          "\n"
          "The contest sponsor's cross-check. Reads every Cabrillo 3.0 and ADIF log in LOGDIR (its own "
          "files;\n"
@@ -26,15 +27,19 @@ std::string CheckHelp() {
          "checked\n"
          "score). Contacts match when they share band and mode and lie at most the window apart. NIL, "
          "busted\n"
-         "call and busted exchange are removed from the side that made the error; unique and not checkable\n"
-         "contacts are kept and reported.\n"
+         "call and busted exchange are removed from the side that made the error (and from both sides with\n"
+         "--miscopy both); unique and not checkable contacts are kept and reported. Contacts before the\n"
+         "start or after --end are removed as outside the contest period.\n"
          "\n"
          "options:\n"
          "  --start \"YYYY-MM-DD HH:MM\"     contest start, UTC; the second tour begins two hours after it\n"
+         "  --end \"YYYY-MM-DD HH:MM\"       the contest's last minute, UTC (default: none)\n"
          "  --out DIR                      where the reports go (default: check): CALL.ubn.txt a log,\n"
          "                                 results.txt, summary.txt; a folder of your own, not a link\n"
          "  --window MINUTES               how far apart two logs' times of one contact may lie (default: "
          "3)\n"
+         "  --miscopy own|both             what a busted call or serial costs: the side that made it\n"
+         "                                 (default), or both sides of the contact\n"
          "  --html                         results.html besides\n"
          "\n"
          "Problems with single records are reported on standard error, as by zorvant score; a log that "
@@ -42,6 +47,43 @@ std::string CheckHelp() {
          "be read is listed, and the others are checked all the same.\n"
          "exit status: 0 checked; 1 LOGDIR cannot be read or holds no log that can be checked, --out is\n"
          "refused, or a report cannot be written; 2 bad command line.\n";
+}
+
+bool ParseRulesOption(int argc, char** argv, int* i, std::string* end, bool* miscopyBoth,
+                      std::string* error) {
+  error->clear();
+  const std::string arg = argv[*i];
+  if (arg == "--end") return OptionValue(argc, argv, i, end, error);
+  if (arg != "--miscopy") return false;
+  std::string text;
+  if (!OptionValue(argc, argv, i, &text, error)) return false;
+  if (text != "own" && text != "both") {
+    *error = "--miscopy wants own or both, got \"" + text + "\"";
+    return false;
+  }
+  *miscopyBoth = text == "both";
+  return true;
+}
+
+bool PeriodRules(const logs::QsoTime& start, const std::string& end, check::Rules* rules,
+                 std::string* endText, std::string* error) {
+  rules->start = check::SecondsOf(start);
+  endText->clear();
+  if (end.empty()) return true;
+  RunOptions endOnly;
+  endOnly.start = end;
+  logs::QsoTime last;
+  if (!ContestStart(endOnly, LogFacts{}, &last, error)) {
+    *error = "--end wants \"YYYY-MM-DD HH:MM\", got \"" + end + "\"";
+    return false;
+  }
+  rules->end = check::SecondsOf(last);
+  if (rules->end < rules->start) {
+    *error = "--end " + StartText(last) + " is before --start " + StartText(start);
+    return false;
+  }
+  *endText = StartText(last);
+  return true;
 }
 
 bool ParseCheckOptions(int argc, char** argv, int first, CheckOptions* out, std::string* error) {
@@ -63,6 +105,9 @@ bool ParseCheckOptions(int argc, char** argv, int first, CheckOptions* out, std:
       if (!value(&text) || !ParseWindow(text, &out->window, error)) return false;
     } else if (arg == "--html") {
       out->html = true;
+    } else if (ParseRulesOption(argc, argv, &i, &out->end, &out->miscopyBoth, error)) {
+    } else if (!error->empty()) {
+      return false;
     } else if (arg.rfind("--", 0) == 0) {
       *error = "unknown option " + arg;
       return false;
@@ -165,6 +210,14 @@ int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err, 
     err << "zorvant: " << error << '\n';
     return kBadUsage;
   }
+  check::Rules rules;
+  rules.window = options.window;
+  rules.miscopyBoth = options.miscopyBoth;
+  std::string endText;
+  if (!PeriodRules(start, options.end, &rules, &endText, &error)) {
+    err << "zorvant: " << error << '\n';
+    return kBadUsage;
+  }
   const int threads = options.threads > 0
                           ? options.threads
                           : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
@@ -200,8 +253,8 @@ int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err, 
         << ": a folder; logs in folders are not read\n";
   }
 
-  check::CrossCheck crossCheck(entries);
-  crossCheck.Run(options.window);
+  check::CrossCheck crossCheck(entries, threads);
+  crossCheck.Run(rules);
   progress.Stage(large, "contacts matched");
   check::ScoreChecked(entries, start, threads);
   progress.Stage(large, "checked scores");
@@ -209,7 +262,9 @@ int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err, 
   check::ReportSettings settings;
   settings.folder = options.folder;
   settings.start = StartText(start);
+  settings.end = endText;
   settings.window = options.window;
+  settings.miscopyBoth = options.miscopyBoth;
   if (!check::WriteReports(entries, crossCheck, settings, options.out, options.html, threads, platform,
                            &error)) {
     err << "zorvant: " << error << '\n';

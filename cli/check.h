@@ -5,6 +5,8 @@
 #include <ostream>
 #include <string>
 
+#include "check/cross_check.h"
+#include "logs/adif.h"
 #include "platform/platform.h"
 
 namespace cli {
@@ -12,8 +14,10 @@ namespace cli {
 struct CheckOptions {
   std::string folder;
   std::string start;  // "YYYY-MM-DD HH:MM", required
+  std::string end;    // the same, or "": the contest period's end
   std::string out = "check";
-  int window = 3;  // minutes either way
+  int window = 3;            // minutes either way
+  bool miscopyBoth = false;  // --miscopy both
   bool html = false;
   bool help = false;
   // Standard error is a terminal: the progress line is rewritten in place rather than printed per stage.
@@ -35,6 +39,14 @@ int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err,
              zorvant::Platform& platform = zorvant::SystemPlatform());
 
 std::string CheckHelp();
+
+// The --end and --miscopy options of `zorvant check`, as `zorvant serve` takes them too: true when `arg`
+// is one of them (its value read from argv[*i + 1], *i moved past it); false with `error` empty for any
+// other argument, and with the reason when its value is wrong.
+bool ParseRulesOption(int argc, char** argv, int* i, std::string* end, bool* miscopyBoth, std::string* error);
+// The contest period's end from --end ("" none) into `rules`, the start from `start`; false with the reason.
+bool PeriodRules(const logs::QsoTime& start, const std::string& end, check::Rules* rules,
+                 std::string* endText, std::string* error);
 
 }  // namespace cli
 

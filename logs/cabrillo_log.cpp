@@ -1,9 +1,11 @@
 #include "logs/cabrillo_log.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "logs/adif.h"
@@ -12,7 +14,8 @@
 namespace logs {
 namespace {
 
-bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+// The blanks of the C locale, without a library call for each character of millions of lines.
+bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -28,21 +31,32 @@ std::string Upper(std::string s) {
   return s;
 }
 
-std::vector<std::string> Tokens(const std::string& s) {
-  std::vector<std::string> tokens;
-  size_t p = 0;
+// A field of a line and the column it starts at: a blank column tells a missing field from a present one.
+struct Token {
+  std::string text;
+  size_t at;
+  size_t end() const { return at + text.size(); }
+};
+
+// Into `tokens`, whose room (and its texts') the next line reuses: a log is millions of lines.
+void Tokens(const std::string& s, size_t from, std::vector<Token>* tokens) {
+  size_t n = 0;
+  size_t p = from;
   while (p < s.size()) {
     while (p < s.size() && IsBlank(s[p])) ++p;
     const size_t start = p;
     while (p < s.size() && !IsBlank(s[p])) ++p;
-    if (p > start) tokens.push_back(s.substr(start, p - start));
+    if (p == start) break;
+    if (n == tokens->size()) tokens->emplace_back();
+    (*tokens)[n].text.assign(s, start, p - start);
+    (*tokens)[n++].at = start;
   }
-  return tokens;
+  tokens->resize(n);
 }
 
 // Messages may quote a line of a damaged file: anything unprintable is shown as '?', and a long line is cut.
 std::string Quote(const std::string& s) {
-  const size_t kMax = 60;
+  const size_t kMax = 100;  // a QSO line whole
   std::string quoted = "\"";
   for (size_t i = 0; i < s.size() && i < kMax; ++i) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
@@ -143,67 +157,119 @@ bool LooksLikeCall(const std::string& s) {
   return letter && digit && s.size() >= 3;
 }
 
-void SplitExchange(const std::vector<std::string>& fields, std::string* rst, std::string* exchange) {
+// Fields [begin, end) of a line.
+struct Side {
+  const Token* begin;
+  const Token* end;
+  size_t size() const { return static_cast<size_t>(end - begin); }
+};
+
+// One side's exchange as the contest has it: an RST, a serial (or a club's code where the serial belongs),
+// both, or neither.
+bool FitsSide(Side side) { return side.size() <= 1 || (side.size() == 2 && LooksLikeRst(side.begin->text)); }
+
+// The first field is the RST when it looks like one; the rest, joined by single blanks, the exchange.
+void SplitSide(Side side, std::string* rst, std::string* exchange) {
   rst->clear();
   exchange->clear();
-  size_t i = 0;
-  if (!fields.empty() && LooksLikeRst(fields[0])) *rst = fields[i++];
-  for (; i < fields.size(); ++i) *exchange += (exchange->empty() ? "" : " ") + fields[i];
+  const Token* t = side.begin;
+  if (t != side.end && LooksLikeRst(t->text)) *rst = (t++)->text;
+  for (; t != side.end; ++t) *exchange += (exchange->empty() ? "" : " ") + t->text;
+}
+
+// Whether the received side's last field is the transmitter ID (0 or 1) rather than its serial. After an
+// exchange that is no RST it can only be the ID. After an RST, "0" is no serial; "1" is the ID when it
+// stands past where the serial's column would end, the sent side's RST and serial being the measure (a
+// logger that writes fixed columns leaves the received serial's column blank before the ID).
+bool TransmitterLast(Side sent, Side received) {
+  const Token& last = received.end[-1];
+  if (last.text != "0" && last.text != "1") return false;
+  if (received.size() == 3) return true;
+  if (received.size() != 2) return false;
+  if (!LooksLikeRst(received.begin->text) || last.text == "0") return true;
+  if (sent.size() != 2 || !LooksLikeRst(sent.begin->text)) return false;
+  const size_t sentGap = sent.begin[1].at - sent.begin[0].end();
+  return last.at - received.begin->end() > sentGap + sent.begin[1].text.size();
 }
 
 }  // namespace
 
-bool ParseCabrilloQso(const std::string& line, LogContact* contact, std::string* problem) {
+bool ParseCabrilloQso(const std::string& line, LogContact* contact, std::string* problem, QsoLayout layout) {
   problem->clear();
-  std::vector<std::string> t = Tokens(line.substr(line.find(':') + 1));
+  thread_local std::vector<Token> t;
+  Tokens(line, line.find(':') + 1, &t);
   if (t.size() < 6) {
     *problem = "a QSO needs frequency, mode, date, time, own call and worked call: " + Quote(line);
     return false;
   }
   LogContact c;
-  if (!ReadTime(t[2], t[3], &c.time)) {
-    *problem = "date and time " + Quote(t[2] + " " + t[3]) + " are not YYYY-MM-DD HHMM";
+  if (!ReadTime(t[2].text, t[3].text, &c.time)) {
+    *problem = "date and time " + Quote(t[2].text + " " + t[3].text) + " are not YYYY-MM-DD HHMM";
     return false;
   }
-  const std::vector<std::string> rest(t.begin() + 5, t.end());
-  const size_t n = rest.size();
-  // Where the call stands when both sides send as many fields, with or without a transmitter ID.
+  const Token* const rest = t.data() + 5;
+  const size_t n = t.size() - 5;
   size_t at = n;
   bool transmitter = false;
-  if (n % 2 == 1 && LooksLikeCall(rest[n / 2])) {
+  if (layout == QsoLayout::kSerials) {
+    // The worked call stands where both sides fit the contest's exchange, and nowhere else: a word the
+    // logger added ("dupe") must not turn a received field into the call. Of two readings that fit, the one
+    // whose sides match.
+    for (size_t i = 0; i < n && i <= 2; ++i) {
+      if (!LooksLikeCall(rest[i].text)) continue;
+      const Side sent{rest, rest + i};
+      Side received{rest + i + 1, rest + n};
+      if (!FitsSide(sent) || received.size() > 3) continue;
+      const bool id = received.size() > 0 && TransmitterLast(sent, received);
+      if (id) --received.end;
+      if (!FitsSide(received)) continue;
+      const bool even = sent.size() == received.size();
+      if (at == n || even) {
+        at = i;
+        transmitter = id;
+      }
+      if (even) break;
+    }
+  } else if (n % 2 == 1 && LooksLikeCall(rest[n / 2].text)) {
+    // Where the call stands when both sides send as many fields, with or without a transmitter ID.
     at = n / 2;
-  } else if (n % 2 == 0 && n >= 2 && (rest[n - 1] == "0" || rest[n - 1] == "1") &&
-             LooksLikeCall(rest[n / 2 - 1])) {
+    transmitter = n - at - 1 == 2 && TransmitterLast({rest, rest + at}, {rest + at + 1, rest + n});
+  } else if (n % 2 == 0 && n >= 2 && (rest[n - 1].text == "0" || rest[n - 1].text == "1") &&
+             LooksLikeCall(rest[n / 2 - 1].text)) {
     at = n / 2 - 1;
     transmitter = true;
   } else {
     for (size_t i = 0; i < n; ++i) {
       const auto distance = [&](size_t k) { return k * 2 > n ? k * 2 - n : n - k * 2; };
-      if (LooksLikeCall(rest[i]) && (at == n || distance(i) < distance(at))) at = i;
+      if (LooksLikeCall(rest[i].text) && (at == n || distance(i) < distance(at))) at = i;
     }
   }
   if (at == n) {
-    *problem = "no worked callsign after the own call: " + Quote(line);
+    const bool callLike =
+        std::any_of(rest, rest + n, [](const Token& token) { return LooksLikeCall(token.text); });
+    *problem = callLike ? "its fields fit no contest layout (an RST and a serial on each side, perhaps a "
+                          "transmitter ID after them); the line is skipped: " +
+                              Quote(line)
+                        : "no worked callsign after the own call: " + Quote(line);
     return false;
   }
-  c.ownCall = Upper(t[4]);
-  c.call = Upper(rest[at]);
-  c.mode = HostModeOfCode(t[1]);
-  SplitExchange(std::vector<std::string>(rest.begin(), rest.begin() + at), &c.rstSent, &c.exchSent);
-  SplitExchange(std::vector<std::string>(rest.begin() + at + 1, rest.end() - (transmitter ? 1 : 0)),
-                &c.rstRcvd, &c.exchRcvd);
+  c.ownCall = Upper(t[4].text);
+  c.call = Upper(rest[at].text);
+  c.mode = HostModeOfCode(t[1].text);
+  SplitSide({rest, rest + at}, &c.rstSent, &c.exchSent);
+  SplitSide({rest + at + 1, rest + n - (transmitter ? 1 : 0)}, &c.rstRcvd, &c.exchRcvd);
   c.prefix = CallPrefix(c.call);
   c.countryPrefix = CountryPrefix(c.call);
-  if (!ReadFrequency(t[0], &c.freqHz, &c.band)) {
+  if (!ReadFrequency(t[0].text, &c.freqHz, &c.band)) {
     c.freqHz = 0;
     c.band.clear();
-    *problem = "frequency " + Quote(t[0]) + " is neither kHz nor a band; the QSO is kept without it";
+    *problem = "frequency " + Quote(t[0].text) + " is neither kHz nor a band; the QSO is kept without it";
   }
-  *contact = c;
+  *contact = std::move(c);
   return true;
 }
 
-std::size_t ReadCabrillo(const std::string& name, LogSource& source, LogSink& sink) {
+std::size_t ReadCabrillo(const std::string& name, LogSource& source, LogSink& sink, QsoLayout layout) {
   std::size_t contacts = 0;
   int number = 0;
   std::uint64_t pos = source.begin();
@@ -252,7 +318,7 @@ std::size_t ReadCabrillo(const std::string& name, LogSource& source, LogSink& si
     const std::string tag = Upper(line.substr(start, colon - start));
     if (tag == "END-OF-LOG") break;
     if (tag != "QSO") continue;
-    const bool usable = ParseCabrilloQso(line.substr(start), &contact, &problem);
+    const bool usable = ParseCabrilloQso(start == 0 ? line : line.substr(start), &contact, &problem, layout);
     if (!problem.empty()) sink.Problem(where() + problem);
     if (!usable) continue;
     contact.sourceLine = number;
@@ -270,7 +336,7 @@ void ParseCabrillo(const std::string& name, const std::string& text, LogReadResu
     LogReadResult* result;
   } gather(result);
   LogSource source(text);
-  ReadCabrillo(name, source, gather);
+  ReadCabrillo(name, source, gather, QsoLayout::kAnyContest);
 }
 
 }  // namespace logs

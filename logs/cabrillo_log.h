@@ -17,15 +17,24 @@ namespace logs {
 //   frequency (no band holds 50 kHz, so the two readings cannot be confused), "5.7G" to "241G" and "LIGHT"
 //   as the band only, since their frequencies do not fit the host's 32 bits.
 // - Mode: RY is "RTTY", PM "BPSK63", PH "SSB"; any other code is kept as written (CW, FM, DG).
-// - Exchanges: other contests send more or fewer fields than an RST and a serial. When both sides have the
-//   same number of fields (with or without a trailing transmitter ID, 0 or 1) the worked call stands
+// - Exchanges, as `layout` has them:
+//   kAnyContest: other contests send more or fewer fields than an RST and a serial. When both sides have
+//   the same number of fields (with or without a trailing transmitter ID, 0 or 1) the worked call stands
 //   in the middle; otherwise it is the token most like a callsign, nearest the middle. On each side the
 //   first field is the RST when it looks like one (59, 599, 339), and the rest, joined by single blanks,
 //   is the exchange.
+//   kSerials: this contest's own, on each side an RST and a serial (or a word where the serial belongs),
+//   either of which may be missing, then perhaps a transmitter ID. The worked call is the field that
+//   leaves both sides so; a line that fits no such reading is refused, with its text, and not read with
+//   another field as the call.
+//   In both, a lone 0 after the received RST is the transmitter ID (no serial is 0), and so is a lone 1
+//   that stands past the received serial's column (measured by the sent side's): loggers that write fixed
+//   columns leave a missing serial blank.
 // Returns false, with the reason in `problem`, when the line cannot be read as a contact. A frequency that
 // is neither kHz nor a band leaves the contact usable without a frequency: true, and `problem` says so.
 // Sets neither sourceLine nor record.
-bool ParseCabrilloQso(const std::string& line, LogContact* contact, std::string* problem);
+bool ParseCabrilloQso(const std::string& line, LogContact* contact, std::string* problem,
+                      QsoLayout layout = QsoLayout::kAnyContest);
 
 // The longest line read: a QSO: line is about 80 characters, a header line seldom more. A longer line is
 // reported and skipped without being kept, so that a file of megabytes without a line end costs no more
@@ -36,9 +45,9 @@ constexpr std::size_t kLongestCabrilloLine = 4096;
 // tags are the header and are skipped, X-QSO: lines too (they are excluded from scoring by definition);
 // reading ends at END-OF-LOG:. A line without a tag, or longer than kLongestCabrilloLine, is reported.
 // Returns the number of contacts.
-std::size_t ReadCabrillo(const std::string& name, LogSource& source, LogSink& sink);
+std::size_t ReadCabrillo(const std::string& name, LogSource& source, LogSink& sink, QsoLayout layout);
 
-// ReadCabrillo of a whole text into `result`.
+// ReadCabrillo of a whole text into `result`, any contest's layout.
 void ParseCabrillo(const std::string& name, const std::string& text, LogReadResult* result);
 
 }  // namespace logs

@@ -305,7 +305,7 @@ std::size_t LogStream::Read(LogSink& sink) {
   source_->More(0);
   std::size_t contacts = 0;
   if (format_ == "Cabrillo") {
-    contacts = ReadCabrillo(name_, *source_, sink);
+    contacts = ReadCabrillo(name_, *source_, sink, layout_);
   } else if (format_ == "ADIF") {
     AdifContacts adif(name_, sink);
     ScanAdif(*source_, /*keepForeign=*/true, adif);

@@ -37,6 +37,10 @@ struct LogContact {
   int record = 0;             // ADIF: the record's number, from 1; 0 for Cabrillo
 };
 
+// How a Cabrillo QSO line's exchanges are read (see cabrillo_log.h): any contest's, as far as they can be
+// told apart, or strictly this contest's RST and serial on each side.
+enum class QsoLayout { kAnyContest, kSerials };
+
 // Problems are lines naming the file and the record or line: "log.adi: record 17 (line 20): no QSO_DATE",
 // "log.cbr: line 42: time \"18:01\" is not HHMM". A contact without a call or a usable date and time is
 // left out; one with an unreadable frequency is kept without it. A missing serial is no problem here: the
@@ -74,6 +78,8 @@ class LogStream {
   const std::string& error() const { return error_; }
   // "ADIF", "Cabrillo", or "" for a text that is neither.
   const std::string& format() const { return format_; }
+  // How the passes that follow read a Cabrillo log's exchanges; any contest's until set.
+  void set_layout(QsoLayout layout) { layout_ = layout; }
 
   // Hands every contact and problem to `sink` in file order, reading the log from its start, and returns
   // the number of contacts. May be called again for another pass. A read error ends the pass early, and
@@ -97,6 +103,7 @@ class LogStream {
   bool empty_ = false;
   std::string error_;
   std::string format_;
+  QsoLayout layout_ = QsoLayout::kAnyContest;
 };
 
 struct LogReadResult {

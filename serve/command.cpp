@@ -17,6 +17,7 @@
 #include <iostream>
 #include <thread>
 
+#include "cli/check.h"
 #include "cli/run_options.h"
 #include "cli/score.h"
 #include "serve/robot.h"
@@ -98,6 +99,7 @@ void WidenBacklog(int port) {
 std::string ServeHelp() {
   return "usage: zorvant serve --data DIR --start \"YYYY-MM-DD HH:MM\" [--listen ADDR:PORT]\n"
          "                     [--deadline \"YYYY-MM-DD HH:MM\"] [--key KEY] [--window MINUTES]\n"
+         "                     [--end \"YYYY-MM-DD HH:MM\"] [--miscopy own|both]\n"
          "\n"
          "The contest sponsor's log robot: a web page where entrants send their Cabrillo or ADIF logs, see "
          "at once\n"
@@ -116,6 +118,8 @@ std::string ServeHelp() {
          "  --key KEY                      the sponsor's key, 12 characters or more, kept for later starts\n"
          "                                 (default: the kept one, or a new one on first start)\n"
          "  --window MINUTES               the cross-check's window (default: 3)\n"
+         "  --end, --miscopy               the cross-check's contest period and what a miscopy costs, as\n"
+         "                                 zorvant check takes them\n"
          "\n"
          "It prints the address and the sponsor's key, and runs until interrupted (Ctrl-C, SIGTERM).\n"
          "exit status: 0 stopped, 1 the data folder or the address cannot be had, 2 bad command line.\n";
@@ -155,6 +159,9 @@ bool ParseServeOptions(int argc, char** argv, int first, ServeOptions* out, std:
       }
     } else if (arg == "--window") {
       if (!value(&text) || !cli::ParseWindow(text, &out->window, error)) return false;
+    } else if (cli::ParseRulesOption(argc, argv, &i, &out->end, &out->miscopyBoth, error)) {
+    } else if (!error->empty()) {
+      return false;
     } else {
       *error = "unknown option " + arg;
       return false;
@@ -187,6 +194,11 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
     settings.deadlineText = options.deadline;
   }
   settings.window = options.window;
+  settings.rules.miscopyBoth = options.miscopyBoth;
+  if (!cli::PeriodRules(settings.start, options.end, &settings.rules, &settings.endText, &error)) {
+    err << "zorvant: " << error << '\n';
+    return cli::kBadUsage;
+  }
   settings.threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
   settings.now = [] {
     return static_cast<std::int64_t>(

@@ -15,6 +15,8 @@ struct ServeOptions {
   int port = 8080;                 // 0: any free port
   std::string key;                 // the sponsor's key; "" keeps the stored one (made on first start)
   int window = 3;
+  std::string end;           // the contest period's end, "YYYY-MM-DD HH:MM", or "" for none
+  bool miscopyBoth = false;  // a busted call or serial costs both sides
   bool help = false;
 };
 

@@ -26,13 +26,18 @@ Publication CheckAndPublish(Store& store, const CheckSettings& settings, const s
   check::Entries entries;
   check::ReadEntries(held, settings.start, settings.threads, &entries);
   check::CrossCheck crossCheck(entries);
-  crossCheck.Run(settings.window);
+  check::Rules rules = settings.rules;
+  rules.window = settings.window;
+  rules.start = check::SecondsOf(settings.start);
+  crossCheck.Run(rules);
   check::ScoreChecked(entries, settings.start, settings.threads);
 
   check::ReportSettings report;
   report.folder = "the logs received";
   report.start = settings.startText;
+  report.end = settings.endText;
   report.window = settings.window;
+  report.miscopyBoth = rules.miscopyBoth;
 
   Publication p;
   p.published = now;

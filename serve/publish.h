@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "check/cross_check.h"
 #include "logs/adif.h"
 #include "serve/store.h"
 
@@ -15,6 +16,8 @@ struct CheckSettings {
   logs::QsoTime start{};
   std::string startText;  // "YYYY-MM-DD HH:MM"
   int window = 3;         // minutes either way
+  check::Rules rules;     // the contest period and the miscopy rule; its window is `window`
+  std::string endText;    // the period's end, "YYYY-MM-DD HH:MM", or ""
   int threads = 1;
 };
 

@@ -363,6 +363,8 @@ void Robot::SponsorPublish(const httplib::Request& req, httplib::Response& res) 
     check.start = settings_.start;
     check.startText = settings_.startText;
     check.window = settings_.window;
+    check.rules = settings_.rules;
+    check.endText = settings_.endText;
     check.threads = settings_.threads;
     CheckAndPublish(store_, check, TimeText(settings_.now()));
   }

@@ -32,7 +32,9 @@ struct RobotSettings {
   std::int64_t deadline = -1;  // UTC seconds since 1970; -1 for none
   std::string deadlineText;    // "YYYY-MM-DD HH:MM"
   int window = 3;
-  int threads = 1;  // for the cross-check
+  check::Rules rules;   // the cross-check's contest period and miscopy rule (its window is `window`)
+  std::string endText;  // the period's end, "YYYY-MM-DD HH:MM", or ""
+  int threads = 1;      // for the cross-check
   std::size_t maxLogBytes = 5u << 20;
   std::string scratch;  // a folder of the server's own for scoring
   std::string sponsorKey;

@@ -120,7 +120,8 @@ TEST_F(CheckCommandTest, ReportsEveryLogWithItsEvidence) {
         "logs/odd.log: its CALLSIGN: line, \"../<B>R1\", does not read as a callsign; not read",
         "logs/word.log: its CALLSIGN: line, \"AUX\", does not read as a callsign; not read",
         "logs/title.log: its CALLSIGN: line, \"?]2;R1XX?\", does not read as a callsign; not read",
-        "  confirmed               2", "  NIL                     2", "  unique                  1"}) {
+        "  confirmed                         2", "  NIL                               2",
+        "  unique                            1"}) {
     EXPECT_EQ(Contains(summary, part), "");
   }
 
@@ -144,6 +145,74 @@ TEST_F(CheckCommandTest, ReportsEveryLogWithItsEvidence) {
 
   const std::string results = Report("reports/results.txt");
   EXPECT_LT(results.find("UA3AA"), results.find("COM1")) << results;  // by checked score, then claimed
+}
+
+// What the entrant's report holds besides the cross-check: every contact read that did not count, and the
+// sponsor's choices of the contest period and of what a miscopy costs.
+TEST_F(CheckCommandTest, TheSponsorsChoicesAndWhatDidNotCount) {
+  fs::create_directory("logs");
+  // UA3AA's clock is a minute slow at the start; it copies one serial wrong, misses another, and logs a
+  // dupe that DL1BB logged too; both worked each other after the end.
+  WriteFileBytes("logs/UA3AA.log",
+                 "START-OF-LOG: 3.0\r\nCALLSIGN: UA3AA\r\n"
+                 "QSO:  3585 RY 2026-03-14 1359 UA3AA 599 001 DL1BB 599 001\r\n"
+                 "QSO:  7040 RY 2026-03-14 1410 UA3AA 599 002 DL1BB 599 009\r\n"
+                 "QSO: 14080 RY 2026-03-14 1420 UA3AA 599 003 DL1BB 599\r\n"
+                 "QSO:  1838 RY 2026-03-14 1830 UA3AA 599 004 DL1BB 599 004\r\n"
+                 "QSO:  7040 RY 2026-03-14 1412 UA3AA 599 005 DL1BB 599 005\r\n"
+                 "END-OF-LOG:\r\n");
+  WriteFileBytes("logs/DL1BB.log",
+                 "START-OF-LOG: 3.0\r\nCALLSIGN: DL1BB\r\n"
+                 "QSO:  3585 RY 2026-03-14 1400 DL1BB 599 001 UA3AA 599 001\r\n"
+                 "QSO:  7040 RY 2026-03-14 1410 DL1BB 599 002 UA3AA 599 002\r\n"
+                 "QSO:  7040 RY 2026-03-14 1412 DL1BB 599 005 UA3AA 599 005\r\n"
+                 "QSO: 14080 RY 2026-03-14 1420 DL1BB 599 003 UA3AA 599 003\r\n"
+                 "QSO:  1838 RY 2026-03-14 1830 DL1BB 599 004 UA3AA 599 004\r\n"
+                 "END-OF-LOG:\r\n");
+  const struct {
+    std::vector<std::string> options;
+    std::vector<std::string> ua, dl, summary;
+  } kRuns[] = {
+      {{},
+       {"Rules: contacts matched within 3 minutes; contest period from 2026-03-14 14:00 UTC; a miscopied "
+        "call "
+        "or serial costs the side that made it\n",
+        "Log: logs/UA3AA.log (Cabrillo), 5 contacts read, 2 of them not counted (listed below)\n",
+        "Removed: 2 contacts\nOUTSIDE THE CONTEST PERIOD, line 3\n",
+        "  logged at 2026-03-14 13:59, before the contest's start, 2026-03-14 14:00\n",
+        "BUSTED EXCHANGE, line 4\n",
+        "Not counted: 2 contacts\n"
+        "REFUSED, line 5: NO RX NUMBER !!! (a serial, sent or received, is missing)\n"
+        "  QSO: 14080 RY 2026-03-14 1420 UA3AA         599 003    DL1BB         599\n"
+        "DUPE, line 7: DUPE !!! (worked before on this band and mode in this tour: it earns nothing)\n"},
+       {"Log: logs/DL1BB.log (Cabrillo), 5 contacts read, 1 of them not counted (listed below)\n",
+        "Claimed           4        8            4         32\nChecked           4        8            4     "
+        "    32\n"},
+       {"  outside the contest period        1\n", "  partner's miscopy                 0\n"}},
+      {{"--end", "2026-03-14 17:59", "--miscopy", "both"},
+       {"Rules: contacts matched within 3 minutes; contest period from 2026-03-14 14:00 to 2026-03-14 17:59 "
+        "UTC; a miscopied call or serial costs both sides of the contact\n",
+        "Removed: 3 contacts\n",
+        "OUTSIDE THE CONTEST PERIOD, line 6\n"
+        "  QSO:  1838 RY 2026-03-14 1830 UA3AA         599 004    DL1BB         599 004\n"
+        "  logged at 2026-03-14 18:30, after the contest's end, 2026-03-14 17:59\n"},
+       {"Removed: 2 contacts\nPARTNER'S MISCOPY, line 4\n"
+        "  QSO:  7040 RY 2026-03-14 1410 DL1BB         599 002    UA3AA         599 002\n"
+        "  UA3AA miscopied it (received 009, but DL1BB sent 002), and the contest removes both sides: "
+        "UA3AA.log line 4\n",
+        "OUTSIDE THE CONTEST PERIOD, line 7\n"},
+       {"contest period from 2026-03-14 14:00 to 2026-03-14 17:59 UTC",
+        "  outside the contest period        3\n", "  partner's miscopy                 1\n"}},
+  };
+  for (const auto& r : kRuns) {
+    std::vector<std::string> args = {"logs", "--start", "2026-03-14 14:00", "--out", "reports"};
+    args.insert(args.end(), r.options.begin(), r.options.end());
+    const Outcome run = Check(args);
+    ASSERT_EQ(run.code, kScored) << run.err;
+    for (const std::string& part : r.ua) EXPECT_EQ(Contains(Report("reports/UA3AA.ubn.txt"), part), "");
+    for (const std::string& part : r.dl) EXPECT_EQ(Contains(Report("reports/DL1BB.ubn.txt"), part), "");
+    for (const std::string& part : r.summary) EXPECT_EQ(Contains(Report("reports/summary.txt"), part), "");
+  }
 }
 
 // Two files that claim one call: which is the entrant's cannot be told, so neither is checked, and nobody's
@@ -208,6 +277,11 @@ TEST_F(CheckCommandTest, RefusesWhatItCannotCheck) {
       {{"logs", "--start", "2026-03-14 14:00", "--out", ""}, kBadUsage, "--out needs a folder"},
       {{"logs", "other", "--start", "2026-03-14 14:00"}, kBadUsage, "one folder of logs only"},
       {{"logs", "--start", "2026-03-14 14:00", "--call", "X"}, kBadUsage, "unknown option --call"},
+      {{"logs", "--start", "2026-03-14 14:00", "--miscopy", "all"}, kBadUsage, "--miscopy wants own or both"},
+      {{"logs", "--start", "2026-03-14 14:00", "--end", "2026-03-14"}, kBadUsage, "--end wants"},
+      {{"logs", "--start", "2026-03-14 14:00", "--end", "2026-03-14 13:59"},
+       kBadUsage,
+       "--end 2026-03-14 13:59 is before --start 2026-03-14 14:00"},
       {{"missing", "--start", "2026-03-14 14:00"}, kUnreadableLog, "missing: cannot be read"},
   };
   for (const auto& c : cases) {

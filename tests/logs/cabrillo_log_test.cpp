@@ -83,6 +83,14 @@ TEST(CabrilloLogTest, ExchangesOfOtherShapes) {
       {"I44Z 599 28 W9ZR 599 8 0", "W9ZR", "599", "28", "599", "8"},
       {"I44Z 59 28 I2/K3LR 59 28 1", "I2/K3LR", "59", "28", "59", "28"},
       {"GB0WR 599 27 LZ0HQ 599 BFRA 0", "LZ0HQ", "599", "27", "599", "BFRA"},
+      // A blank received serial before the ID, as loggers writing fixed columns leave it: a missing serial.
+      {"OK2ZA 599 008 G3YPT 599        0", "G3YPT", "599", "008", "599", ""},
+      {"OK2ZA 599 008 G3YPT 599        1", "G3YPT", "599", "008", "599", ""},
+      {"OK2ZA 599 008 G3YPT 599 001    0", "G3YPT", "599", "008", "599", "001"},
+      {"OK2ZA 599 008 G3YPT 001 0", "G3YPT", "599", "008", "", "001"},
+      // ... but a 1 where the serial's column is, right-aligned or not, is the serial.
+      {"OK2ZA 599 001 G3YPT 599 1", "G3YPT", "599", "001", "599", "1"},
+      {"OK2ZA 599   8 G3YPT 599   1", "G3YPT", "599", "8", "599", "1"},
       // Sides of different lengths: the callsign among the fields decides.
       {"K1AB 599 001 W2CD 599 002 ABC", "W2CD", "599", "001", "599", "002 ABC"},
       {"K1AB 5NN W2CD 599 003 MA", "W2CD", "", "5NN", "599", "003 MA"},
@@ -97,12 +105,65 @@ TEST(CabrilloLogTest, ExchangesOfOtherShapes) {
     LogContact c;
     std::string problem;
     const std::string line = std::string("QSO: 14000 CW 2026-03-14 1401 ") + k.after_time;
-    ASSERT_TRUE(ParseCabrilloQso(line, &c, &problem)) << line;
+    ASSERT_TRUE(ParseCabrilloQso(line, &c, &problem)) << line << ": " << problem;
     EXPECT_EQ(c.call, k.call) << line;
     EXPECT_EQ(c.rstSent, k.rst_sent) << line;
     EXPECT_EQ(c.exchSent, k.exch_sent) << line;
     EXPECT_EQ(c.rstRcvd, k.rst_rcvd) << line;
     EXPECT_EQ(c.exchRcvd, k.exch_rcvd) << line;
+  }
+}
+
+// This contest's own layout, as the sponsor's check reads it: an RST and a serial (or a club's code) each
+// side, either perhaps missing, and a transmitter ID perhaps.
+TEST(CabrilloLogTest, TheContestsLayout) {
+  const struct {
+    const char* after_time;
+    const char* call;
+    const char* exch_sent;
+    const char* rst_rcvd;
+    const char* exch_rcvd;
+  } kCases[] = {
+      {"OK2ZA 599 008 G3YPT 599 009", "G3YPT", "008", "599", "009"},
+      {"OK2ZA 599 008 G3YPT 599        0", "G3YPT", "008", "599", ""},
+      {"OK2ZA 599 008 G3YPT 599 9 1", "G3YPT", "008", "599", "9"},
+      {"DK7OM 599 V20 DH8WG 599 X13", "DH8WG", "V20", "599", "X13"},
+      {"DK7OM 599 V20 DH8WG 599 X13 0", "DH8WG", "V20", "599", "X13"},
+      {"DK7OM V20 DH8WG X13 0", "DH8WG", "V20", "", "X13"},
+      {"K1AB 599 W2CD 599 003", "W2CD", "", "599", "003"},
+      {"K1AB W2CD", "W2CD", "", "", ""},
+  };
+  for (const auto& k : kCases) {
+    LogContact c;
+    std::string problem;
+    const std::string line = std::string("QSO: 14000 RY 2026-03-14 1401 ") + k.after_time;
+    ASSERT_TRUE(ParseCabrilloQso(line, &c, &problem, QsoLayout::kSerials)) << line << ": " << problem;
+    EXPECT_EQ(c.call, k.call) << line;
+    EXPECT_EQ(c.exchSent, k.exch_sent) << line;
+    EXPECT_EQ(c.rstRcvd, k.rst_rcvd) << line;
+    EXPECT_EQ(c.exchRcvd, k.exch_rcvd) << line;
+  }
+}
+
+// Fields past the contest's exchange are the line's problem: no other field is taken for the call.
+TEST(CabrilloLogTest, FieldsThatFitNoLayoutAreRefusedWithTheLine) {
+  const char* const kLines[] = {
+      "QSO:  7000 RY 2023-10-10 1841 DK7OM 599 V20 DH8WG 599 X13   dupe 0",
+      "QSO: 14000 CW 2026-03-14 1401 KI2D DAN NY NJ4P ACE TN",
+      "QSO: 14000 CW 2026-03-14 1401 K1AB 599 001 W2CD 599 002 ABC",
+      "QSO: 14000 CW 2026-03-14 1401 K1AB 5NN W2CD 599 003 MA",
+      "QSO: 14000 CW 2026-03-14 1401 K1AB 599 001 002 W2CD 599 003",
+  };
+  for (const char* line : kLines) {
+    LogContact c;
+    c.call = "untouched";
+    std::string problem;
+    EXPECT_FALSE(ParseCabrilloQso(line, &c, &problem, QsoLayout::kSerials)) << line;
+    EXPECT_EQ(problem,
+              "its fields fit no contest layout (an RST and a serial on each side, perhaps a transmitter ID "
+              "after them); the line is skipped: \"" +
+                  std::string(line) + "\"");
+    EXPECT_EQ(c.call, "untouched");
   }
 }
 
