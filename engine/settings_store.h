@@ -99,14 +99,16 @@ class SettingsStore {
 
  private:
   std::unique_ptr<Platform::Lock> Lock(LockFailure* why);
-  SettingsSnapshot ReadUnderLock(const std::string& path, FileKind kind);
+  SettingsSnapshot ReadUnderLock(const std::string& path, FileKind kind, bool locked);
   void Note(SettingsError error);
+  void NoteLine(const std::string& line);
 
   Platform& platform_;
   const std::string file_;
   const std::string section_;
   SettingsSnapshot saved_;
   bool gaveUp_ = false;  // the lock was not had within the wait, and has not been had since
+  bool onFileItself_ = false;  // the lock last had is on the settings file itself: no lock file could be made
   std::vector<std::string> problems_;
 };
 

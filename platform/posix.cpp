@@ -51,6 +51,33 @@ class PosixLock : public Platform::Lock {
   std::string path_;
 };
 
+// The byte the lock on a file itself covers: far past any text of ours, so no read or write of the file meets
+// it, and the one Wine's LockFileEx of the Windows build takes, so that both builds exclude each other.
+constexpr off_t kFileLockByte = 0x7FFFFFF0;
+
+// An open-file-description lock rather than a process's fcntl lock: closing any other descriptor of the file
+// (every read of it does) would let a process's lock go, and two threads of one would both get it.
+bool LockByte(int fd, short type) {
+  struct flock range {};
+  range.l_type = type;
+  range.l_whence = SEEK_SET;
+  range.l_start = kFileLockByte;
+  range.l_len = 1;
+  return fcntl(fd, F_OFD_SETLK, &range) == 0;
+}
+
+class PosixFileLock : public Platform::Lock {
+ public:
+  explicit PosixFileLock(int fd) : fd_(fd) {}
+  ~PosixFileLock() override {
+    LockByte(fd_, F_UNLCK);
+    close(fd_);
+  }
+
+ private:
+  int fd_;
+};
+
 bool SameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
@@ -195,6 +222,43 @@ class PosixPlatform : public Platform {
         holderEnd = now + wait;
       }
       if (now >= holderEnd || now >= end) {
+        *why = LockFailure::kBusy;
+        return nullptr;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+
+  std::unique_ptr<Lock> TakeFileLock(const std::string& path, std::chrono::milliseconds wait,
+                                     LockFailure* why) override {
+    const std::string p = Slashes(path);
+    const auto end = std::chrono::steady_clock::now() + wait;
+    *why = LockFailure::kNone;
+    for (;;) {
+      // Written to take a write lock, never made: a missing file has nobody to lock it.
+      const int fd = open(p.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+      if (fd < 0) {
+        *why = errno == ELOOP || errno == EISDIR || errno == ENXIO ? LockFailure::kNotAFile
+                                                                   : LockFailure::kUnavailable;
+        return nullptr;
+      }
+      struct stat held;
+      if (fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
+        close(fd);
+        *why = LockFailure::kNotAFile;
+        return nullptr;
+      }
+      if (LockByte(fd, F_WRLCK)) {
+        // A swap may have put another file at the name meanwhile: the lock counts on the one named so now.
+        struct stat named;
+        if (lstat(p.c_str(), &named) == 0 && SameFile(held, named)) return std::make_unique<PosixFileLock>(fd);
+      } else if (errno != EAGAIN && errno != EACCES && errno != EINTR) {
+        close(fd);
+        *why = LockFailure::kUnavailable;
+        return nullptr;
+      }
+      close(fd);
+      if (std::chrono::steady_clock::now() >= end) {
         *why = LockFailure::kBusy;
         return nullptr;
       }

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <map>
 #include <mutex>
@@ -52,12 +53,15 @@ ReadOutcome ReadRaw(Platform& platform, const std::string& name, std::size_t lim
   return ReadOutcome::kRead;
 }
 
-// --- The undo file: the old bytes between a first line and a last one that tells their length and checksum,
-// so that an undo file cut short by a killed writer is told from a whole one, and another program's file of
-// that name from ours.
+// --- The undo file: the old bytes and the new ones between a first line and a last one that tells their
+// lengths and checksums, so that an undo file cut short by a killed writer is told from a whole one, another
+// program's file of that name from ours, and a file that a killed rewrite left half-done from one that was
+// changed since by someone else.
 
 const char kUndoHead[] = "ZORVANT undo file\r\n";
-const char kUndoTail[] = "\r\nZORVANT undo end ";
+const char kUndoTail[] = "\r\nZORVANT undo of ";
+// How earlier versions ended theirs, with the old bytes alone.
+const char kOldUndoTail[] = "\r\nZORVANT undo end ";
 
 std::uint64_t Checksum(const std::string& bytes) {  // FNV-1a
   std::uint64_t h = 14695981039346656037ull;
@@ -65,47 +69,105 @@ std::uint64_t Checksum(const std::string& bytes) {  // FNV-1a
   return h;
 }
 
-std::string UndoTail(const std::string& old) {
+std::string UndoTail(const std::string& old, const std::string& now) {
+  char tail[128];
+  std::snprintf(tail, sizeof tail, "%zu %016llx to %zu %016llx\r\n", old.size(),
+                static_cast<unsigned long long>(Checksum(old)), now.size(),
+                static_cast<unsigned long long>(Checksum(now)));
+  return kUndoTail + std::string(tail);
+}
+
+std::string OldUndoTail(const std::string& old) {
   char tail[64];
   std::snprintf(tail, sizeof tail, "%zu %016llx\r\n", old.size(),
                 static_cast<unsigned long long>(Checksum(old)));
-  return kUndoTail + std::string(tail);
+  return kOldUndoTail + std::string(tail);
 }
 
 enum class Undo { kNone, kWhole, kCut, kForeign };
 
-// What stands at the undo file's name; the old bytes when it is whole.
-Undo ReadUndo(Platform& platform, const std::string& undoName, std::string* old) {
+struct UndoFile {
+  Undo state = Undo::kNone;
+  std::string old;      // the file's text before the rewrite
+  std::string now;      // the text the rewrite was to leave
+  bool proven = false;  // `now` is known: an earlier version's undo file holds the old text alone
+};
+
+// What stands at the undo file's name, and what it holds when it is whole.
+UndoFile ReadUndo(Platform& platform, const std::string& undoName) {
+  UndoFile undo;
   std::string text;
   const ReadOutcome read = ReadRaw(platform, undoName, std::numeric_limits<std::size_t>::max(), &text);
-  if (read == ReadOutcome::kMissing) return Undo::kNone;
-  if (read != ReadOutcome::kRead) return Undo::kForeign;
+  if (read == ReadOutcome::kMissing) return undo;
+  undo.state = Undo::kForeign;
+  if (read != ReadOutcome::kRead) return undo;
   const std::string head = kUndoHead;
   if (text.compare(0, head.size(), head) != 0) {
     // Empty, or cut within its first line: ours, killed before it held anything.
-    if (text.size() < head.size() && head.compare(0, text.size(), text) == 0) return Undo::kCut;
-    return Undo::kForeign;
+    if (text.size() < head.size() && head.compare(0, text.size(), text) == 0) undo.state = Undo::kCut;
+    return undo;
   }
+  undo.state = Undo::kCut;
   const std::size_t tail = text.rfind(kUndoTail);
-  if (tail == std::string::npos || tail < head.size()) return Undo::kCut;
-  std::string body = text.substr(head.size(), tail - head.size());
-  if (text.compare(tail, std::string::npos, UndoTail(body)) != 0) return Undo::kCut;
-  *old = std::move(body);
-  return Undo::kWhole;
+  if (tail != std::string::npos && tail >= head.size()) {
+    std::size_t oldSize = 0;
+    if (std::sscanf(text.c_str() + tail + std::strlen(kUndoTail), "%zu", &oldSize) != 1 ||
+        oldSize > tail - head.size()) {
+      return undo;
+    }
+    std::string old = text.substr(head.size(), oldSize);
+    std::string now = text.substr(head.size() + oldSize, tail - head.size() - oldSize);
+    if (text.compare(tail, std::string::npos, UndoTail(old, now)) != 0) return undo;
+    undo = {Undo::kWhole, std::move(old), std::move(now), true};
+    return undo;
+  }
+  const std::size_t oldTail = text.rfind(kOldUndoTail);
+  if (oldTail == std::string::npos || oldTail < head.size()) return undo;
+  std::string old = text.substr(head.size(), oldTail - head.size());
+  if (text.compare(oldTail, std::string::npos, OldUndoTail(old)) != 0) return undo;
+  undo.state = Undo::kWhole;
+  undo.old = std::move(old);
+  return undo;
 }
 
-bool WriteUndo(Platform& platform, const std::string& undoName, const std::string& old) {
+bool WriteUndo(Platform& platform, const std::string& undoName, const std::string& old, const std::string& now) {
   std::FILE* out = platform.OpenShared(undoName, "wbx");
   if (!out) return false;
-  if (WriteAll(out, kUndoHead + old + UndoTail(old))) return true;
+  if (WriteAll(out, kUndoHead + old + now + UndoTail(old, now))) return true;
   platform.RemoveFile(undoName);
   return false;
 }
 
 // An undo file that is no longer needed. Where it cannot be removed it is emptied, which no reader takes
-// for old bytes.
+// for old bytes, and which the next settling of the file removes.
 void DropUndo(Platform& platform, const std::string& undoName) {
   if (!platform.RemoveFile(undoName)) platform.ResizeFile(undoName, 0);
+}
+
+// What the file holds beside a whole undo file.
+enum class Verdict {
+  kOld,      // the text from before the rewrite: it never touched the file, or put it back
+  kNew,      // the text the rewrite was to leave: it was done but for removing the undo file
+  kMix,      // at each byte the one or the other: the rewrite was cut short, and the old text is the whole one
+  kChanged,  // anything else: someone wrote the file since, and the undo file no longer speaks for it
+};
+
+Verdict Judge(const std::string& file, const UndoFile& undo) {
+  if (file == undo.old) return Verdict::kOld;
+  if (!undo.proven) return Verdict::kChanged;
+  if (file == undo.now) return Verdict::kNew;
+  const std::string& old = undo.old;
+  const std::string& now = undo.now;
+  // A rewrite in place first writes the part of the new text past the old one's end, then the rest over the
+  // old bytes from the front, then cuts the file: each byte on its way is the old one or the new one, and
+  // the length lies between the two.
+  if (file.size() < std::min(old.size(), now.size()) || file.size() > std::max(old.size(), now.size()))
+    return Verdict::kChanged;
+  for (std::size_t i = 0; i < file.size(); ++i) {
+    if (!((i < old.size() && file[i] == old[i]) || (i < now.size() && file[i] == now[i])))
+      return Verdict::kChanged;
+  }
+  return Verdict::kMix;
 }
 
 // --- Temporaries.
@@ -222,34 +284,35 @@ bool PutBack(Platform& platform, const std::string& name, const std::string& old
   return restored && ((read && now.size() == old.size()) || platform.ResizeFile(name, old.size()));
 }
 
-// `undo` says what stands at the undo file's name, and `kept` holds the old bytes when it is whole.
-bool OverwriteInPlace(Platform& platform, const std::string& name, const std::string& content, Undo undo,
-                      std::string kept) {
+// With `withoutCopy`, a file whose undo file cannot be made (a folder that takes no new file) is written over
+// all the same, and *withoutCopy says so.
+bool OverwriteInPlace(Platform& platform, const std::string& name, const std::string& content,
+                      bool* withoutCopy) {
   const std::string undoName = UndoFileName(name);
+  // An undo file still there was not settled (not ours, or its old text could not be put back): it speaks
+  // for the file, and a second one cannot be made.
+  if (platform.FileExists(undoName)) return false;
   if (!platform.FileExists(name)) {
-    if (undo == Undo::kWhole) DropUndo(platform, undoName);  // nothing to undo into
     std::FILE* out = platform.OpenShared(name, "wbx");
     if (!out) return false;
     if (WriteAll(out, content)) return true;
     platform.RemoveFile(name);  // nothing stood there, so no fragment shall either
     return false;
   }
-  // The old bytes are kept whole on disk before the first of them is touched. An undo file left by a writer
-  // killed part-way already holds them; the file itself may be a mix of two texts then.
+  // The old bytes are kept whole on disk before the first of them is touched, and the new ones with them,
+  // so that whoever finds the undo file can tell a rewrite cut short from a file changed since.
   std::string old;
-  const bool mixed = undo == Undo::kWhole;
-  if (mixed) {
-    old = std::move(kept);
-  } else {
-    if (undo == Undo::kForeign) return false;  // not ours to overwrite
-    if (ReadRaw(platform, name, std::numeric_limits<std::size_t>::max(), &old) != ReadOutcome::kRead)
-      return false;
-    if (!WriteUndo(platform, undoName, old)) return false;
+  if (ReadRaw(platform, name, std::numeric_limits<std::size_t>::max(), &old) != ReadOutcome::kRead)
+    return false;
+  const bool copied = WriteUndo(platform, undoName, old, content);
+  if (!copied) {
+    if (!withoutCopy || platform.FileExists(undoName)) return false;
+    *withoutCopy = true;
   }
   // "r+" keeps every old byte until it is written over; "w" would have dropped them all at the open.
   std::FILE* out = platform.OpenShared(name, "r+b");
   if (!out) {
-    if (!mixed || PutBack(platform, name, old)) DropUndo(platform, undoName);
+    if (copied) DropUndo(platform, undoName);
     return false;
   }
   const std::size_t common = std::min(old.size(), content.size());
@@ -262,11 +325,11 @@ bool OverwriteInPlace(Platform& platform, const std::string& name, const std::st
   written = written && WriteAt(out, 0, content.data(), common);
   written = std::fclose(out) == 0 && written;
   if (written && (content.size() >= old.size() || platform.ResizeFile(name, content.size()))) {
-    DropUndo(platform, undoName);
+    if (copied) DropUndo(platform, undoName);
     return true;
   }
   // Where the old bytes cannot be put back, the undo file stays and the next reader takes them from it.
-  if (PutBack(platform, name, old)) DropUndo(platform, undoName);
+  if (PutBack(platform, name, old) && copied) DropUndo(platform, undoName);
   return false;
 }
 
@@ -274,47 +337,83 @@ bool OverwriteInPlace(Platform& platform, const std::string& name, const std::st
 
 std::string UndoFileName(const std::string& name) { return name + ".undo"; }
 
+std::string SetAsideUndoName(const std::string& name) { return UndoFileName(name) + ".old"; }
+
 void ForgetUndo(Platform& platform, const std::string& name) {
-  std::string old;
   const std::string undoName = UndoFileName(name);
-  const Undo undo = ReadUndo(platform, undoName, &old);
+  const Undo undo = ReadUndo(platform, undoName).state;
   if (undo == Undo::kWhole || undo == Undo::kCut) platform.RemoveFile(undoName);
 }
 
-bool RewriteFile(Platform& platform, const std::string& name, const std::string& content) {
+UndoFound SettleUndo(Platform& platform, const std::string& name) {
+  const std::string undoName = UndoFileName(name);
+  const UndoFile undo = ReadUndo(platform, undoName);
+  if (undo.state == Undo::kCut) {
+    // Killed while it kept the old bytes, before the file was touched; or emptied where it could not be
+    // removed: the file is whole.
+    platform.RemoveFile(undoName);
+    return UndoFound::kNone;
+  }
+  if (undo.state != Undo::kWhole) return UndoFound::kNone;
+  std::string file;
+  const ReadOutcome read = ReadRaw(platform, name, std::numeric_limits<std::size_t>::max(), &file);
+  if (read == ReadOutcome::kUnreadable || read == ReadOutcome::kTooLarge) return UndoFound::kNone;
+  switch (read == ReadOutcome::kMissing ? Verdict::kChanged : Judge(file, undo)) {
+    case Verdict::kOld:
+    case Verdict::kNew: DropUndo(platform, undoName); return UndoFound::kNone;
+    case Verdict::kMix:
+      // Should this be cut short too, what it leaves is still a mix of the same two texts.
+      if (PutBack(platform, name, undo.old)) DropUndo(platform, undoName);
+      return UndoFound::kRestored;
+    case Verdict::kChanged: break;
+  }
+  // Renamed, not removed: it holds someone's text all the same.
+  if (!platform.ReplaceFile(undoName, SetAsideUndoName(name))) return UndoFound::kNone;
+  return UndoFound::kSetAside;
+}
+
+bool RewriteFile(Platform& platform, const std::string& name, const std::string& content, bool* withoutCopy) {
+  if (withoutCopy) *withoutCopy = false;
   const FileKind kind = platform.Inspect(name).kind;
   if (kind == FileKind::kLink || kind == FileKind::kOther) return false;
   RemoveLeftoverTemporaries(platform, name);
-  const std::string undoName = UndoFileName(name);
-  std::string kept;
-  Undo undo = ReadUndo(platform, undoName, &kept);
-  if (undo == Undo::kCut) {
-    // Killed while it kept the old bytes, before the file was touched: the file is whole.
-    platform.RemoveFile(undoName);
-    undo = Undo::kNone;
-  }
+  SettleUndo(platform, name);
   std::string temp;
   if (std::FILE* out = CreateTemporary(platform, name, &temp)) {
     const bool written = WriteAll(out, content);
     if (written && platform.ReplaceFile(temp, name)) {
-      if (undo == Undo::kWhole) DropUndo(platform, undoName);
+      // An undo file that could not be settled spoke for the text just replaced.
+      if (ReadUndo(platform, UndoFileName(name)).state == Undo::kWhole) DropUndo(platform, UndoFileName(name));
       return true;
     }
     platform.RemoveFile(temp);
     // The disk took the temporary's bytes no better than it would take the file's.
     if (!written) return false;
   }
-  return OverwriteInPlace(platform, name, content, undo, std::move(kept));
+  return OverwriteInPlace(platform, name, content, withoutCopy);
 }
 
-ReadOutcome ReadFile(Platform& platform, const std::string& name, std::string* out, std::size_t limit) {
+ReadOutcome ReadFile(Platform& platform, const std::string& name, std::string* out, std::size_t limit,
+                     UndoFound* found) {
+  if (found) *found = UndoFound::kNone;
   const ReadOutcome read = ReadRaw(platform, name, limit, out);
   // A rewrite in place was cut short, or runs now: the undo file holds the whole text of before. Looked for
-  // after the file is read, so that a rewrite that began meanwhile is seen too.
-  std::string old;
-  if (read == ReadOutcome::kRead && ReadUndo(platform, UndoFileName(name), &old) == Undo::kWhole) {
-    if (old.size() > limit) return ReadOutcome::kTooLarge;
-    *out = std::move(old);
+  // after the file is read, so that a rewrite that began meanwhile is seen too. Nothing is changed on disk:
+  // a writer may be at it.
+  if (read != ReadOutcome::kRead) return read;
+  const UndoFile undo = ReadUndo(platform, UndoFileName(name));
+  if (undo.state != Undo::kWhole) return read;
+  switch (Judge(*out, undo)) {
+    case Verdict::kOld:
+    case Verdict::kNew: break;
+    case Verdict::kMix:
+      if (undo.old.size() > limit) return ReadOutcome::kTooLarge;
+      *out = undo.old;
+      if (found) *found = UndoFound::kRestored;
+      break;
+    case Verdict::kChanged:
+      if (found) *found = UndoFound::kSetAside;
+      break;
   }
   return read;
 }

@@ -42,6 +42,30 @@ class Win32Lock : public Platform::Lock {
   HANDLE file_;
 };
 
+// The byte the lock on a file itself covers: far past any text of ours, so that no read or write of the file
+// meets it (Windows locks are enforced on reads and writes), and the one the POSIX build locks.
+constexpr DWORD kFileLockByte = 0x7FFFFFF0;
+
+bool LockByte(HANDLE file) {
+  OVERLAPPED at = {};
+  at.Offset = kFileLockByte;
+  return LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, /*dwReserved=*/0, 1, 0, &at);
+}
+
+class Win32FileLock : public Platform::Lock {
+ public:
+  explicit Win32FileLock(HANDLE file) : file_(file) {}
+  ~Win32FileLock() override {
+    OVERLAPPED at = {};
+    at.Offset = kFileLockByte;
+    UnlockFileEx(file_, /*dwReserved=*/0, 1, 0, &at);
+    CloseHandle(file_);
+  }
+
+ private:
+  HANDLE file_;
+};
+
 bool IsPlainFile(HANDLE file) {
   BY_HANDLE_FILE_INFORMATION info;
   return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
@@ -194,6 +218,7 @@ class Win32Platform : public Platform {
     auto holderEnd = start + wait;
     // The lock file as last found held, by its times: each holder makes it anew.
     std::uint64_t holder[2] = {0, 0};
+    int refusedAndGone = 0;
     *why = LockFailure::kNone;
     for (;;) {
       HANDLE file =
@@ -209,13 +234,18 @@ class Win32Platform : public Platform {
           return nullptr;
         }
         // A lock file left read-only, or one we may not write or delete: the open itself, shared with nobody,
-        // is the lock all the same. Gone altogether, it was being deleted by the holder before: try again.
+        // is the lock all the same. Gone altogether, it was being deleted by the holder before, which takes a
+        // moment at most; still gone after a few tries, the folder takes no new file, and nobody holds it.
         if (attributes != INVALID_FILE_ATTRIBUTES) {
           file = CreateFileA(path.c_str(), GENERIC_READ, /*dwShareMode=*/0, /*lpSecurityAttributes=*/nullptr,
                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, /*hTemplateFile=*/nullptr);
           error = file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+        } else if (++refusedAndGone < 5) {
+          Sleep(1);
+          continue;
         } else {
-          error = ERROR_SHARING_VIOLATION;
+          *why = LockFailure::kUnavailable;
+          return nullptr;
         }
       }
       if (file != INVALID_HANDLE_VALUE) {
@@ -241,6 +271,43 @@ class Win32Platform : public Platform {
         }
       }
       if (now >= holderEnd || now >= end) {
+        *why = LockFailure::kBusy;
+        return nullptr;
+      }
+      Sleep(1);
+    }
+  }
+
+  std::unique_ptr<Lock> TakeFileLock(const std::string& path, std::chrono::milliseconds wait,
+                                     LockFailure* why) override {
+    const auto end = std::chrono::steady_clock::now() + wait;
+    *why = LockFailure::kNone;
+    if (IsLinkOrFolder(GetFileAttributesA(path.c_str()))) {
+      *why = LockFailure::kNotAFile;
+      return nullptr;
+    }
+    // Shared as every open of ours is, so that the file is read and written beside the lock as ever.
+    HANDLE file = CreateSharedFile(path, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT);
+    if (file == INVALID_HANDLE_VALUE) {
+      *why = LockFailure::kUnavailable;
+      return nullptr;
+    }
+    if (!IsPlainFile(file)) {
+      CloseHandle(file);
+      *why = LockFailure::kNotAFile;
+      return nullptr;
+    }
+    for (;;) {
+      if (LockByte(file)) return std::make_unique<Win32FileLock>(file);
+      const DWORD error = GetLastError();
+      if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING) {
+        CloseHandle(file);
+        *why = LockFailure::kUnavailable;
+        return nullptr;
+      }
+      if (std::chrono::steady_clock::now() >= end) {
+        CloseHandle(file);
         *why = LockFailure::kBusy;
         return nullptr;
       }

@@ -3,16 +3,19 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "engine/file_text.h"
+#include "platform/whole_file.h"
 #include "tests/support/test_support.h"
 
 namespace zorvant {
 namespace {
 
 using testing::FaultyPlatform;
+using testing::FileExistsAt;
 using testing::ReadFileBytes;
 using testing::WriteFileBytes;
 
@@ -76,6 +79,64 @@ TEST_F(RewriteFileTest, WithoutATemporaryTheFileIsStillWrittenWhole) {
   platform.FailOpen(kName, FaultyPlatform::kRead);
   EXPECT_FALSE(RewriteFile(platform, kName, Lines("last ", 200)));
   EXPECT_EQ(ReadFileBytes(kName), Lines("next ", 100));
+}
+
+// Leaves every undo file in place, as a writer killed just before removing it does, or a disk that refuses
+// the removal.
+struct UndoStays : FaultyPlatform {
+  static bool IsUndo(const std::string& path) { return path == UndoFileName(kName); }
+  bool RemoveFile(const std::string& path) override { return !IsUndo(path) && FaultyPlatform::RemoveFile(path); }
+  bool ResizeFile(const std::string& path, std::uint64_t size) override {
+    return !IsUndo(path) && FaultyPlatform::ResizeFile(path, size);
+  }
+};
+
+TEST_F(RewriteFileTest, AnUndoFileSpeaksOnlyForATextItsRewriteLeft) {
+  const std::string old = Lines("old ", 300), now = Lines("new ", 200);
+  WriteFileBytes(kName, old);
+  {
+    UndoStays platform;
+    platform.FailTemporariesOf(kName);
+    ASSERT_TRUE(RewriteFile(platform, kName, now));
+  }
+  const std::string undo = ReadFileBytes(UndoFileName(kName));
+  ASSERT_FALSE(undo.empty());
+  const struct {
+    const char* what;
+    std::string file;
+    std::string read;   // what a read gives
+    UndoFound found;    // what it says
+    std::string after;  // the file once settled
+  } cases[] = {
+      {"the rewrite was done", now, now, UndoFound::kNone, now},
+      {"the rewrite never touched it", old, old, UndoFound::kNone, old},
+      {"cut short over the front", now.substr(0, 120) + old.substr(120), old, UndoFound::kRestored, old},
+      {"cut short before the cut", now + old.substr(now.size()), old, UndoFound::kRestored, old},
+      {"edited by hand since", now.substr(0, 50) + "Email=operator-edit\r\n" + now.substr(50),
+       now.substr(0, 50) + "Email=operator-edit\r\n" + now.substr(50), UndoFound::kSetAside,
+       now.substr(0, 50) + "Email=operator-edit\r\n" + now.substr(50)},
+      {"rewritten by another program", "[Settings]\r\n", "[Settings]\r\n", UndoFound::kSetAside,
+       "[Settings]\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteFileBytes(kName, c.file);
+    WriteFileBytes(UndoFileName(kName), undo);
+    fs::remove(SetAsideUndoName(kName));
+    std::string read;
+    UndoFound found = UndoFound::kNone;
+    ASSERT_EQ(ReadFile(SystemPlatform(), kName, &read, std::numeric_limits<std::size_t>::max(), &found),
+              ReadOutcome::kRead);
+    EXPECT_TRUE(read == c.read);
+    EXPECT_EQ(found, c.found);
+    EXPECT_TRUE(ReadFileBytes(kName) == c.file) << "a read changes nothing";
+
+    EXPECT_EQ(SettleUndo(SystemPlatform(), kName), c.found);
+    EXPECT_TRUE(ReadFileBytes(kName) == c.after);
+    EXPECT_FALSE(FileExistsAt(UndoFileName(kName)));
+    EXPECT_EQ(FileExistsAt(SetAsideUndoName(kName)), c.found == UndoFound::kSetAside);
+    if (c.found == UndoFound::kSetAside) EXPECT_EQ(ReadFileBytes(SetAsideUndoName(kName)), undo);
+  }
 }
 
 TEST_F(RewriteFileTest, ALeftoverTemporaryIsNoObstacle) {

@@ -241,6 +241,67 @@ TEST_F(HungLockTest, ALockFileThatMayOnlyBeReadStillServes) {
   EXPECT_EQ(SavedSettings().Get("Name", ""), "Petr");
 }
 
+// --- A folder that takes no new file.
+
+// Runs `body` in a child process as an ordinary user (root may make files anywhere) and returns what it
+// printed.
+std::string AsOperator(const std::function<std::string()>& body) {
+  int out[2];
+  if (pipe(out) != 0) return "(no pipe)";
+  const pid_t child = fork();
+  if (child == 0) {
+    close(out[0]);
+    if (geteuid() == 0 && setuid(65534) != 0) _exit(3);
+    const std::string said = body();
+    if (write(out[1], said.data(), said.size()) != static_cast<ssize_t>(said.size())) _exit(4);
+    _exit(0);
+  }
+  close(out[1]);
+  std::string said;
+  char buf[512];
+  ssize_t n;
+  while ((n = read(out[0], buf, sizeof buf)) > 0) said.append(buf, static_cast<std::size_t>(n));
+  close(out[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) said += "(the child failed)";
+  return said;
+}
+
+class NoNewFileTest : public testing::InTempDir {};
+
+TEST_F(NoNewFileTest, TheSettingsAreWrittenInPlaceAndTheOperatorIsToldSoOnce) {
+  // The operator may write the ini, not add a file beside it: no lock file, no temporary, no undo file.
+  WriteFileBytes(kIni, kSaved);
+  chmod(kIni, 0666);
+  chmod(".", 0777);
+  chmod("Plugins", 0555);
+  const std::string said = AsOperator([] {
+    SettingsStore settings(SystemPlatform(), kSettingsFile, kSettingsSection);
+    std::string out;
+    // The Setup window's toggle, then the header: each written, neither waited for.
+    for (const auto& values : {std::vector<std::pair<std::string, std::string>>{{"Start", "1"}},
+                               std::vector<std::pair<std::string, std::string>>{{"Name", "Petr"},
+                                                                                {"Email", "petr@example.org"}}}) {
+      out += settings.Write(values) == SettingsError::kNone ? "saved\n" : "not saved\n";
+    }
+    out += settings.Load().Get("Start", "") + "\n";
+    for (const std::string& line : settings.problems()) out += line + "\n";
+    return out;
+  });
+  EXPECT_EQ(said,
+            "saved\nsaved\n1\nPlugins\\ZORVANT.ini: its folder takes no new file, so the settings were "
+            "written over it in place, without a safety copy\n");
+  const SettingsSnapshot saved = SavedSettings();
+  EXPECT_EQ(saved.Get("Start", ""), "1");
+  EXPECT_EQ(saved.Get("Name", ""), "Petr");
+  EXPECT_EQ(saved.Get("Email", ""), "petr@example.org");
+  EXPECT_EQ(saved.Get("Address-City", ""), "Moscow");
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator("Plugins")) left.push_back(e.path().filename().string());
+  EXPECT_EQ(left, std::vector<std::string>{"ZORVANT.ini"});
+}
+
 // --- Links where files should be.
 
 class LinksTest : public testing::InTempDir {
@@ -473,6 +534,63 @@ TEST_F(KilledWriterTest, TheNextReadFindsEachFileWholeWhereverTheWriterDied) {
   EXPECT_FALSE(FileExistsAt(UndoFileName("UA3XYZ.cbr")));
   EXPECT_FALSE(FileExistsAt(UndoFileName(iniPath)));
   EXPECT_EQ(SavedSettings().Get("Name", ""), "Petr Petrov");
+}
+
+// --- An undo file left behind, and the settings file changed since.
+
+class LeftoverUndoTest : public testing::InTempDir {};
+
+TEST_F(LeftoverUndoTest, OldSettingsComeBackOnlyOverAWriteCutShortAndAlwaysWithAWord) {
+  const std::string oldText = "[Settings]\r\nName=Old Name\r\nEmail=old@example.org\r\n";
+  const std::string iniPath = SystemPlatform().FullPath(kSettingsFile);
+  // An in-place write that got as far as the whole new text, but no further: its undo file is still there.
+  struct UndoStays : FaultyPlatform {
+    bool RemoveFile(const std::string& path) override {
+      return path.find(".undo") == std::string::npos && FaultyPlatform::RemoveFile(path);
+    }
+    bool ResizeFile(const std::string& path, std::uint64_t size) override {
+      return path.find(".undo") == std::string::npos && FaultyPlatform::ResizeFile(path, size);
+    }
+  };
+  auto interrupted = [&] {
+    fs::remove(UndoFileName(iniPath));
+    fs::remove(SetAsideUndoName(iniPath));
+    WriteFileBytes(kIni, oldText);
+    UndoStays platform;
+    platform.FailTemporariesOf(iniPath);
+    SettingsStore settings(platform, kSettingsFile, kSettingsSection);
+    ASSERT_EQ(settings.Write({{"Name", "New Name"}, {"Email", "new@example.org"}}), SettingsError::kNone);
+    ASSERT_TRUE(FileExistsAt(UndoFileName(iniPath)));
+  };
+  const std::string newText = "[Settings]\r\nName=New Name\r\nEmail=new@example.org\r\n";
+  const struct {
+    const char* what;
+    std::string file;  // what stands in the file when the next run reads it
+    const char* name;
+    const char* email;
+    std::vector<std::string> said;
+  } cases[] = {
+      {"the operator edited it since", "[Settings]\r\nName=New Name\r\nEmail=operator-edit@example.org\r\n",
+       "New Name", "operator-edit@example.org",
+       {"Plugins\\ZORVANT.ini was changed after a write of it was cut short: it was kept as it is, and the "
+        "settings from before that write were set aside in Plugins\\ZORVANT.ini.undo.old"}},
+      {"the write was whole", newText, "New Name", "new@example.org", {}},
+      {"the write was cut short", newText.substr(0, 20) + oldText.substr(20), "Old Name", "old@example.org",
+       {"Plugins\\ZORVANT.ini: a write of it was cut short; the settings from before it were put back"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    interrupted();
+    WriteFileBytes(kIni, c.file);
+    SettingsStore settings(SystemPlatform(), kSettingsFile, kSettingsSection);
+    const SettingsSnapshot read = settings.Load();
+    EXPECT_EQ(read.Get("Name", ""), c.name);
+    EXPECT_EQ(read.Get("Email", ""), c.email);
+    EXPECT_EQ(settings.problems(), c.said);
+    EXPECT_EQ(SavedSettings().Get("Email", ""), c.email) << "and so it stays on disk";
+    EXPECT_FALSE(FileExistsAt(UndoFileName(iniPath)));
+    EXPECT_EQ(FileExistsAt(SetAsideUndoName(iniPath)), !c.said.empty() && c.said[0].find("set aside") != std::string::npos);
+  }
 }
 
 // --- Files the plug-in did not write.

@@ -59,6 +59,9 @@ class Watched : public Platform {
     lockWaits.push_back(wait);
     return inner_.TakeLock(path, wait, why);
   }
+  std::unique_ptr<Lock> TakeFileLock(const std::string& path, milliseconds wait, LockFailure* why) override {
+    return inner_.TakeFileLock(path, wait, why);
+  }
   std::string FindFirstMatch(const std::string& pattern,
                              const std::function<bool(const std::string&)>& visit) override {
     return inner_.FindFirstMatch(pattern, visit);
