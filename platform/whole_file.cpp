@@ -1,12 +1,12 @@
 #include "platform/whole_file.h"
 
 #include <algorithm>
+#include <cctype>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <map>
 #include <mutex>
 #include <random>
@@ -14,9 +14,6 @@
 
 namespace zorvant {
 namespace {
-
-// When this run began: a temporary that names no process and is older than this was left by an earlier run.
-const std::int64_t kRunStart = static_cast<std::int64_t>(std::time(nullptr));
 
 // Writes all of `content` and closes the stream; false when any of it did not reach the file.
 bool WriteAll(std::FILE* out, const std::string& content) {
@@ -170,7 +167,13 @@ Verdict Judge(const std::string& file, const UndoFile& undo) {
   return Verdict::kMix;
 }
 
-// --- Temporaries.
+// --- Temporaries: "<file name>.zorvant-<8 hex>-<hex>.tmp", a name no other program makes, locked by its
+// writer for as long as it lives. A process id would tell nothing across process namespaces (Wine beside
+// Linux programs, two PCs on a network share); the lock tells it wherever the file system is shared, and
+// the system lets it go when the writer ends.
+
+const char kTemporaryMarker[] = ".zorvant-";
+const char kTemporarySuffix[] = ".tmp";
 
 std::uint32_t ProcessTag() {
   static const std::uint32_t tag = [] {
@@ -180,7 +183,7 @@ std::uint32_t ProcessTag() {
     try {
       seed ^= std::random_device()();
     } catch (...) {
-      // No source of entropy: the clock alone still tells a process from an earlier one of the same id.
+      // No source of entropy: the clock alone still tells a process from another.
     }
     return seed;
   }();
@@ -188,28 +191,38 @@ std::uint32_t ProcessTag() {
 }
 
 // Differs between processes and, through the count, between the writers of one process, so two writers of
-// the same file (two exports in one station folder, say) never share a temporary; the process id tells
-// whether the writer of a leftover still runs.
-std::string UniqueTag(Platform& platform) {
+// the same file (two exports in one station folder, say) never share a temporary.
+std::string UniqueTag() {
   static std::atomic<std::uint32_t> count{0};
-  char tag[48];
-  std::snprintf(tag, sizeof tag, "%lu-%08x-%u", static_cast<unsigned long>(platform.ProcessId()),
-                static_cast<unsigned>(ProcessTag()), static_cast<unsigned>(count++));
+  char tag[32];
+  std::snprintf(tag, sizeof tag, "%08x-%x", static_cast<unsigned>(ProcessTag()),
+                static_cast<unsigned>(count++));
   return tag;
 }
 
-// Whether the temporary named `tag` ("<pid>-<tag>-<count>", or an earlier version's "<tag>-<count>") was
-// left by a writer that no longer writes it.
-bool Abandoned(Platform& platform, const std::string& tag, const std::string& path) {
-  unsigned long pid = 0;
-  unsigned process = 0, count = 0;
-  char end = 0;
-  if (std::sscanf(tag.c_str(), "%lu-%8x-%u%c", &pid, &process, &count, &end) == 3) {
-    if (pid == platform.ProcessId()) return process != ProcessTag();  // an earlier process of the same id
-    return !platform.ProcessRunning(static_cast<std::uint32_t>(pid));
+bool IsHex(const std::string& text, std::size_t from, std::size_t to) {
+  if (from >= to || to - from > 8) return false;
+  for (std::size_t i = from; i < to; ++i) {
+    if (!std::isxdigit(static_cast<unsigned char>(text[i]))) return false;
   }
-  const FileFacts facts = platform.Inspect(path);
-  return facts.kind == FileKind::kRegular && facts.modified < kRunStart;
+  return true;
+}
+
+// Whether `tag` is what UniqueTag makes: "<8 hex>-<1 to 8 hex>".
+bool IsOurTag(const std::string& tag) {
+  return tag.size() > 9 && tag[8] == '-' && IsHex(tag, 0, 8) && IsHex(tag, 9, tag.size());
+}
+
+// The name of the file a temporary of ours in `entry` stands for, or "" when it is none of ours.
+std::string TemporaryOf(const std::string& entry) {
+  const std::string suffix = kTemporarySuffix;
+  if (entry.size() <= suffix.size() || entry.compare(entry.size() - suffix.size(), suffix.size(), suffix) != 0)
+    return "";
+  const std::string stem = entry.substr(0, entry.size() - suffix.size());
+  const std::size_t marker = stem.rfind(kTemporaryMarker);
+  if (marker == std::string::npos || marker == 0) return "";
+  if (!IsOurTag(stem.substr(marker + std::strlen(kTemporaryMarker)))) return "";
+  return stem.substr(0, marker);
 }
 
 void RemoveLeftoverTemporaries(Platform& platform, const std::string& name) {
@@ -221,43 +234,45 @@ void RemoveLeftoverTemporaries(Platform& platform, const std::string& name) {
   static std::map<std::string, std::map<std::string, std::vector<std::string>>> folders;
   const std::size_t slash = name.find_last_of("\\/");
   const std::string folder = slash == std::string::npos ? "" : name.substr(0, slash + 1);
-  const std::string suffix = ".tmp";
   std::vector<std::string> entries;
   {
     std::lock_guard<std::mutex> lock(mutex);
     auto found = folders.find(folder);
     if (found == folders.end()) {
       found = folders.emplace(folder, std::map<std::string, std::vector<std::string>>()).first;
-      platform.FindFirstMatch(folder + "*" + suffix, [&](const std::string& entry) {
-        // "<file name>.<tag>.tmp": the tags this writer makes hold no dot.
-        const std::size_t dot = entry.size() > suffix.size()
-                                    ? entry.rfind('.', entry.size() - suffix.size() - 1)
-                                    : std::string::npos;
-        if (dot != std::string::npos && dot > 0 && dot + 1 < entry.size() - suffix.size()) {
-          found->second[entry.substr(0, dot)].push_back(entry);
-        }
-        return false;
-      });
+      platform.FindFirstMatch(folder + "*" + kTemporaryMarker + "*" + kTemporarySuffix,
+                              [&](const std::string& entry) {
+                                const std::string of = TemporaryOf(entry);
+                                if (!of.empty()) found->second[of].push_back(entry);
+                                return false;
+                              });
     }
     auto own = found->second.find(name.substr(folder.size()));
     if (own == found->second.end()) return;
     entries = std::move(own->second);
     found->second.erase(own);
   }
-  const std::size_t start = name.size() - folder.size() + 1;
   for (const std::string& entry : entries) {
-    const std::string tag = entry.substr(start, entry.size() - suffix.size() - start);
     const std::string path = folder + entry;
-    if (Abandoned(platform, tag, path) && platform.Inspect(path).kind == FileKind::kRegular) {
-      platform.RemoveFile(path);
-    }
+    if (platform.Inspect(path).kind != FileKind::kRegular) continue;
+    // Had at once only where its writer is gone; removed while held, so no writer takes it up meanwhile.
+    LockFailure why;
+    const std::unique_ptr<Platform::Lock> abandoned =
+        platform.TakeFileLock(path, std::chrono::milliseconds(0), &why);
+    if (abandoned) platform.RemoveFile(path);
   }
 }
 
-std::FILE* CreateTemporary(Platform& platform, const std::string& name, std::string* temp) {
+// A temporary of this writer's own, made afresh and locked for as long as `*held` lives.
+std::FILE* CreateTemporary(Platform& platform, const std::string& name, std::string* temp,
+                           std::unique_ptr<Platform::Lock>* held) {
   for (int attempt = 0; attempt < 4; ++attempt) {
-    *temp = name + "." + UniqueTag(platform) + ".tmp";
-    if (std::FILE* out = platform.OpenShared(*temp, "wbx")) return out;
+    *temp = name + kTemporaryMarker + UniqueTag() + kTemporarySuffix;
+    if (std::FILE* out = platform.OpenShared(*temp, "wbx")) {
+      LockFailure why;
+      *held = platform.TakeFileLock(*temp, std::chrono::milliseconds(0), &why);
+      return out;
+    }
   }
   return nullptr;
 }
@@ -379,14 +394,17 @@ bool RewriteFile(Platform& platform, const std::string& name, const std::string&
   RemoveLeftoverTemporaries(platform, name);
   SettleUndo(platform, name);
   std::string temp;
-  if (std::FILE* out = CreateTemporary(platform, name, &temp)) {
+  std::unique_ptr<Platform::Lock> held;
+  if (std::FILE* out = CreateTemporary(platform, name, &temp, &held)) {
     const bool written = WriteAll(out, content);
     if (written && platform.ReplaceFile(temp, name)) {
+      held.reset();
       // An undo file that could not be settled spoke for the text just replaced.
       if (ReadUndo(platform, UndoFileName(name)).state == Undo::kWhole) DropUndo(platform, UndoFileName(name));
       return true;
     }
     platform.RemoveFile(temp);
+    held.reset();
     // The disk took the temporary's bytes no better than it would take the file's.
     if (!written) return false;
   }

@@ -15,10 +15,11 @@ namespace zorvant {
 // is byte for byte what it was (or still missing). A link, a folder or a device at `name` is refused: the
 // file is rewritten only where it is a regular file or nothing.
 //
-// The new text goes to a temporary of this writer's own beside the file ("name.<pid>-<unique>.tmp"), which
-// is then swapped in with the old file's permissions. Temporaries that writers killed part-way left behind
-// (their process is gone, or they are older than this run and name no process) are removed on the first
-// rewrite of the file in a run; the folder is looked through for them once a run, at its first rewrite.
+// The new text goes to a temporary of this writer's own beside the file ("name.zorvant-<unique>.tmp"),
+// locked by the writer while it lives, which is then swapped in with the old file's permissions. Temporaries
+// of that name that writers killed part-way left behind (nobody holds their lock) are removed on the first
+// rewrite of the file in a run; the folder is looked through for them once a run, at its first rewrite. No
+// other file is ever removed.
 //
 // Where no temporary can be made (no free inode, a folder the file may be written in but not added to) or
 // the swap is refused (another program holds the file open), the file is overwritten in place, but only

@@ -160,11 +160,10 @@ TEST_F(RewriteFileTest, AFolderIsLookedThroughForLeftoversOnceARun) {
     }
   } platform;
   fs::create_directory("many-reports");
-  // An earlier version's temporary: it names no process, and it is older than this run.
-  const std::string leftover = "many-reports/OK2ZA.ubn.txt.0badf00d-3.tmp";
+  // A killed writer's temporary: nobody holds it.
+  const std::string leftover = "many-reports/OK2ZA.ubn.txt.zorvant-0badf00d-3.tmp";
   const std::string foreign = "many-reports/notes.tmp";
   for (const std::string& f : {leftover, foreign}) WriteFileBytes(f, "half a text");
-  fs::last_write_time(leftover, fs::file_time_type::clock::now() - std::chrono::hours(1));
 
   for (int n = 0; n < 50; ++n) {
     ASSERT_TRUE(RewriteFile(platform, "many-reports/CALL" + std::to_string(n) + ".ubn.txt", "report\r\n"));
