@@ -66,6 +66,82 @@ class Win32FileLock : public Platform::Lock {
   HANDLE file_;
 };
 
+const std::string& HostName() {
+  static const std::string host = [] {
+    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = sizeof name;
+    return GetComputerNameA(name, &size) ? std::string(name, size) : std::string("?");
+  }();
+  return host;
+}
+
+// The processor time the process named by a holder's text has had, where it runs on this host as a Windows
+// process; -1 where that cannot be told (another host, a POSIX build's process, a process ended).
+std::int64_t HolderProcessorTime(const std::string& text) {
+  unsigned long pid = 0;
+  char kind[16] = {}, host[256] = {};
+  if (std::sscanf(text.c_str(), "pid %lu %15s on %255[^,],", &pid, kind, host) != 3 ||
+      std::strcmp(kind, "windows") != 0 || HostName() != host || pid == GetCurrentProcessId()) {
+    return -1;  // this process's own progress tells nothing of the thread that holds the lock
+  }
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, /*bInheritHandle=*/FALSE, pid);
+  if (!process) return -1;
+  FILETIME created, exited, kernel, user;
+  DWORD code = 0;
+  std::int64_t time = -1;
+  if (GetExitCodeProcess(process, &code) && code == STILL_ACTIVE &&
+      GetProcessTimes(process, &created, &exited, &kernel, &user)) {
+    time = static_cast<std::int64_t>((std::uint64_t{kernel.dwHighDateTime} << 32 | kernel.dwLowDateTime) +
+                                     (std::uint64_t{user.dwHighDateTime} << 32 | user.dwLowDateTime));
+  }
+  CloseHandle(process);
+  return time;
+}
+
+// Who holds a lock: the process, its host and when it took the lock, different for every taking. A waiter
+// that reads the same for the whole wait met one holder that kept it; one that reads something new met a lock
+// passing from holder to holder, whatever the clocks or the file system's time stamps tell.
+void TellHolder(HANDLE file) {
+  static LONG takings = 0;
+  const std::string& host = HostName();
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  char text[160];
+  const int n = std::snprintf(text, sizeof text, "pid %lu windows on %s, taken %08lx%08lx #%ld\r\n",
+                              static_cast<unsigned long>(GetCurrentProcessId()), host.c_str(),
+                              static_cast<unsigned long>(now.dwHighDateTime),
+                              static_cast<unsigned long>(now.dwLowDateTime),
+                              static_cast<long>(InterlockedIncrement(&takings)));
+  DWORD written = 0;
+  // A lock file that cannot be written serves without it: its waiters go by its times alone.
+  if (n > 0 && WriteFile(file, text, static_cast<DWORD>(n), &written, /*lpOverlapped=*/nullptr)) SetEndOfFile(file);
+}
+
+// What the holder of the lock file at `path` wrote into it, with the file's times: "" where it cannot be
+// read (a holder that shares it with nobody).
+std::string HolderOf(const std::string& path, std::string* text) {
+  std::string found;
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+    char times[40];
+    std::snprintf(times, sizeof times, "%08lx%08lx %08lx%08lx ",
+                  static_cast<unsigned long>(data.ftCreationTime.dwHighDateTime),
+                  static_cast<unsigned long>(data.ftCreationTime.dwLowDateTime),
+                  static_cast<unsigned long>(data.ftLastWriteTime.dwHighDateTime),
+                  static_cast<unsigned long>(data.ftLastWriteTime.dwLowDateTime));
+    found = times;
+  }
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, kShareAll, /*lpSecurityAttributes=*/nullptr,
+                            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, /*hTemplateFile=*/nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    char buf[256];
+    DWORD n = 0;
+    if (ReadFile(file, buf, sizeof buf, &n, /*lpOverlapped=*/nullptr)) text->assign(buf, n);
+    CloseHandle(file);
+  }
+  return found + *text;
+}
+
 bool IsPlainFile(HANDLE file) {
   BY_HANDLE_FILE_INFORMATION info;
   return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
@@ -216,17 +292,21 @@ class Win32Platform : public Platform {
     const auto start = std::chrono::steady_clock::now();
     const auto end = start + wait * kLockWaitRounds;
     auto holderEnd = start + wait;
-    // The lock file as last found held, by its times: each holder makes it anew.
-    std::uint64_t holder[2] = {0, 0};
+    // The lock file as last found held, by its times and by what its holder wrote into it: each holder makes
+    // it anew and tells who it is.
+    std::string holder;
+    std::int64_t holderRan = -1;
     int refusedAndGone = 0;
     *why = LockFailure::kNone;
     for (;;) {
+      // Shared for reading alone: no other taker opens it meanwhile, but a waiter reads who holds it.
       HANDLE file =
-          CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, /*dwShareMode=*/0,
+          CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                       /*lpSecurityAttributes=*/nullptr, OPEN_ALWAYS,
                       FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
                       /*hTemplateFile=*/nullptr);
       DWORD error = file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+      bool toldWho = error == ERROR_SUCCESS;
       if (error == ERROR_ACCESS_DENIED) {
         const DWORD attributes = GetFileAttributesA(path.c_str());
         if (IsLinkOrFolder(attributes)) {
@@ -234,22 +314,30 @@ class Win32Platform : public Platform {
           return nullptr;
         }
         // A lock file left read-only, or one we may not write or delete: the open itself, shared with nobody,
-        // is the lock all the same. Gone altogether, it was being deleted by the holder before, which takes a
-        // moment at most; still gone after a few tries, the folder takes no new file, and nobody holds it.
+        // is the lock all the same; refused too, it is being deleted by its last holder. Gone altogether, it
+        // was being deleted a moment ago; still gone after a few tries, the folder takes no new file, and
+        // nobody holds it: that is no lock to wait for.
         if (attributes != INVALID_FILE_ATTRIBUTES) {
+          refusedAndGone = 0;
           file = CreateFileA(path.c_str(), GENERIC_READ, /*dwShareMode=*/0, /*lpSecurityAttributes=*/nullptr,
                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, /*hTemplateFile=*/nullptr);
           error = file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
-        } else if (++refusedAndGone < 5) {
+          if (error == ERROR_ACCESS_DENIED) error = ERROR_SHARING_VIOLATION;
+        } else if (++refusedAndGone < 20) {
           Sleep(1);
           continue;
         } else {
           *why = LockFailure::kUnavailable;
           return nullptr;
         }
+      } else {
+        refusedAndGone = 0;
       }
       if (file != INVALID_HANDLE_VALUE) {
-        if (IsPlainFile(file)) return std::make_unique<Win32Lock>(file);
+        if (IsPlainFile(file)) {
+          if (toldWho) TellHolder(file);
+          return std::make_unique<Win32Lock>(file);
+        }
         CloseHandle(file);
         *why = LockFailure::kNotAFile;
         return nullptr;
@@ -259,16 +347,15 @@ class Win32Platform : public Platform {
         return nullptr;
       }
       const auto now = std::chrono::steady_clock::now();
-      WIN32_FILE_ATTRIBUTE_DATA data;
-      if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
-        const std::uint64_t held[2] = {
-            (std::uint64_t{data.ftCreationTime.dwHighDateTime} << 32) | data.ftCreationTime.dwLowDateTime,
-            (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime};
-        if (held[0] != holder[0] || held[1] != holder[1]) {
-          holder[0] = held[0];
-          holder[1] = held[1];
-          holderEnd = now + wait;
-        }
+      std::string text;
+      std::string found = HolderOf(path, &text);
+      // A holder of this host that has had the processor since is no hung one: on a loaded machine a live
+      // writer may wait longer than `wait` for its turn to run.
+      const std::int64_t ran = HolderProcessorTime(text);
+      if (found != holder || (ran >= 0 && ran != holderRan)) {
+        holder = std::move(found);
+        holderRan = ran;
+        holderEnd = now + wait;
       }
       if (now >= holderEnd || now >= end) {
         *why = LockFailure::kBusy;

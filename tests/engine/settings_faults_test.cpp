@@ -220,6 +220,35 @@ TEST_F(HungLockTest, EachPassWaitsOnceAndTheExportSaysSo) {
   EXPECT_LT(exportTook, std::chrono::seconds(5));
 }
 
+TEST_F(HungLockTest, AHolderStillAtWorkPastTheWaitIsWaitedFor) {
+  // A live writer on a loaded machine: it keeps the lock past the wait, running all the while.
+  WriteFileBytes(kIni, kSaved);
+  const std::string lockPath = SystemPlatform().FullPath(kSettingsFile) + ".lock";
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    LockFailure why;
+    const std::unique_ptr<Platform::Lock> lock = SystemPlatform().TakeLock(lockPath, milliseconds(0), &why);
+    const char held = lock ? 1 : 0;
+    if (write(ready[1], &held, 1) != 1) _exit(1);
+    const auto until = std::chrono::steady_clock::now() + 3 * SettingsStore::kLockWait;
+    while (std::chrono::steady_clock::now() < until) {
+    }
+    _exit(0);
+  }
+  close(ready[1]);
+  char held = 0;
+  ASSERT_EQ(read(ready[0], &held, 1), 1);
+  close(ready[0]);
+  ASSERT_EQ(held, 1);
+  SettingsStore settings(SystemPlatform(), kSettingsFile, kSettingsSection);
+  EXPECT_EQ(settings.Write({{"Name", "Petr"}}), SettingsError::kNone);
+  EXPECT_EQ(settings.problems(), std::vector<std::string>{});
+  waitpid(child, nullptr, 0);
+  EXPECT_EQ(SavedSettings().Get("Name", ""), "Petr");
+}
+
 TEST_F(HungLockTest, ALockFileThatMayOnlyBeReadStillServes) {
   // As the operator, not as root: root may write any file.
   WriteFileBytes(kIni, kSaved);

@@ -198,7 +198,12 @@ int ShowSetupWindow(bool russian) {
 // (tests/win/interactive_test.cpp).
 int ShowInteractiveSession();
 
+// Holds the settings lock while running flat out for longer than a wait, as a live writer on a loaded machine
+// may (tests/win/settings_lock_test.cpp).
+int HoldSettingsLockAtWork();
+
 int RunChild(const char* mode) {
+  if (std::strcmp(mode, "settings-lock-at-work") == 0) return HoldSettingsLockAtWork();
   if (std::strcmp(mode, "show-setup") == 0) return ShowSetupWindow(/*russian=*/false);
   if (std::strcmp(mode, "interactive-session") == 0) return ShowInteractiveSession();
   if (std::strcmp(mode, "show-setup-russian") == 0) return ShowSetupWindow(/*russian=*/true);
