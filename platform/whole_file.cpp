@@ -308,8 +308,14 @@ bool OverwriteInPlace(Platform& platform, const std::string& name, const std::st
   // for the file, and a second one cannot be made.
   if (platform.FileExists(undoName)) return false;
   if (!platform.FileExists(name)) {
-    std::FILE* out = platform.OpenShared(name, "wbx");
+    // Made with the permissions of any new file, as the swap would have given it. Opened to append, so that
+    // a file another program made meanwhile is never cut: one found holding anything is left alone.
+    std::FILE* out = platform.OpenShared(name, "ab");
     if (!out) return false;
+    if (std::fseek(out, 0, SEEK_END) != 0 || std::ftell(out) != 0) {
+      std::fclose(out);
+      return false;
+    }
     if (WriteAll(out, content)) return true;
     platform.RemoveFile(name);  // nothing stood there, so no fragment shall either
     return false;
@@ -330,14 +336,16 @@ bool OverwriteInPlace(Platform& platform, const std::string& name, const std::st
     if (copied) DropUndo(platform, undoName);
     return false;
   }
-  const std::size_t common = std::min(old.size(), content.size());
+  // Unbuffered, so that each write below reaches the file in one call: the file is torn on disk for as short
+  // a time as it can be, and an editor or a mail attachment that takes it meanwhile finds it so but rarely.
+  std::setvbuf(out, nullptr, _IONBF, 0);
   bool written = true;
-  // A full disk refuses the new blocks here, while nothing of the old text has been touched yet; overwriting
-  // blocks the file already has needs no room.
+  // The file is given its new length first: a full disk refuses the new blocks here, while nothing of the old
+  // text has been touched yet; overwriting blocks the file already has needs no room.
   if (content.size() > old.size()) {
-    written = WriteAt(out, old.size(), content.data() + common, content.size() - common);
+    written = WriteAt(out, old.size(), content.data() + old.size(), content.size() - old.size());
   }
-  written = written && WriteAt(out, 0, content.data(), common);
+  written = written && WriteAt(out, 0, content.data(), content.size());
   written = std::fclose(out) == 0 && written;
   if (written && (content.size() >= old.size() || platform.ResizeFile(name, content.size()))) {
     if (copied) DropUndo(platform, undoName);

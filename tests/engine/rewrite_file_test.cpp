@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <limits>
@@ -137,6 +139,60 @@ TEST_F(RewriteFileTest, AnUndoFileSpeaksOnlyForATextItsRewriteLeft) {
     EXPECT_EQ(FileExistsAt(SetAsideUndoName(kName)), c.found == UndoFound::kSetAside);
     if (c.found == UndoFound::kSetAside) EXPECT_EQ(ReadFileBytes(SetAsideUndoName(kName)), undo);
   }
+}
+
+TEST_F(RewriteFileTest, InPlaceTheNewTextReachesTheFileInOneCallAndANewFileGetsTheUsualMode) {
+  // Counts the write calls that reach the file itself: between two of them an editor or a mail attachment
+  // would find the file torn.
+  struct CountingWrites : FaultyPlatform {
+    int calls = 0;
+    std::FILE* OpenShared(const std::string& path, const char* mode) override {
+      std::FILE* f = FaultyPlatform::OpenShared(path, mode);
+      if (!f || path != kName || std::string(mode).find_first_of("wa+") == std::string::npos) return f;
+      auto* self = new std::pair<CountingWrites*, std::FILE*>(this, f);
+      cookie_io_functions_t io = {};
+      io.write = [](void* c, const char* data, std::size_t size) -> ssize_t {
+        auto* s = static_cast<std::pair<CountingWrites*, std::FILE*>*>(c);
+        ++s->first->calls;
+        const std::size_t n = std::fwrite(data, 1, size, s->second);
+        std::fflush(s->second);
+        return static_cast<ssize_t>(n);
+      };
+      io.seek = [](void* c, off64_t* offset, int whence) -> int {
+        std::FILE* file = static_cast<std::pair<CountingWrites*, std::FILE*>*>(c)->second;
+        if (fseeko(file, *offset, whence) != 0) return -1;
+        *offset = ftello(file);
+        return 0;
+      };
+      io.close = [](void* c) -> int {
+        auto* s = static_cast<std::pair<CountingWrites*, std::FILE*>*>(c);
+        const int closed = std::fclose(s->second);
+        delete s;
+        return closed;
+      };
+      return fopencookie(self, mode, io);
+    }
+  };
+  const mode_t mask = umask(022);
+  umask(mask);
+  const struct { std::size_t old, now; int calls; } sizes[] = {
+      {15738, 9000, 1}, {9000, 15738, 2}};  // longer: its new length first, then the text
+  for (const auto& size : sizes) {
+    SCOPED_TRACE(std::to_string(size.old) + " -> " + std::to_string(size.now));
+    WriteFileBytes(kName, Lines("old ", size.old));
+    CountingWrites platform;
+    platform.FailTemporariesOf(kName);
+    ASSERT_TRUE(RewriteFile(platform, kName, Lines("new ", size.now)));
+    EXPECT_EQ(ReadFileBytes(kName), Lines("new ", size.now));
+    EXPECT_EQ(platform.calls, size.calls);
+  }
+  fs::remove(kName);
+  FaultyPlatform platform;
+  platform.FailTemporariesOf(kName);
+  ASSERT_TRUE(RewriteFile(platform, kName, "new\r\n"));
+  struct stat st;
+  ASSERT_EQ(stat(kName, &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0666u & ~mask);
 }
 
 TEST_F(RewriteFileTest, ALeftoverTemporaryIsNoObstacle) {

@@ -622,6 +622,17 @@ TEST_F(LeftoverUndoTest, OldSettingsComeBackOnlyOverAWriteCutShortAndAlwaysWithA
   }
 }
 
+TEST_F(LeftoverUndoTest, AnUndoFileThatCouldOnlyBeEmptiedGoesAtTheNextRun) {
+  // A disk that refused to remove it: emptied, it holds nothing, and nothing else ever rewrites it.
+  WriteFileBytes(kIni, kSaved);
+  const std::string undo = UndoFileName(SystemPlatform().FullPath(kSettingsFile));
+  WriteFileBytes(undo, "");
+  SettingsStore settings(SystemPlatform(), kSettingsFile, kSettingsSection);
+  EXPECT_EQ(settings.Load().Get("Name", ""), "Ivan");
+  EXPECT_FALSE(FileExistsAt(undo));
+  EXPECT_EQ(settings.problems(), std::vector<std::string>{});
+}
+
 // --- Files the plug-in did not write.
 
 class OddSettingsFileTest : public testing::InTempDir {};
