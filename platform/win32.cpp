@@ -5,7 +5,9 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#include <tlhelp32.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -76,7 +78,9 @@ const std::string& HostName() {
 }
 
 // The processor time the process named by a holder's text has had, where it runs on this host as a Windows
-// process; -1 where that cannot be told (another host, a POSIX build's process, a process ended).
+// process; -1 where that cannot be told (another host, a POSIX build's process, a process ended). Summed
+// over its threads: Wine keeps a process's own times only as of its last call to the server, and a thread's
+// as the system counts them. Takes milliseconds or more on a busy machine, so it is asked seldom.
 std::int64_t HolderProcessorTime(const std::string& text) {
   unsigned long pid = 0;
   char kind[16] = {}, host[256] = {};
@@ -84,17 +88,23 @@ std::int64_t HolderProcessorTime(const std::string& text) {
       std::strcmp(kind, "windows") != 0 || HostName() != host || pid == GetCurrentProcessId()) {
     return -1;  // this process's own progress tells nothing of the thread that holds the lock
   }
-  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, /*bInheritHandle=*/FALSE, pid);
-  if (!process) return -1;
-  FILETIME created, exited, kernel, user;
-  DWORD code = 0;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
   std::int64_t time = -1;
-  if (GetExitCodeProcess(process, &code) && code == STILL_ACTIVE &&
-      GetProcessTimes(process, &created, &exited, &kernel, &user)) {
-    time = static_cast<std::int64_t>((std::uint64_t{kernel.dwHighDateTime} << 32 | kernel.dwLowDateTime) +
-                                     (std::uint64_t{user.dwHighDateTime} << 32 | user.dwLowDateTime));
+  THREADENTRY32 entry;
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID != pid) continue;
+    HANDLE thread = OpenThread(THREAD_QUERY_LIMITED_INFORMATION, /*bInheritHandle=*/FALSE, entry.th32ThreadID);
+    FILETIME created, exited, kernel, user;
+    if (thread && GetThreadTimes(thread, &created, &exited, &kernel, &user)) {
+      time = std::max<std::int64_t>(time, 0) +
+             static_cast<std::int64_t>((std::uint64_t{kernel.dwHighDateTime} << 32 | kernel.dwLowDateTime) +
+                                       (std::uint64_t{user.dwHighDateTime} << 32 | user.dwLowDateTime));
+    }
+    if (thread) CloseHandle(thread);
   }
-  CloseHandle(process);
+  CloseHandle(snapshot);
   return time;
 }
 
@@ -296,6 +306,7 @@ class Win32Platform : public Platform {
     // it anew and tells who it is.
     std::string holder;
     std::int64_t holderRan = -1;
+    auto nextLook = holderEnd;  // when to look again how far the holder has got
     int refusedAndGone = 0;
     *why = LockFailure::kNone;
     for (;;) {
@@ -349,13 +360,18 @@ class Win32Platform : public Platform {
       const auto now = std::chrono::steady_clock::now();
       std::string text;
       std::string found = HolderOf(path, &text);
-      // A holder of this host that has had the processor since is no hung one: on a loaded machine a live
-      // writer may wait longer than `wait` for its turn to run.
-      const std::int64_t ran = HolderProcessorTime(text);
-      if (found != holder || (ran >= 0 && ran != holderRan)) {
+      if (found != holder) {
         holder = std::move(found);
-        holderRan = ran;
+        holderRan = -1;
         holderEnd = now + wait;
+        nextLook = now + wait / 4;
+      } else if (now >= nextLook) {
+        // A holder of this host that has had the processor since the last look is no hung one: on a loaded
+        // machine a live writer may wait longer than `wait` for its turn to run.
+        const std::int64_t ran = HolderProcessorTime(text);
+        if (ran >= 0 && holderRan >= 0 && ran != holderRan) holderEnd = now + wait;
+        holderRan = ran;
+        nextLook = now + wait / 4;
       }
       if (now >= holderEnd || now >= end) {
         *why = LockFailure::kBusy;
