@@ -33,17 +33,6 @@ bool IsLinkOrFolder(DWORD attributes) {
          (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0;
 }
 
-// The lock is the open file itself: opened with no sharing, so no other thread or process opens it
-// meanwhile, and deleted by the system when it is closed, also when its holder ends without closing it.
-class Win32Lock : public Platform::Lock {
- public:
-  explicit Win32Lock(HANDLE file) : file_(file) {}
-  ~Win32Lock() override { CloseHandle(file_); }
-
- private:
-  HANDLE file_;
-};
-
 // The byte the lock on a file itself covers: far past any text of ours, so that no read or write of the file
 // meets it (Windows locks are enforced on reads and writes), and the one the POSIX build locks.
 constexpr DWORD kFileLockByte = 0x7FFFFFF0;
@@ -123,33 +112,47 @@ void TellHolder(HANDLE file) {
                               static_cast<unsigned long>(now.dwLowDateTime),
                               static_cast<long>(InterlockedIncrement(&takings)));
   DWORD written = 0;
+  OVERLAPPED at = {};  // from the start, whatever an earlier holder left
   // A lock file that cannot be written serves without it: its waiters go by its times alone.
-  if (n > 0 && WriteFile(file, text, static_cast<DWORD>(n), &written, /*lpOverlapped=*/nullptr)) SetEndOfFile(file);
+  if (n > 0 && WriteFile(file, text, static_cast<DWORD>(n), &written, &at)) {
+    LARGE_INTEGER end;
+    end.QuadPart = n;
+    if (SetFilePointerEx(file, end, /*lpNewFilePointer=*/nullptr, FILE_BEGIN)) SetEndOfFile(file);
+  }
 }
 
-// What the holder of the lock file at `path` wrote into it, with the file's times: "" where it cannot be
-// read (a holder that shares it with nobody).
-std::string HolderOf(const std::string& path, std::string* text) {
+// What the holder of the lock file open as `file` wrote into it, after the file's times (which tell an older
+// version's holder, who writes nothing, from the next).
+std::string HolderOf(HANDLE file, std::string* text) {
   std::string found;
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileInformationByHandle(file, &info)) {
     char times[40];
     std::snprintf(times, sizeof times, "%08lx%08lx %08lx%08lx ",
-                  static_cast<unsigned long>(data.ftCreationTime.dwHighDateTime),
-                  static_cast<unsigned long>(data.ftCreationTime.dwLowDateTime),
-                  static_cast<unsigned long>(data.ftLastWriteTime.dwHighDateTime),
-                  static_cast<unsigned long>(data.ftLastWriteTime.dwLowDateTime));
+                  static_cast<unsigned long>(info.ftCreationTime.dwHighDateTime),
+                  static_cast<unsigned long>(info.ftCreationTime.dwLowDateTime),
+                  static_cast<unsigned long>(info.ftLastWriteTime.dwHighDateTime),
+                  static_cast<unsigned long>(info.ftLastWriteTime.dwLowDateTime));
     found = times;
   }
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, kShareAll, /*lpSecurityAttributes=*/nullptr,
-                            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, /*hTemplateFile=*/nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    char buf[256];
-    DWORD n = 0;
-    if (ReadFile(file, buf, sizeof buf, &n, /*lpOverlapped=*/nullptr)) text->assign(buf, n);
-    CloseHandle(file);
-  }
+  char buf[256];
+  DWORD n = 0;
+  OVERLAPPED at = {};
+  if (ReadFile(file, buf, sizeof buf, &n, &at)) text->assign(buf, n);
   return found + *text;
+}
+
+// The same for a lock file this process cannot open, held by an older version that shares it with nobody.
+std::string HolderOf(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return "";
+  char times[40];
+  std::snprintf(times, sizeof times, "%08lx%08lx %08lx%08lx ",
+                static_cast<unsigned long>(data.ftCreationTime.dwHighDateTime),
+                static_cast<unsigned long>(data.ftCreationTime.dwLowDateTime),
+                static_cast<unsigned long>(data.ftLastWriteTime.dwHighDateTime),
+                static_cast<unsigned long>(data.ftLastWriteTime.dwLowDateTime));
+  return times;
 }
 
 bool IsPlainFile(HANDLE file) {
@@ -302,38 +305,36 @@ class Win32Platform : public Platform {
     const auto start = std::chrono::steady_clock::now();
     const auto end = start + wait * kLockWaitRounds;
     auto holderEnd = start + wait;
-    // The lock file as last found held, by its times and by what its holder wrote into it: each holder makes
-    // it anew and tells who it is.
+    // The lock file as last found held, by its times and by what its holder wrote into it: each holder tells
+    // who it is.
     std::string holder;
     std::int64_t holderRan = -1;
     auto nextLook = holderEnd;  // when to look again how far the holder has got
     int refusedAndGone = 0;
     *why = LockFailure::kNone;
     for (;;) {
-      // Shared for reading alone: no other taker opens it meanwhile, but a waiter reads who holds it.
-      HANDLE file =
-          CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                      /*lpSecurityAttributes=*/nullptr, OPEN_ALWAYS,
-                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
-                      /*hTemplateFile=*/nullptr);
+      // The lock is a byte of the file, which the system lets go when its holder ends. The file stays, shared
+      // with all: deleting it would leave it pending while a waiter has it open, and nobody could take it.
+      HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll,
+                                /*lpSecurityAttributes=*/nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_OPEN_REPARSE_POINT, /*hTemplateFile=*/nullptr);
       DWORD error = file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
-      bool toldWho = error == ERROR_SUCCESS;
+      bool writable = error == ERROR_SUCCESS;
       if (error == ERROR_ACCESS_DENIED) {
         const DWORD attributes = GetFileAttributesA(path.c_str());
         if (IsLinkOrFolder(attributes)) {
           *why = LockFailure::kNotAFile;
           return nullptr;
         }
-        // A lock file left read-only, or one we may not write or delete: the open itself, shared with nobody,
-        // is the lock all the same; refused too, it is being deleted by its last holder. Gone altogether, it
-        // was being deleted a moment ago; still gone after a few tries, the folder takes no new file, and
-        // nobody holds it: that is no lock to wait for.
+        // A lock file left read-only, or one we may not write: a byte of it locks all the same. Gone
+        // altogether, an older version's holder was deleting it a moment ago; still gone after a few tries,
+        // the folder takes no new file, and nobody holds it: that is no lock to wait for.
         if (attributes != INVALID_FILE_ATTRIBUTES) {
           refusedAndGone = 0;
-          file = CreateFileA(path.c_str(), GENERIC_READ, /*dwShareMode=*/0, /*lpSecurityAttributes=*/nullptr,
+          file = CreateFileA(path.c_str(), GENERIC_READ, kShareAll, /*lpSecurityAttributes=*/nullptr,
                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, /*hTemplateFile=*/nullptr);
           error = file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
-          if (error == ERROR_ACCESS_DENIED) error = ERROR_SHARING_VIOLATION;
+          if (error == ERROR_ACCESS_DENIED) error = ERROR_SHARING_VIOLATION;  // being deleted
         } else if (++refusedAndGone < 20) {
           Sleep(1);
           continue;
@@ -344,22 +345,31 @@ class Win32Platform : public Platform {
       } else {
         refusedAndGone = 0;
       }
+      std::string text, found;
       if (file != INVALID_HANDLE_VALUE) {
-        if (IsPlainFile(file)) {
-          if (toldWho) TellHolder(file);
-          return std::make_unique<Win32Lock>(file);
+        if (!IsPlainFile(file)) {
+          CloseHandle(file);
+          *why = LockFailure::kNotAFile;
+          return nullptr;
+        }
+        if (LockByte(file)) {
+          if (writable) TellHolder(file);
+          return std::make_unique<Win32FileLock>(file);
+        }
+        error = GetLastError();
+        if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) {
+          error = ERROR_SHARING_VIOLATION;
+          found = HolderOf(file, &text);
         }
         CloseHandle(file);
-        *why = LockFailure::kNotAFile;
-        return nullptr;
+      } else if (error == ERROR_SHARING_VIOLATION) {
+        found = HolderOf(path);  // an older version's holder, who shares it with nobody
       }
       if (error != ERROR_SHARING_VIOLATION) {
         *why = LockFailure::kUnavailable;
         return nullptr;
       }
       const auto now = std::chrono::steady_clock::now();
-      std::string text;
-      std::string found = HolderOf(path, &text);
       if (found != holder) {
         holder = std::move(found);
         holderRan = -1;
