@@ -111,6 +111,7 @@ void SettingsStore::NewPass() {
 std::unique_ptr<Platform::Lock> SettingsStore::Lock(LockFailure* why) {
   *why = LockFailure::kNone;
   const std::string path = platform_.FullPath(file_) + ".lock";
+  lockName_ = file_ + ".lock";
   const std::chrono::milliseconds wait = gaveUp_ ? std::chrono::milliseconds(0) : kLockWait;
   // The other threads of this process each hold it for one read or write: they are waited for as long as
   // the platform would wait for a lock that keeps changing hands.
@@ -125,6 +126,7 @@ std::unique_ptr<Platform::Lock> SettingsStore::Lock(LockFailure* why) {
   // and the file is written in place there, as nothing else can be.
   onFileItself_ = false;
   if (!file && *why == LockFailure::kUnavailable && platform_.FileExists(FolderOf(path))) {
+    lockName_ = file_;
     const std::string settingsPath = platform_.FullPath(file_);
     if (platform_.Inspect(settingsPath).kind == FileKind::kRegular) {
       file = platform_.TakeFileLock(settingsPath, wait, why);
@@ -255,7 +257,7 @@ void SettingsStore::Note(SettingsError error) {
       line = file_ + " or " + file_ + ".lock is a link, a folder or a device: the settings were not saved";
       break;
     case SettingsError::kBusy:
-      line = file_ + ".lock was held by another program for " + std::to_string(kLockWait.count()) +
+      line = lockName_ + " was held by another program for " + std::to_string(kLockWait.count()) +
              " ms: the settings were not saved";
       break;
     case SettingsError::kNotWritten: line = "Could not write file: " + file_; break;
