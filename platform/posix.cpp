@@ -23,6 +23,9 @@
 namespace zorvant {
 namespace {
 
+// A pause of the lock's waiter longer than this is the machine's doing, not the holder's.
+constexpr std::chrono::milliseconds kStall{20};
+
 std::string Slashes(std::string path) {
   for (char& c : path) {
     if (c == '\\') c = '/';
@@ -275,6 +278,7 @@ class PosixPlatform : public Platform {
     const auto start = std::chrono::steady_clock::now();
     const auto end = start + wait * kLockWaitRounds;
     auto holderEnd = start + wait;
+    auto lastLook = start;  // when this waiter last looked, to tell how long it was kept from running
     Holder holder;  // as last found: a new file or a new text means the lock changed hands
     Progress holderProgress;
     *why = LockFailure::kNone;
@@ -320,11 +324,16 @@ class PosixPlatform : public Platform {
         holderProgress = progress;
         holderEnd = now + wait;
       }
+      // Time this waiter itself was kept from running is no silence of the holder's: on a machine that
+      // loaded, the holder was most likely kept from running too.
+      const auto gap = now - lastLook;
+      if (gap > kStall) holderEnd += gap - kStall;
       if (now >= holderEnd || now >= end) {
         *why = LockFailure::kBusy;
         return nullptr;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      lastLook = std::chrono::steady_clock::now();
     }
   }
 

@@ -20,6 +20,9 @@
 namespace zorvant {
 namespace {
 
+// A pause of the lock's waiter longer than this is the machine's doing, not the holder's.
+constexpr std::chrono::milliseconds kStall{20};
+
 // Every open shares reading, writing and deleting, so that one program's read never refuses another's
 // write, nor a swap's rename the reads that follow it.
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -305,6 +308,7 @@ class Win32Platform : public Platform {
     const auto start = std::chrono::steady_clock::now();
     const auto end = start + wait * kLockWaitRounds;
     auto holderEnd = start + wait;
+    auto lastLook = start;  // when this waiter last looked, to tell how long it was kept from running
     // The lock file as last found held, by its times and by what its holder wrote into it: each holder tells
     // who it is.
     std::string holder;
@@ -383,11 +387,16 @@ class Win32Platform : public Platform {
         holderRan = ran;
         nextLook = now + wait / 4;
       }
+      // Time this waiter itself was kept from running is no silence of the holder's: on a machine that
+      // loaded, the holder was most likely kept from running too.
+      const auto gap = now - lastLook;
+      if (gap > kStall) holderEnd += gap - kStall;
       if (now >= holderEnd || now >= end) {
         *why = LockFailure::kBusy;
         return nullptr;
       }
       Sleep(1);
+      lastLook = std::chrono::steady_clock::now();
     }
   }
 
