@@ -70,3 +70,7 @@ if(ZORVANT_SANITIZE OR ZORVANT_FUZZ)
     endif()
   endforeach()
 endif()
+
+# One of several plug-ins saving their settings at once (bench/settings/load.sh, scripts/bench.sh settings).
+add_executable(zorvant_settings_writers ${CMAKE_SOURCE_DIR}/bench/settings/writers.cpp)
+target_link_libraries(zorvant_settings_writers PRIVATE zorvant_engine)

@@ -83,3 +83,8 @@ target_include_directories(zorvant_wine_bench PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(zorvant_wine_bench PRIVATE zorvant_logs)
 target_link_options(zorvant_wine_bench PRIVATE ${ZORVANT_STATIC_RUNTIME})
 add_dependencies(zorvant_wine_bench Stats)
+
+# The same under Wine (bench/settings/load.sh).
+add_executable(zorvant_settings_writers ${CMAKE_SOURCE_DIR}/bench/settings/writers.cpp)
+target_link_libraries(zorvant_settings_writers PRIVATE zorvant_engine)
+target_link_options(zorvant_settings_writers PRIVATE ${ZORVANT_STATIC_RUNTIME})

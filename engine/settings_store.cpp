@@ -111,6 +111,7 @@ void SettingsStore::NewPass() {
 std::unique_ptr<Platform::Lock> SettingsStore::Lock(LockFailure* why) {
   *why = LockFailure::kNone;
   const std::string path = platform_.FullPath(file_) + ".lock";
+  lockName_ = file_ + ".lock";
   const std::chrono::milliseconds wait = gaveUp_ ? std::chrono::milliseconds(0) : kLockWait;
   // The other threads of this process each hold it for one read or write: they are waited for as long as
   // the platform would wait for a lock that keeps changing hands.
@@ -121,6 +122,17 @@ std::unique_ptr<Platform::Lock> SettingsStore::Lock(LockFailure* why) {
     return nullptr;
   }
   std::unique_ptr<Platform::Lock> file = platform_.TakeLock(path, wait, why);
+  // A folder that takes no new file has no room for the lock file: the settings file itself is locked then,
+  // and the file is written in place there, as nothing else can be.
+  onFileItself_ = false;
+  if (!file && *why == LockFailure::kUnavailable && platform_.FileExists(FolderOf(path))) {
+    lockName_ = file_;
+    const std::string settingsPath = platform_.FullPath(file_);
+    if (platform_.Inspect(settingsPath).kind == FileKind::kRegular) {
+      file = platform_.TakeFileLock(settingsPath, wait, why);
+      onFileItself_ = file != nullptr;
+    }
+  }
   if (!file) {
     turns->Give();
     if (*why == LockFailure::kBusy) gaveUp_ = true;
@@ -130,10 +142,22 @@ std::unique_ptr<Platform::Lock> SettingsStore::Lock(LockFailure* why) {
   return std::make_unique<TurnAndLock>(turns, std::move(file));
 }
 
-SettingsSnapshot SettingsStore::ReadUnderLock(const std::string& path, FileKind kind) {
+SettingsSnapshot SettingsStore::ReadUnderLock(const std::string& path, FileKind kind, bool locked) {
   if (kind == FileKind::kOther) return SettingsSnapshot(SettingsError::kNotAFile);
   std::string text;
-  switch (ReadFile(platform_, path, &text, kMaxBytes)) {
+  // Under the lock no writer is at the file, so a rewrite cut short is put right on disk; without it the
+  // file is only read, and the next holder of the lock puts it right.
+  UndoFound found = locked && kind == FileKind::kRegular ? SettleUndo(platform_, path) : UndoFound::kNone;
+  const ReadOutcome read = ReadFile(platform_, path, &text, kMaxBytes, locked ? nullptr : &found);
+  if (found == UndoFound::kRestored) {
+    NoteLine(file_ + ": a write of it was cut short; the settings from before it were " +
+             (locked ? "put back" : "read"));
+  } else if (found == UndoFound::kSetAside && locked) {
+    NoteLine(file_ + " was changed after a write of it was cut short: it was kept as it is, and the settings "
+                     "from before that write were set aside in " +
+             SetAsideUndoName(file_));
+  }
+  switch (read) {
     case ReadOutcome::kRead: break;
     case ReadOutcome::kMissing:
       return platform_.FileExists(FolderOf(path)) ? SettingsSnapshot(std::string(), section_)
@@ -150,7 +174,7 @@ const SettingsSnapshot& SettingsStore::Load() {
   LockFailure why;
   const std::unique_ptr<Platform::Lock> lock = Lock(&why);
   const std::string path = platform_.FullPath(file_);
-  saved_ = ReadUnderLock(path, platform_.Inspect(path).kind);
+  saved_ = ReadUnderLock(path, platform_.Inspect(path).kind, lock != nullptr);
   if (!saved_.readable()) Note(saved_.error());
   return saved_;
 }
@@ -181,7 +205,7 @@ SettingsError SettingsStore::Write(const std::vector<std::pair<std::string, std:
     Note(SettingsError::kNotAFile);
     return SettingsError::kNotAFile;
   }
-  const SettingsSnapshot now = ReadUnderLock(path, kind);
+  const SettingsSnapshot now = ReadUnderLock(path, kind, /*locked=*/true);
   if (!now.readable()) {
     // Its other keys would be lost.
     Note(now.error());
@@ -200,9 +224,14 @@ SettingsError SettingsStore::Write(const std::vector<std::pair<std::string, std:
     return SettingsError::kNone;
   }
   std::string updated = ini::SetAll(now.text_ ? *now.text_ : std::string(), section_, changed);
-  if (!RewriteFile(platform_, path, updated)) {
+  bool withoutCopy = false;
+  if (!RewriteFile(platform_, path, updated, onFileItself_ ? &withoutCopy : nullptr)) {
     Note(SettingsError::kNotWritten);
     return SettingsError::kNotWritten;
+  }
+  if (withoutCopy) {
+    NoteLine(file_ + ": its folder takes no new file, so the settings were written over it in place, "
+                     "without a safety copy");
   }
   saved_ = SettingsSnapshot(std::move(updated), section_);
   return SettingsError::kNone;
@@ -228,11 +257,15 @@ void SettingsStore::Note(SettingsError error) {
       line = file_ + " or " + file_ + ".lock is a link, a folder or a device: the settings were not saved";
       break;
     case SettingsError::kBusy:
-      line = file_ + ".lock was held by another program for " + std::to_string(kLockWait.count()) +
+      line = lockName_ + " was held by another program for " + std::to_string(kLockWait.count()) +
              " ms: the settings were not saved";
       break;
     case SettingsError::kNotWritten: line = "Could not write file: " + file_; break;
   }
+  NoteLine(line);
+}
+
+void SettingsStore::NoteLine(const std::string& line) {
   if (std::find(problems_.begin(), problems_.end(), line) == problems_.end()) problems_.push_back(line);
 }
 

@@ -68,8 +68,9 @@ class SettingsStore {
  public:
   // A settings write takes milliseconds, under Wine on a busy machine, under emulation or beside a virus
   // scanner tens of them; a holder still at it after a quarter of a second is hung, and the host's thread (or
-  // the window being dragged) has waited long enough for it. A lock that keeps changing hands is no hung one:
-  // it is waited for on, up to Platform::kLockWaitRounds times as long.
+  // the window being dragged) has waited long enough for it. A lock that keeps changing hands, or whose holder
+  // is seen running, is no hung one: it is waited for on, up to Platform::kLockWaitRounds times as long (five
+  // seconds: six plug-ins saving at once under Wine on a loaded machine wait up to about one).
   static constexpr std::chrono::milliseconds kLockWait{250};
   // The plug-in's settings are a few hundred bytes; a file of megabytes is something else, and reading it
   // would cost the host seconds and memory on every pass.
@@ -99,14 +100,17 @@ class SettingsStore {
 
  private:
   std::unique_ptr<Platform::Lock> Lock(LockFailure* why);
-  SettingsSnapshot ReadUnderLock(const std::string& path, FileKind kind);
+  SettingsSnapshot ReadUnderLock(const std::string& path, FileKind kind, bool locked);
   void Note(SettingsError error);
+  void NoteLine(const std::string& line);
 
   Platform& platform_;
   const std::string file_;
   const std::string section_;
   SettingsSnapshot saved_;
   bool gaveUp_ = false;  // the lock was not had within the wait, and has not been had since
+  bool onFileItself_ = false;  // the lock last had is on the settings file itself: no lock file could be made
+  std::string lockName_;       // what was locked last, as the operator is told
   std::vector<std::string> problems_;
 };
 

@@ -61,15 +61,31 @@ class Platform {
    public:
     virtual ~Lock() = default;
   };
-  // Takes the lock named by the file `path` (made for the purpose, beside what it guards, and gone again once
-  // let go). While others hold it, waits up to `wait` for the holder it finds to let go; a lock that passes
-  // from holder to holder is waited for on, up to kLockWaitRounds times `wait` in all, while one that the
-  // same holder keeps for `wait` is taken to be hung. Null when it cannot be taken, and then *why says why.
-  // A holder that ends lets go. A lock file that can only be opened for reading still serves; a link, a
-  // folder or a device at `path` is never waited on, created through or written.
+  // Takes the lock named by the file `path` (made for the purpose beside what it guards; the POSIX build
+  // removes it again once let go, the Windows build keeps it, since a waiter may have it open). The holder
+  // writes who it is into the file (process, host, when it took the lock), so that a waiter tells a lock
+  // passing from holder to holder from one kept by the same holder. While others hold it, waits up to `wait`
+  // for the holder it finds to let go; a lock that passes from holder to holder, or whose holder runs on this
+  // host and has had the processor meanwhile, is waited for on, up to kLockWaitRounds times `wait` in all,
+  // while one that the same holder keeps for `wait` without getting on is taken to be hung. Null when it cannot be taken, and then *why says why. A holder that ends lets go: the
+  // system frees its lock. A lock file that can only be opened for reading still serves; a link, a folder or
+  // a device at `path` is never waited on, created through or written; a lock file that cannot be made (a
+  // folder that takes no new file) is kUnavailable at once, never taken for one held by another.
   virtual std::unique_ptr<Lock> TakeLock(const std::string& path, std::chrono::milliseconds wait,
                                          LockFailure* why) = 0;
-  static constexpr int kLockWaitRounds = 8;
+  static constexpr int kLockWaitRounds = 20;
+
+  // Takes an exclusive lock on the existing regular file `path` itself, for where no lock file can be made
+  // beside it: a byte range far past any text it will hold, so that no read or write of the file meets it.
+  // Waits up to `wait` for a holder; a holder that ends lets go. Also what tells a live writer's temporary
+  // from a killed one's, in any process namespace that shares the file system: the live writer holds it.
+  virtual std::unique_ptr<Lock> TakeFileLock(const std::string& path, std::chrono::milliseconds wait,
+                                             LockFailure* why) {
+    (void)path;
+    (void)wait;
+    *why = LockFailure::kUnavailable;
+    return nullptr;
+  }
 
   // Visits the names (without folder) of the directory entries matching `pattern` ("folder\prefix*.ini",
   // wildcards only in the last component), in the order the file system lists them, until `visit` returns

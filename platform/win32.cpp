@@ -5,7 +5,9 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#include <tlhelp32.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -18,6 +20,9 @@
 
 namespace zorvant {
 namespace {
+
+// A pause of the lock's waiter longer than this is the machine's doing, not the holder's.
+constexpr std::chrono::milliseconds kStall{20};
 
 // Every open shares reading, writing and deleting, so that one program's read never refuses another's
 // write, nor a swap's rename the reads that follow it.
@@ -32,16 +37,127 @@ bool IsLinkOrFolder(DWORD attributes) {
          (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0;
 }
 
-// The lock is the open file itself: opened with no sharing, so no other thread or process opens it
-// meanwhile, and deleted by the system when it is closed, also when its holder ends without closing it.
-class Win32Lock : public Platform::Lock {
+// The byte the lock on a file itself covers: far past any text of ours, so that no read or write of the file
+// meets it (Windows locks are enforced on reads and writes), and the one the POSIX build locks.
+constexpr DWORD kFileLockByte = 0x7FFFFFF0;
+
+bool LockByte(HANDLE file) {
+  OVERLAPPED at = {};
+  at.Offset = kFileLockByte;
+  return LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, /*dwReserved=*/0, 1, 0, &at);
+}
+
+class Win32FileLock : public Platform::Lock {
  public:
-  explicit Win32Lock(HANDLE file) : file_(file) {}
-  ~Win32Lock() override { CloseHandle(file_); }
+  explicit Win32FileLock(HANDLE file) : file_(file) {}
+  ~Win32FileLock() override {
+    OVERLAPPED at = {};
+    at.Offset = kFileLockByte;
+    UnlockFileEx(file_, /*dwReserved=*/0, 1, 0, &at);
+    CloseHandle(file_);
+  }
 
  private:
   HANDLE file_;
 };
+
+const std::string& HostName() {
+  static const std::string host = [] {
+    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = sizeof name;
+    return GetComputerNameA(name, &size) ? std::string(name, size) : std::string("?");
+  }();
+  return host;
+}
+
+// The processor time the process named by a holder's text has had, where it runs on this host as a Windows
+// process; -1 where that cannot be told (another host, a POSIX build's process, a process ended). Summed
+// over its threads: Wine keeps a process's own times only as of its last call to the server, and a thread's
+// as the system counts them. Takes milliseconds or more on a busy machine, so it is asked seldom.
+std::int64_t HolderProcessorTime(const std::string& text) {
+  unsigned long pid = 0;
+  char kind[16] = {}, host[256] = {};
+  if (std::sscanf(text.c_str(), "pid %lu %15s on %255[^,],", &pid, kind, host) != 3 ||
+      std::strcmp(kind, "windows") != 0 || HostName() != host || pid == GetCurrentProcessId()) {
+    return -1;  // this process's own progress tells nothing of the thread that holds the lock
+  }
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  std::int64_t time = -1;
+  THREADENTRY32 entry;
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID != pid) continue;
+    HANDLE thread = OpenThread(THREAD_QUERY_LIMITED_INFORMATION, /*bInheritHandle=*/FALSE, entry.th32ThreadID);
+    FILETIME created, exited, kernel, user;
+    if (thread && GetThreadTimes(thread, &created, &exited, &kernel, &user)) {
+      time = std::max<std::int64_t>(time, 0) +
+             static_cast<std::int64_t>((std::uint64_t{kernel.dwHighDateTime} << 32 | kernel.dwLowDateTime) +
+                                       (std::uint64_t{user.dwHighDateTime} << 32 | user.dwLowDateTime));
+    }
+    if (thread) CloseHandle(thread);
+  }
+  CloseHandle(snapshot);
+  return time;
+}
+
+// Who holds a lock: the process, its host and when it took the lock, different for every taking. A waiter
+// that reads the same for the whole wait met one holder that kept it; one that reads something new met a lock
+// passing from holder to holder, whatever the clocks or the file system's time stamps tell.
+void TellHolder(HANDLE file) {
+  static LONG takings = 0;
+  const std::string& host = HostName();
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  char text[160];
+  const int n = std::snprintf(text, sizeof text, "pid %lu windows on %s, taken %08lx%08lx #%ld\r\n",
+                              static_cast<unsigned long>(GetCurrentProcessId()), host.c_str(),
+                              static_cast<unsigned long>(now.dwHighDateTime),
+                              static_cast<unsigned long>(now.dwLowDateTime),
+                              static_cast<long>(InterlockedIncrement(&takings)));
+  DWORD written = 0;
+  OVERLAPPED at = {};  // from the start, whatever an earlier holder left
+  // A lock file that cannot be written serves without it: its waiters go by its times alone.
+  if (n > 0 && WriteFile(file, text, static_cast<DWORD>(n), &written, &at)) {
+    LARGE_INTEGER end;
+    end.QuadPart = n;
+    if (SetFilePointerEx(file, end, /*lpNewFilePointer=*/nullptr, FILE_BEGIN)) SetEndOfFile(file);
+  }
+}
+
+// What the holder of the lock file open as `file` wrote into it, after the file's times (which tell an older
+// version's holder, who writes nothing, from the next).
+std::string HolderOf(HANDLE file, std::string* text) {
+  std::string found;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileInformationByHandle(file, &info)) {
+    char times[40];
+    std::snprintf(times, sizeof times, "%08lx%08lx %08lx%08lx ",
+                  static_cast<unsigned long>(info.ftCreationTime.dwHighDateTime),
+                  static_cast<unsigned long>(info.ftCreationTime.dwLowDateTime),
+                  static_cast<unsigned long>(info.ftLastWriteTime.dwHighDateTime),
+                  static_cast<unsigned long>(info.ftLastWriteTime.dwLowDateTime));
+    found = times;
+  }
+  char buf[256];
+  DWORD n = 0;
+  OVERLAPPED at = {};
+  if (ReadFile(file, buf, sizeof buf, &n, &at)) text->assign(buf, n);
+  return found + *text;
+}
+
+// The same for a lock file this process cannot open, held by an older version that shares it with nobody.
+std::string HolderOf(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(WideName(path).c_str(), GetFileExInfoStandard, &data)) return "";
+  char times[40];
+  std::snprintf(times, sizeof times, "%08lx%08lx %08lx%08lx ",
+                static_cast<unsigned long>(data.ftCreationTime.dwHighDateTime),
+                static_cast<unsigned long>(data.ftCreationTime.dwLowDateTime),
+                static_cast<unsigned long>(data.ftLastWriteTime.dwHighDateTime),
+                static_cast<unsigned long>(data.ftLastWriteTime.dwLowDateTime));
+  return times;
+}
 
 bool IsPlainFile(HANDLE file) {
   BY_HANDLE_FILE_INFORMATION info;
@@ -197,56 +313,129 @@ class Win32Platform : public Platform {
     const auto start = std::chrono::steady_clock::now();
     const auto end = start + wait * kLockWaitRounds;
     auto holderEnd = start + wait;
-    // The lock file as last found held, by its times: each holder makes it anew.
-    std::uint64_t holder[2] = {0, 0};
+    auto lastLook = start;  // when this waiter last looked, to tell how long it was kept from running
+    // The lock file as last found held, by its times and by what its holder wrote into it: each holder tells
+    // who it is.
+    std::string holder;
+    std::int64_t holderRan = -1;
+    auto nextLook = holderEnd;  // when to look again how far the holder has got
+    int refusedAndGone = 0;
     *why = LockFailure::kNone;
     const std::wstring name = WideName(path);
     for (;;) {
-      HANDLE file =
-          CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, /*dwShareMode=*/0,
-                      /*lpSecurityAttributes=*/nullptr, OPEN_ALWAYS,
-                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
-                      /*hTemplateFile=*/nullptr);
+      // The lock is a byte of the file, which the system lets go when its holder ends. The file stays, shared
+      // with all: deleting it would leave it pending while a waiter has it open, and nobody could take it.
+      HANDLE file = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll,
+                                /*lpSecurityAttributes=*/nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_OPEN_REPARSE_POINT, /*hTemplateFile=*/nullptr);
       DWORD error = file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+      bool writable = error == ERROR_SUCCESS;
       if (error == ERROR_ACCESS_DENIED) {
         const DWORD attributes = GetFileAttributesW(name.c_str());
         if (IsLinkOrFolder(attributes)) {
           *why = LockFailure::kNotAFile;
           return nullptr;
         }
-        // A lock file left read-only, or one we may not write or delete: the open itself, shared with nobody,
-        // is the lock all the same. Gone altogether, it was being deleted by the holder before: try again.
+        // A lock file left read-only, or one we may not write: a byte of it locks all the same. Gone
+        // altogether, an older version's holder was deleting it a moment ago; still gone after a few tries,
+        // the folder takes no new file, and nobody holds it: that is no lock to wait for.
         if (attributes != INVALID_FILE_ATTRIBUTES) {
-          file = CreateFileW(name.c_str(), GENERIC_READ, /*dwShareMode=*/0, /*lpSecurityAttributes=*/nullptr,
+          refusedAndGone = 0;
+          file = CreateFileW(name.c_str(), GENERIC_READ, kShareAll, /*lpSecurityAttributes=*/nullptr,
                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, /*hTemplateFile=*/nullptr);
           error = file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+          if (error == ERROR_ACCESS_DENIED) error = ERROR_SHARING_VIOLATION;  // being deleted
+        } else if (++refusedAndGone < 20) {
+          Sleep(1);
+          continue;
         } else {
-          error = ERROR_SHARING_VIOLATION;
+          *why = LockFailure::kUnavailable;
+          return nullptr;
         }
+      } else {
+        refusedAndGone = 0;
       }
+      std::string text, found;
       if (file != INVALID_HANDLE_VALUE) {
-        if (IsPlainFile(file)) return std::make_unique<Win32Lock>(file);
+        if (!IsPlainFile(file)) {
+          CloseHandle(file);
+          *why = LockFailure::kNotAFile;
+          return nullptr;
+        }
+        if (LockByte(file)) {
+          if (writable) TellHolder(file);
+          return std::make_unique<Win32FileLock>(file);
+        }
+        error = GetLastError();
+        if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) {
+          error = ERROR_SHARING_VIOLATION;
+          found = HolderOf(file, &text);
+        }
         CloseHandle(file);
-        *why = LockFailure::kNotAFile;
-        return nullptr;
+      } else if (error == ERROR_SHARING_VIOLATION) {
+        found = HolderOf(path);  // an older version's holder, who shares it with nobody
       }
       if (error != ERROR_SHARING_VIOLATION) {
         *why = LockFailure::kUnavailable;
         return nullptr;
       }
       const auto now = std::chrono::steady_clock::now();
-      WIN32_FILE_ATTRIBUTE_DATA data;
-      if (GetFileAttributesExW(name.c_str(), GetFileExInfoStandard, &data)) {
-        const std::uint64_t held[2] = {
-            (std::uint64_t{data.ftCreationTime.dwHighDateTime} << 32) | data.ftCreationTime.dwLowDateTime,
-            (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime};
-        if (held[0] != holder[0] || held[1] != holder[1]) {
-          holder[0] = held[0];
-          holder[1] = held[1];
-          holderEnd = now + wait;
-        }
+      if (found != holder) {
+        holder = std::move(found);
+        holderRan = -1;
+        holderEnd = now + wait;
+        nextLook = now + wait / 4;
+      } else if (now >= nextLook) {
+        // A holder of this host that has had the processor since the last look is no hung one: on a loaded
+        // machine a live writer may wait longer than `wait` for its turn to run.
+        const std::int64_t ran = HolderProcessorTime(text);
+        if (ran >= 0 && holderRan >= 0 && ran != holderRan) holderEnd = now + wait;
+        holderRan = ran;
+        nextLook = now + wait / 4;
       }
+      // Time this waiter itself was kept from running is no silence of the holder's: on a machine that
+      // loaded, the holder was most likely kept from running too.
+      const auto gap = now - lastLook;
+      if (gap > kStall) holderEnd += gap - kStall;
       if (now >= holderEnd || now >= end) {
+        *why = LockFailure::kBusy;
+        return nullptr;
+      }
+      Sleep(1);
+      lastLook = std::chrono::steady_clock::now();
+    }
+  }
+
+  std::unique_ptr<Lock> TakeFileLock(const std::string& path, std::chrono::milliseconds wait,
+                                     LockFailure* why) override {
+    const auto end = std::chrono::steady_clock::now() + wait;
+    *why = LockFailure::kNone;
+    if (IsLinkOrFolder(GetFileAttributesW(WideName(path).c_str()))) {
+      *why = LockFailure::kNotAFile;
+      return nullptr;
+    }
+    // Shared as every open of ours is, so that the file is read and written beside the lock as ever.
+    HANDLE file = CreateSharedFile(path, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT);
+    if (file == INVALID_HANDLE_VALUE) {
+      *why = LockFailure::kUnavailable;
+      return nullptr;
+    }
+    if (!IsPlainFile(file)) {
+      CloseHandle(file);
+      *why = LockFailure::kNotAFile;
+      return nullptr;
+    }
+    for (;;) {
+      if (LockByte(file)) return std::make_unique<Win32FileLock>(file);
+      const DWORD error = GetLastError();
+      if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING) {
+        CloseHandle(file);
+        *why = LockFailure::kUnavailable;
+        return nullptr;
+      }
+      if (std::chrono::steady_clock::now() >= end) {
+        CloseHandle(file);
         *why = LockFailure::kBusy;
         return nullptr;
       }

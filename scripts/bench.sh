@@ -7,7 +7,7 @@
 # of a world-size contest of 10 000 logs and 5 000 000 contacts.
 # Build trees, logs and results go under the build folder (env.sh).
 #
-# usage: scripts/bench.sh [check]   (check: the contest's table alone)
+# usage: scripts/bench.sh [check | serve | settings [ROUNDS]]   (one table alone)
 set -euo pipefail
 . "$(dirname "$0")/env.sh"
 jobs="${JOBS:-2}"
@@ -77,6 +77,14 @@ contest_rows() {
   echo "after $(cut -d' ' -f1-3 /proc/loadavg)" >>"$results/load.txt"
 }
 
+# settings: several plug-ins saving their settings at once in one station folder, natively and under Wine,
+# on a loaded machine (bench/settings/load.sh).
+if [ "$only" = settings ]; then
+  "$root/bench/settings/load.sh" "$build" "$results" "${2:-50}"
+  echo
+  cat "$results/settings.txt"
+  exit 0
+fi
 # serve: the log robot under load alone (bench/serve/load.sh): 200 uploads at once against zorvant serve.
 if [ "$only" = serve ]; then
   "$root/bench/serve/load.sh" "$build" "$results"

@@ -220,6 +220,35 @@ TEST_F(HungLockTest, EachPassWaitsOnceAndTheExportSaysSo) {
   EXPECT_LT(exportTook, std::chrono::seconds(5));
 }
 
+TEST_F(HungLockTest, AHolderStillAtWorkPastTheWaitIsWaitedFor) {
+  // A live writer on a loaded machine: it keeps the lock past the wait, running all the while.
+  WriteFileBytes(kIni, kSaved);
+  const std::string lockPath = SystemPlatform().FullPath(kSettingsFile) + ".lock";
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    LockFailure why;
+    const std::unique_ptr<Platform::Lock> lock = SystemPlatform().TakeLock(lockPath, milliseconds(0), &why);
+    const char held = lock ? 1 : 0;
+    if (write(ready[1], &held, 1) != 1) _exit(1);
+    const auto until = std::chrono::steady_clock::now() + 3 * SettingsStore::kLockWait;
+    while (std::chrono::steady_clock::now() < until) {
+    }
+    _exit(0);
+  }
+  close(ready[1]);
+  char held = 0;
+  ASSERT_EQ(read(ready[0], &held, 1), 1);
+  close(ready[0]);
+  ASSERT_EQ(held, 1);
+  SettingsStore settings(SystemPlatform(), kSettingsFile, kSettingsSection);
+  EXPECT_EQ(settings.Write({{"Name", "Petr"}}), SettingsError::kNone);
+  EXPECT_EQ(settings.problems(), std::vector<std::string>{});
+  waitpid(child, nullptr, 0);
+  EXPECT_EQ(SavedSettings().Get("Name", ""), "Petr");
+}
+
 TEST_F(HungLockTest, ALockFileThatMayOnlyBeReadStillServes) {
   // As the operator, not as root: root may write any file.
   WriteFileBytes(kIni, kSaved);
@@ -239,6 +268,67 @@ TEST_F(HungLockTest, ALockFileThatMayOnlyBeReadStillServes) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_EQ(SavedSettings().Get("Name", ""), "Petr");
+}
+
+// --- A folder that takes no new file.
+
+// Runs `body` in a child process as an ordinary user (root may make files anywhere) and returns what it
+// printed.
+std::string AsOperator(const std::function<std::string()>& body) {
+  int out[2];
+  if (pipe(out) != 0) return "(no pipe)";
+  const pid_t child = fork();
+  if (child == 0) {
+    close(out[0]);
+    if (geteuid() == 0 && setuid(65534) != 0) _exit(3);
+    const std::string said = body();
+    if (write(out[1], said.data(), said.size()) != static_cast<ssize_t>(said.size())) _exit(4);
+    _exit(0);
+  }
+  close(out[1]);
+  std::string said;
+  char buf[512];
+  ssize_t n;
+  while ((n = read(out[0], buf, sizeof buf)) > 0) said.append(buf, static_cast<std::size_t>(n));
+  close(out[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) said += "(the child failed)";
+  return said;
+}
+
+class NoNewFileTest : public testing::InTempDir {};
+
+TEST_F(NoNewFileTest, TheSettingsAreWrittenInPlaceAndTheOperatorIsToldSoOnce) {
+  // The operator may write the ini, not add a file beside it: no lock file, no temporary, no undo file.
+  WriteFileBytes(kIni, kSaved);
+  chmod(kIni, 0666);
+  chmod(".", 0777);
+  chmod("Plugins", 0555);
+  const std::string said = AsOperator([] {
+    SettingsStore settings(SystemPlatform(), kSettingsFile, kSettingsSection);
+    std::string out;
+    // The Setup window's toggle, then the header: each written, neither waited for.
+    for (const auto& values : {std::vector<std::pair<std::string, std::string>>{{"Start", "1"}},
+                               std::vector<std::pair<std::string, std::string>>{{"Name", "Petr"},
+                                                                                {"Email", "petr@example.org"}}}) {
+      out += settings.Write(values) == SettingsError::kNone ? "saved\n" : "not saved\n";
+    }
+    out += settings.Load().Get("Start", "") + "\n";
+    for (const std::string& line : settings.problems()) out += line + "\n";
+    return out;
+  });
+  EXPECT_EQ(said,
+            "saved\nsaved\n1\nPlugins\\ZORVANT.ini: its folder takes no new file, so the settings were "
+            "written over it in place, without a safety copy\n");
+  const SettingsSnapshot saved = SavedSettings();
+  EXPECT_EQ(saved.Get("Start", ""), "1");
+  EXPECT_EQ(saved.Get("Name", ""), "Petr");
+  EXPECT_EQ(saved.Get("Email", ""), "petr@example.org");
+  EXPECT_EQ(saved.Get("Address-City", ""), "Moscow");
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator("Plugins")) left.push_back(e.path().filename().string());
+  EXPECT_EQ(left, std::vector<std::string>{"ZORVANT.ini"});
 }
 
 // --- Links where files should be.
@@ -475,6 +565,74 @@ TEST_F(KilledWriterTest, TheNextReadFindsEachFileWholeWhereverTheWriterDied) {
   EXPECT_EQ(SavedSettings().Get("Name", ""), "Petr Petrov");
 }
 
+// --- An undo file left behind, and the settings file changed since.
+
+class LeftoverUndoTest : public testing::InTempDir {};
+
+TEST_F(LeftoverUndoTest, OldSettingsComeBackOnlyOverAWriteCutShortAndAlwaysWithAWord) {
+  const std::string oldText = "[Settings]\r\nName=Old Name\r\nEmail=old@example.org\r\n";
+  const std::string iniPath = SystemPlatform().FullPath(kSettingsFile);
+  // An in-place write that got as far as the whole new text, but no further: its undo file is still there.
+  struct UndoStays : FaultyPlatform {
+    bool RemoveFile(const std::string& path) override {
+      return path.find(".undo") == std::string::npos && FaultyPlatform::RemoveFile(path);
+    }
+    bool ResizeFile(const std::string& path, std::uint64_t size) override {
+      return path.find(".undo") == std::string::npos && FaultyPlatform::ResizeFile(path, size);
+    }
+  };
+  auto interrupted = [&] {
+    fs::remove(UndoFileName(iniPath));
+    fs::remove(SetAsideUndoName(iniPath));
+    WriteFileBytes(kIni, oldText);
+    UndoStays platform;
+    platform.FailTemporariesOf(iniPath);
+    SettingsStore settings(platform, kSettingsFile, kSettingsSection);
+    ASSERT_EQ(settings.Write({{"Name", "New Name"}, {"Email", "new@example.org"}}), SettingsError::kNone);
+    ASSERT_TRUE(FileExistsAt(UndoFileName(iniPath)));
+  };
+  const std::string newText = "[Settings]\r\nName=New Name\r\nEmail=new@example.org\r\n";
+  const struct {
+    const char* what;
+    std::string file;  // what stands in the file when the next run reads it
+    const char* name;
+    const char* email;
+    std::vector<std::string> said;
+  } cases[] = {
+      {"the operator edited it since", "[Settings]\r\nName=New Name\r\nEmail=operator-edit@example.org\r\n",
+       "New Name", "operator-edit@example.org",
+       {"Plugins\\ZORVANT.ini was changed after a write of it was cut short: it was kept as it is, and the "
+        "settings from before that write were set aside in Plugins\\ZORVANT.ini.undo.old"}},
+      {"the write was whole", newText, "New Name", "new@example.org", {}},
+      {"the write was cut short", newText.substr(0, 20) + oldText.substr(20), "Old Name", "old@example.org",
+       {"Plugins\\ZORVANT.ini: a write of it was cut short; the settings from before it were put back"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    interrupted();
+    WriteFileBytes(kIni, c.file);
+    SettingsStore settings(SystemPlatform(), kSettingsFile, kSettingsSection);
+    const SettingsSnapshot read = settings.Load();
+    EXPECT_EQ(read.Get("Name", ""), c.name);
+    EXPECT_EQ(read.Get("Email", ""), c.email);
+    EXPECT_EQ(settings.problems(), c.said);
+    EXPECT_EQ(SavedSettings().Get("Email", ""), c.email) << "and so it stays on disk";
+    EXPECT_FALSE(FileExistsAt(UndoFileName(iniPath)));
+    EXPECT_EQ(FileExistsAt(SetAsideUndoName(iniPath)), !c.said.empty() && c.said[0].find("set aside") != std::string::npos);
+  }
+}
+
+TEST_F(LeftoverUndoTest, AnUndoFileThatCouldOnlyBeEmptiedGoesAtTheNextRun) {
+  // A disk that refused to remove it: emptied, it holds nothing, and nothing else ever rewrites it.
+  WriteFileBytes(kIni, kSaved);
+  const std::string undo = UndoFileName(SystemPlatform().FullPath(kSettingsFile));
+  WriteFileBytes(undo, "");
+  SettingsStore settings(SystemPlatform(), kSettingsFile, kSettingsSection);
+  EXPECT_EQ(settings.Load().Get("Name", ""), "Ivan");
+  EXPECT_FALSE(FileExistsAt(undo));
+  EXPECT_EQ(settings.problems(), std::vector<std::string>{});
+}
+
 // --- Files the plug-in did not write.
 
 class OddSettingsFileTest : public testing::InTempDir {};
@@ -515,25 +673,62 @@ TEST_F(OddSettingsFileTest, AFileOfMegabytesIsNeitherParsedNorRewritten) {
       std::vector<std::string>{"Plugins\\ZORVANT.ini is larger than 4 MB: it was neither read nor written"});
 }
 
-TEST_F(OddSettingsFileTest, TemporariesOfKilledWritersAreRemoved) {
-  // A writer's process that has ended, one that still runs, and an earlier version's temporary that names
-  // no process and is older than this run.
-  const pid_t ended = fork();
-  if (ended == 0) _exit(0);
-  waitpid(ended, nullptr, 0);
-  const std::string dead = std::string(kIni) + "." + std::to_string(ended) + "-1234abcd-0.tmp";
-  const std::string live = std::string(kIni) + "." + std::to_string(getppid()) + "-1234abcd-0.tmp";
-  const std::string old = std::string(kIni) + ".0badf00d-3.tmp";
-  const std::string other = "Plugins/notes.tmp";
-  for (const std::string& f : {dead, live, old, other}) WriteFileBytes(f, "half a text");
-  fs::last_write_time(old, fs::file_time_type::clock::now() - std::chrono::hours(1));
+// Holds the lock on a file from another process, as a live writer holds its temporary, until it goes.
+class LiveWriter {
+ public:
+  explicit LiveWriter(const std::string& path) {
+    int ready[2];
+    if (pipe(ready) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      LockFailure why;
+      const std::unique_ptr<Platform::Lock> lock = SystemPlatform().TakeFileLock(path, milliseconds(0), &why);
+      const char held = lock ? 1 : 0;
+      if (write(ready[1], &held, 1) != 1) _exit(1);
+      for (;;) pause();
+    }
+    close(ready[1]);
+    char held = 0;
+    held_ = read(ready[0], &held, 1) == 1 && held == 1;
+    close(ready[0]);
+  }
+  ~LiveWriter() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  bool held() const { return held_; }
 
-  SettingsStore settings(SystemPlatform(), kSettingsFile, kSettingsSection);
+ private:
+  pid_t pid_ = -1;
+  bool held_ = false;
+};
+
+TEST_F(OddSettingsFileTest, OnlyTemporariesOfKilledWritersAreRemoved) {
+  const std::string ini = kIni;
+  const std::string dead = ini + ".zorvant-1234abcd-0.tmp";  // nobody holds it
+  const std::string live = ini + ".zorvant-1234abcd-1.tmp";  // its writer is still at it
+  // Other programs' files, and an earlier version's temporary, however old.
+  const std::string others[] = {ini + ".draft.tmp", ini + ".tmp12345.tmp", ini + ".0badf00d-3.tmp",
+                                ini + "." + std::to_string(getpid() + 1000000) + "-1234abcd-0.tmp",
+                                ini + ".zorvant-notours.tmp", "Plugins/notes.tmp"};
+  for (const std::string& f : {dead, live}) WriteFileBytes(f, "half a text");
+  for (const std::string& f : others) {
+    WriteFileBytes(f, "someone's text");
+    fs::last_write_time(f, fs::file_time_type::clock::now() - std::chrono::hours(24));
+  }
+  LiveWriter writer(live);
+  ASSERT_TRUE(writer.held());
+
+  // As across a process namespace (Wine beside a Linux writer, two PCs on a share): no process is seen.
+  struct SeesNoProcess : FaultyPlatform {
+    bool ProcessRunning(std::uint32_t) override { return false; }
+  } platform;
+  SettingsStore settings(platform, kSettingsFile, kSettingsSection);
   ASSERT_EQ(settings.Write({{"Name", "Petr"}}), SettingsError::kNone);
   EXPECT_FALSE(FileExistsAt(dead));
-  EXPECT_FALSE(FileExistsAt(old));
   EXPECT_TRUE(FileExistsAt(live)) << "its writer may still swap it in";
-  EXPECT_TRUE(FileExistsAt(other));
+  for (const std::string& f : others) EXPECT_TRUE(FileExistsAt(f)) << f;
 }
 
 }  // namespace

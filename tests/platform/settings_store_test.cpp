@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -58,6 +59,9 @@ class Watched : public Platform {
   std::unique_ptr<Lock> TakeLock(const std::string& path, milliseconds wait, LockFailure* why) override {
     lockWaits.push_back(wait);
     return inner_.TakeLock(path, wait, why);
+  }
+  std::unique_ptr<Lock> TakeFileLock(const std::string& path, milliseconds wait, LockFailure* why) override {
+    return inner_.TakeFileLock(path, wait, why);
   }
   std::string FindFirstMatch(const std::string& pattern,
                              const std::function<bool(const std::string&)>& visit) override {
@@ -229,6 +233,40 @@ TEST_F(SettingsStoreTest, ALockThatIsNoFileIsToldAndNeverWaitedFor) {
   EXPECT_EQ(Saved().Get("Name", ""), "Ivan");
   ASSERT_EQ(settings.problems().size(), 1u);
   EXPECT_NE(settings.problems()[0].find("a link, a folder or a device"), std::string::npos);
+}
+
+TEST_F(SettingsStoreTest, AFolderThatTakesNoNewFileStillTakesTheSettings) {
+  // Every new file refused beside an ini that may be written: no lock file, no temporary, no undo file.
+  struct NoNewFile : Watched {
+    using Watched::Watched;
+    std::FILE* OpenShared(const std::string& path, const char* mode) override {
+      if (std::strchr(mode, 'x') || (!FileExists(path) && std::strpbrk(mode, "wa"))) return nullptr;
+      return Watched::OpenShared(path, mode);
+    }
+    std::unique_ptr<Lock> TakeLock(const std::string&, milliseconds, LockFailure* why) override {
+      *why = LockFailure::kUnavailable;
+      return nullptr;
+    }
+  } noNewFile(platform_);
+  WriteBytes("Plugins/ZORVANT.ini", "[Settings]\r\nName=Ivan\r\nStart=0\r\n");
+  SettingsStore settings(noNewFile, kSettingsFile, kSettingsSection);
+  EXPECT_EQ(settings.Write({{"Start", "1"}}), SettingsError::kNone);
+  EXPECT_EQ(settings.Write({{"Name", "Petr Petrovich"}}), SettingsError::kNone);
+  EXPECT_EQ(settings.problems(),
+            std::vector<std::string>{"Plugins\\ZORVANT.ini: its folder takes no new file, so the settings were "
+                                     "written over it in place, without a safety copy"});
+  EXPECT_EQ(Saved().Get("Start", ""), "1");
+  EXPECT_EQ(Saved().Get("Name", ""), "Petr Petrovich");
+
+  // Another writer holding the ini itself is waited for as any holder is, and then reported.
+  LockFailure why;
+  const std::unique_ptr<Platform::Lock> held =
+      platform_.TakeFileLock(platform_.FullPath(kSettingsFile), milliseconds(0), &why);
+  ASSERT_TRUE(held);
+  EXPECT_EQ(settings.Write({{"Name", "Ivan"}}), SettingsError::kBusy);
+  EXPECT_EQ(settings.problems().back(),
+            "Plugins\\ZORVANT.ini was held by another program for 250 ms: the settings were not saved");
+  EXPECT_EQ(Saved().Get("Name", ""), "Petr Petrovich") << "read beside the lock";
 }
 
 TEST_F(SettingsStoreTest, AReadOnlyLockFileLeftBehindStillLocks) {

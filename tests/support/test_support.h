@@ -119,6 +119,10 @@ class FaultyPlatform : public Platform {
   bool RemoveFile(const std::string& path) override;
   std::unique_ptr<Lock> TakeLock(const std::string& path, std::chrono::milliseconds wait,
                                  LockFailure* why) override;
+  std::unique_ptr<Lock> TakeFileLock(const std::string& path, std::chrono::milliseconds wait,
+                                     LockFailure* why) override {
+    return inner_.TakeFileLock(path, wait, why);
+  }
   std::string FindFirstMatch(const std::string& pattern,
                              const std::function<bool(const std::string&)>& visit) override;
   std::uint32_t ProcessId() override;

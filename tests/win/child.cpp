@@ -202,8 +202,13 @@ int ShowInteractiveSession();
 // "layout-english-144", "layout-russian-96".
 int CheckLayoutAtDpi(const char* mode);
 
+// Holds the settings lock while running flat out for longer than a wait, as a live writer on a loaded machine
+// may (tests/win/settings_lock_test.cpp).
+int HoldSettingsLockAtWork();
+
 int RunChild(const char* mode) {
   if (std::strncmp(mode, "layout-", 7) == 0) return CheckLayoutAtDpi(mode);
+  if (std::strcmp(mode, "settings-lock-at-work") == 0) return HoldSettingsLockAtWork();
   if (std::strcmp(mode, "show-setup") == 0) return ShowSetupWindow(/*russian=*/false);
   if (std::strcmp(mode, "interactive-session") == 0) return ShowInteractiveSession();
   if (std::strcmp(mode, "show-setup-russian") == 0) return ShowSetupWindow(/*russian=*/true);

@@ -1,10 +1,15 @@
-// Another program hung while holding the settings lock, with the plug-in called through its exports as the
-// host calls it: the export pass and the report each wait for it once at most, and the export says so.
+// Another program holding the settings lock, with the plug-in called through its exports as the host calls it:
+// a hung holder is waited for once a pass at most, and the export says so; a live one still at work is waited
+// for, and the settings are saved.
 #include <windows.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "engine/contest.h"
+#include "engine/settings_store.h"
 #include "gtest/gtest.h"
 #include "host/stand_in_operator.h"
 #include "resources/resource.h"
@@ -78,4 +83,51 @@ TEST_F(HungSettingsLock, TheExportPassAndTheReportReturnAndTheExportSaysWhy) {
   EXPECT_LT(reportTook, seconds(host::Scaled(2000) / 1000));
 }
 
+// The holder's side, run as a child process in the test's folder.
+const char kHolding[] = "Plugins\\holding";
+
+TEST(SettingsLockAtWork, ALiveHolderPastTheWaitIsWaitedForAndTheSettingsAreSaved) {
+  TempFolder folder;
+  CreateDirectoryA("Plugins", nullptr);
+  const std::string ini = folder.path() + "\\Plugins\\ZORVANT.ini";
+  WritePrivateProfileStringA("Settings", "Name", "Ivan", ini.c_str());
+  char exe[MAX_PATH];
+  GetModuleFileNameA(nullptr, exe, MAX_PATH);
+  std::string command = std::string("\"") + exe + "\" " + kChildFlag + "settings-lock-at-work";
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  ASSERT_TRUE(CreateProcessA(exe, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+  // A process takes seconds to start under an emulated processor.
+  const auto until = Clock::now() + std::chrono::milliseconds(host::Scaled(30000));
+  while (GetFileAttributesA(kHolding) == INVALID_FILE_ATTRIBUTES && Clock::now() < until) Sleep(10);
+  ASSERT_NE(GetFileAttributesA(kHolding), INVALID_FILE_ATTRIBUTES);
+
+  zorvant::SettingsStore settings(zorvant::SystemPlatform(), zorvant::kSettingsFile, zorvant::kSettingsSection);
+  EXPECT_EQ(settings.Write({{"Name", "Petr"}}), zorvant::SettingsError::kNone);
+  EXPECT_EQ(settings.problems(), std::vector<std::string>{});
+  WaitForSingleObject(pi.hProcess, 60000);
+  DWORD code = 99;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  EXPECT_EQ(code, 0u);
+  char name[64] = {};
+  GetPrivateProfileStringA("Settings", "Name", "", name, sizeof name, ini.c_str());
+  EXPECT_STREQ(name, "Petr");
+}
+
 }  // namespace
+
+int HoldSettingsLockAtWork() {
+  zorvant::Platform& platform = zorvant::SystemPlatform();
+  zorvant::LockFailure why;
+  const std::unique_ptr<zorvant::Platform::Lock> lock =
+      platform.TakeLock(platform.FullPath(zorvant::kSettingsFile) + ".lock", std::chrono::milliseconds(0), &why);
+  if (!lock) return 1;
+  WriteFileBytes(kHolding, "");
+  const auto until = Clock::now() + 3 * zorvant::SettingsStore::kLockWait;
+  while (Clock::now() < until) {
+  }
+  return 0;
+}
