@@ -362,8 +362,10 @@ std::string SponsorPage(const PageContext& page, const std::string& message,
                  Say(lang, "field.format"), Say(lang, "field.email")},
                 "th");
     for (const Received& r : logs) {
-      body += Row({Html(r.call), Html(r.categories), Num(r.contacts), Num(r.claimed.score), Html(r.received),
-                   Num(r.versions), Html(r.format), Html(r.email)});
+      body += Row(
+          {Html(r.call), Html(r.categories), Num(r.contacts), Num(r.claimed.score), Html(r.received),
+           r.refused ? Say(lang, "sponsor.overbound", {Num(r.versions), Num(r.refused)}) : Num(r.versions),
+           Html(r.format), Html(r.email)});
     }
     body += "</table>\n";
   }

@@ -80,6 +80,27 @@ bool PlausibleEmail(const std::string& email) {
   return true;
 }
 
+std::string TooManyVersions(const PageContext& page, const std::string& call) {
+  return MessagePage(page, Text(page.lang, "error.title"),
+                     Say(page.lang, "error.toomany", {call, std::to_string(kMaxVersions)}));
+}
+
+// A content provider runs after the headers went out, where no handler catches: what it throws is logged
+// and ends the answer (the connection closes, so the reader sees it cut short) rather than the process.
+httplib::ContentProviderWithoutLength Guarded(const std::string& what,
+                                              httplib::ContentProviderWithoutLength provider) {
+  return [what, provider = std::move(provider)](std::size_t offset, httplib::DataSink& sink) {
+    try {
+      return provider(offset, sink);
+    } catch (const std::exception& e) {
+      std::cerr << "zorvant serve: " << what << ": " << e.what() << std::endl;
+    } catch (...) {
+      std::cerr << "zorvant serve: " << what << ": an unknown error" << std::endl;
+    }
+    return false;
+  };
+}
+
 std::string RemoteOf(const httplib::Request& req) {
   std::string remote = req.remote_addr;
   const std::string forwarded = req.get_header_value("X-Forwarded-For");
@@ -234,6 +255,10 @@ void Robot::Upload(const httplib::Request& req, httplib::Response& res) {
       ReadUpload(hasFile ? file.filename : "", hasFile ? file.content : pasted, how));
   if (preview->unfit != Unfit::kNo) return Send(res, 422, PreviewPage(page, facts, *preview, "", 0));
   const int earlier = static_cast<int>(store_.Versions(preview->call).size());
+  if (earlier >= kMaxVersions) {
+    store_.NoteRefusedVersion(preview->call, TimeText(settings_.now()));
+    return Send(res, 409, TooManyVersions(page, preview->call));
+  }
   const std::string token = Keep(preview, email, RemoteOf(req));
   Send(res, 200, PreviewPage(page, facts, *preview, token, earlier));
 }
@@ -274,8 +299,11 @@ void Robot::Confirm(const httplib::Request& req, httplib::Response& res) {
   lock.unlock();
 
   std::optional<Received> receipt;
+  bool full = false;
   try {
     receipt = store_.Receive(*preview, email, remote, TimeText(settings_.now()));
+  } catch (const VersionsFull&) {
+    full = true;
   } catch (const std::exception& e) {
     std::cerr << "zorvant serve: a log of " << preview->call << " could not be stored: " << e.what()
               << std::endl;
@@ -292,6 +320,7 @@ void Robot::Confirm(const httplib::Request& req, httplib::Response& res) {
   }
   stored_.notify_all();
   lock.unlock();
+  if (full) return Send(res, 409, TooManyVersions(page, preview->call));
   if (!receipt)
     return Send(res, 503, MessagePage(page, Text(lang, "error.title"), Say(lang, "error.storefailed")));
   Send(res, 200, ReceiptPage(page, *receipt));
@@ -377,28 +406,29 @@ void Robot::SponsorZip(const httplib::Request& req, httplib::Response& res) {
   res.set_header("Cache-Control", "no-store");
   res.set_header("Content-Disposition", "attachment; filename=\"zorvant-logs.zip\"");
   Store* store = &store_;
-  res.set_chunked_content_provider("application/zip", [store](std::size_t, httplib::DataSink& sink) {
-    // The top level is the last version of each log, named as `zorvant check` expects its folder; every
-    // version received, with a list of them, goes under versions/.
-    ZipWriter zip([&sink](std::string_view bytes) { return sink.write(bytes.data(), bytes.size()); });
-    bool going = true;
-    for (const Received& log : store->Latest()) {
-      going = going && zip.Add(LogFileName(log.call, log.format), store->Bytes(log.id));
-    }
-    std::string list = "call,version,received,email,remote,file,format,sha256,size\r\n";
-    for (const Received& log : store->All()) {
-      const std::string name = LogFileName(log.call, log.format);
-      const std::string versioned =
-          name.substr(0, name.rfind('.')) + ".v" + std::to_string(log.version) + name.substr(name.rfind('.'));
-      going = going && zip.Add("versions/" + versioned, store->Bytes(log.id));
-      list += log.call + "," + std::to_string(log.version) + "," + log.received + "," + CsvField(log.email) +
-              "," + CsvField(log.remote) + "," + CsvField(log.label) + "," + log.format + "," + log.sha256 +
-              "," + std::to_string(log.size) + "\r\n";
-    }
-    going = going && zip.Add("versions/versions.csv", list) && zip.Finish();
-    if (going) sink.done();
-    return going;
-  });
+  res.set_chunked_content_provider(
+      "application/zip", Guarded("GET /sponsor/logs.zip", [store](std::size_t, httplib::DataSink& sink) {
+        // The top level is the last version of each log, named as `zorvant check` expects its folder; every
+        // version received, with a list of them, goes under versions/.
+        ZipWriter zip([&sink](std::string_view bytes) { return sink.write(bytes.data(), bytes.size()); });
+        bool going = true;
+        for (const Received& log : store->Latest()) {
+          going = going && zip.Add(LogFileName(log.call, log.format), store->Bytes(log.id));
+        }
+        std::string list = "call,version,received,email,remote,file,format,sha256,size\r\n";
+        for (const Received& log : store->All()) {
+          const std::string name = LogFileName(log.call, log.format);
+          const std::string versioned = name.substr(0, name.rfind('.')) + ".v" + std::to_string(log.version) +
+                                        name.substr(name.rfind('.'));
+          going = going && zip.Add("versions/" + versioned, store->Bytes(log.id));
+          list += log.call + "," + std::to_string(log.version) + "," + log.received + "," +
+                  CsvField(log.email) + "," + CsvField(log.remote) + "," + CsvField(log.label) + "," +
+                  log.format + "," + log.sha256 + "," + std::to_string(log.size) + "\r\n";
+        }
+        going = going && zip.Add("versions/versions.csv", list) && zip.Finish();
+        if (going) sink.done();
+        return going;
+      }));
 }
 
 void Robot::SponsorCsv(const httplib::Request& req, httplib::Response& res) {

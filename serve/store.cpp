@@ -67,6 +67,13 @@ CREATE TABLE classes (
 );
 CREATE INDEX classes_by_log ON classes (publication, log);
 )"},
+      {2, R"(
+CREATE TABLE refused_versions (
+  call TEXT PRIMARY KEY,
+  count INTEGER NOT NULL,
+  last TEXT NOT NULL
+) WITHOUT ROWID;
+)"},
   };
   return kMigrations;
 }
@@ -188,7 +195,23 @@ Received ReadLog(Statement& q) {
   return r;
 }
 
+void NoteRefused(Connection& db, const std::string& call, const std::string& now) {
+  Statement(db,
+            "INSERT INTO refused_versions (call, count, last) VALUES (?, 1, ?) "
+            "ON CONFLICT (call) DO UPDATE SET count = count + 1, last = excluded.last")
+      .Bind(1, call)
+      .Bind(2, now)
+      .Run();
+}
+
 }  // namespace
+
+void Store::NoteRefusedVersion(const std::string& call, const std::string& now) {
+  Lease lease(*this);
+  WriteTransaction transaction(*lease);
+  NoteRefused(*lease, call, now);
+  transaction.Commit();
+}
 
 Received Store::Receive(const Preview& log, const std::string& email, const std::string& remote,
                         const std::string& now) {
@@ -214,6 +237,11 @@ Received Store::Receive(const Preview& log, const std::string& email, const std:
       next.Bind(1, r.call);
       next.Step();
       r.version = static_cast<int>(next.Int(0));
+    }
+    if (r.version > kMaxVersions) {
+      NoteRefused(db, r.call, now);
+      transaction.Commit();
+      throw VersionsFull("the log of " + r.call + " has " + std::to_string(kMaxVersions) + " versions");
     }
     {
       Statement taken(db, "SELECT 1 FROM logs WHERE receipt = ?");
@@ -247,13 +275,15 @@ std::vector<Received> Store::Latest() {
   Lease lease(*this);
   Statement q(*lease,
               (std::string("SELECT ") + kLogColumns +
-               ", (SELECT COUNT(*) FROM logs AS o WHERE o.call = l.call) FROM logs AS l "
+               ", (SELECT COUNT(*) FROM logs AS o WHERE o.call = l.call), "
+               "(SELECT count FROM refused_versions AS f WHERE f.call = l.call) FROM logs AS l "
                "WHERE version = (SELECT MAX(version) FROM logs AS o WHERE o.call = l.call) ORDER BY call")
                   .c_str());
   std::vector<Received> all;
   while (q.Step()) {
     all.push_back(ReadLog(q));
     all.back().versions = static_cast<int>(q.Int(18));
+    all.back().refused = static_cast<int>(q.Int(19));
   }
   return all;
 }

@@ -26,12 +26,23 @@ struct Migration {
 };
 const std::vector<Migration>& SchemaMigrations();
 
+// A call keeps this many versions at most: one client sending again and again cannot grow the database and
+// the sponsor's archive without end.
+constexpr int kMaxVersions = 50;
+
+// A new version past kMaxVersions, refused.
+class VersionsFull : public StoreError {
+ public:
+  using StoreError::StoreError;
+};
+
 // A version of a log as it was received.
 struct Received {
   std::int64_t id = 0;
   std::string call;
   int version = 0;   // 1 for the first log of the call, then 2, ...
   int versions = 0;  // how many the call has sent (filled where a list tells it)
+  int refused = 0;   // versions refused past kMaxVersions (filled by Latest)
   std::string receipt;
   std::string received;  // "YYYY-MM-DD HH:MM:SS", UTC
   std::string email, remote, label, format, sha256, categories;
@@ -85,9 +96,13 @@ class Store {
   std::string Setting(const std::string& name);
   void SetSetting(const std::string& name, const std::string& value);
 
-  // Stores the log as a new version of its call, with a new receipt code; returns it once committed.
+  // Stores the log as a new version of its call, with a new receipt code; returns it once committed. Throws
+  // VersionsFull, having noted the refusal, when the call has kMaxVersions already.
   Received Receive(const Preview& log, const std::string& email, const std::string& remote,
                    const std::string& now);
+
+  // Notes for the sponsor that a version of `call` was refused past kMaxVersions.
+  void NoteRefusedVersion(const std::string& call, const std::string& now);
 
   // The last version of each call, by call, with the number of versions each sent.
   std::vector<Received> Latest();

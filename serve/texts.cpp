@@ -60,6 +60,11 @@ const Entry kTexts[] = {
      "Этот ответ устарел (ответы хранятся час) или не выдавался. Отправьте отчёт ещё раз."},
     {"error.storefailed", "Your log could not be stored just now; nothing was stored. Please confirm again.",
      "Сохранить отчёт сейчас не удалось; ничего не сохранено. Подтвердите отправку ещё раз."},
+    {"error.toomany",
+     "The log of {1} has been sent {2} times, the most the robot keeps; this one was not taken. Write to the "
+     "contest sponsor if it must replace the last.",
+     "Отчёт {1} отправлен уже {2} раз, больше робот не хранит; этот не принят. Если он должен заменить "
+     "последний, напишите организатору."},
     {"error.cookies", "Your browser must accept this site's cookies for its forms to work.",
      "Чтобы формы работали, браузер должен принимать cookie этого сайта."},
 
@@ -157,6 +162,8 @@ const Entry kTexts[] = {
 
     {"results.none", "The results have not been published yet.", "Результаты ещё не опубликованы."},
 
+    {"sponsor.overbound", "{1}, the most kept; {2} more refused",
+     "{1}, больше не хранится; отклонено ещё {2}"},
     {"sponsor.title", "For the sponsor", "Для организатора"},
     {"sponsor.key", "Sponsor's key", "Ключ организатора"},
     {"sponsor.login", "Enter", "Войти"},

@@ -92,6 +92,8 @@ class RobotTest : public ::testing::Test {
   }
 
   Browser NewBrowser() { return Browser("127.0.0.1", port); }
+  std::string DatabasePath() const { return folder_ + "/zorvant.db"; }
+  std::string ScratchPath() const { return folder_ + "/scratch"; }
 
   // A browser that has entered the sponsor's pages.
   Browser Sponsor() {

@@ -1,0 +1,73 @@
+// The robot as a public service: what one client does, by fault or on purpose, must not end the process,
+// hold the others off, or cost them their answers.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "serve/sqlite.h"
+#include "tests/serve/robot_fixture.h"
+
+namespace serve::testing {
+namespace {
+
+class Broken {
+ public:
+  // The logs' table out of the robot's reach, as a damaged database would have it, until destroyed.
+  explicit Broken(const std::string& path) : path_(path) { Rename("logs", "logs_away"); }
+  ~Broken() { Rename("logs_away", "logs"); }
+
+ private:
+  void Rename(const std::string& from, const std::string& to) {
+    Connection db(path_);
+    db.Exec(("ALTER TABLE " + from + " RENAME TO " + to).c_str());
+  }
+  std::string path_;
+};
+
+TEST_F(RobotTest, AnErrorInARequestIsAnsweredOrCutAndTheRobotGoesOn) {
+  Browser entrant = NewBrowser();
+  SendLog(entrant, "ua3xyz.adi", ReadSource("data/sample-contest.adi"), "a@example.org", true);
+  Browser sponsor = Sponsor();
+  ::testing::internal::CaptureStderr();
+  {
+    Broken broken(DatabasePath());
+    // Failing in a handler: an error page. Failing in the archive, whose headers are gone: the connection
+    // is cut, so the download is seen broken rather than whole.
+    EXPECT_EQ(sponsor.Get("/sponsor").status, 500);
+    EXPECT_EQ(entrant.Post("/status", {{"call", "UA3XYZ"}, {"receipt", "AAAAAAAAAAAA"}}).status, 500);
+    const Answer zip = sponsor.Get("/sponsor/logs.zip");
+    EXPECT_TRUE(zip.status == 0 || zip.status == 500) << zip.status;
+  }
+  const std::string logged = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(logged.find("GET /sponsor/logs.zip: "), std::string::npos) << logged;
+  EXPECT_NE(logged.find("no such table: logs"), std::string::npos) << logged;
+  EXPECT_EQ(entrant.Get("/").status, 200);
+  const Answer zip = sponsor.Get("/sponsor/logs.zip");
+  EXPECT_EQ(zip.status, 200);
+  EXPECT_NE(zip.body.find("UA3XYZ.adi"), std::string::npos);
+}
+
+TEST_F(RobotTest, ACallKeepsABoundedNumberOfVersionsAndTheSponsorSeesTheRest) {
+  PreviewSettings how;
+  how.start = {2026, 3, 14, 14, 0, 0};
+  how.startText = "2026-03-14 14:00";
+  how.scratch = ScratchPath();
+  const Preview log = ReadUpload("ua3xyz.adi", ReadSource("data/sample-contest.adi"), how);
+  for (int i = 0; i < kMaxVersions; ++i)
+    store->Receive(log, "a@example.org", "127.0.0.1", "2026-03-14 20:00:00");
+  EXPECT_THROW(store->Receive(log, "a@example.org", "127.0.0.1", "2026-03-14 20:00:01"), VersionsFull);
+
+  Browser entrant = NewBrowser();
+  const Visit visit =
+      SendLog(entrant, "ua3xyz.adi", ReadSource("data/sample-contest.adi"), "a@example.org", true);
+  EXPECT_EQ(visit.preview.status, 409);
+  EXPECT_TRUE(visit.token.empty());
+  EXPECT_NE(visit.preview.body.find("sent 50 times, the most the robot keeps"), std::string::npos)
+      << visit.preview.body;
+  EXPECT_EQ(store->Versions("UA3XYZ").size(), static_cast<std::size_t>(kMaxVersions));
+  EXPECT_NE(ById(Sponsor().Get("/sponsor").body, "logs").find("50, the most kept; 2 more refused"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace serve::testing
