@@ -339,7 +339,8 @@ std::string SponsorLogin(const PageContext& page, const std::string& message) {
 
 std::string SponsorPage(const PageContext& page, const std::string& message,
                         const std::vector<Received>& logs, const std::vector<Missing>& missing,
-                        int missingAtLeast, const std::optional<Publication>& last) {
+                        int missingAtLeast, const std::optional<Publication>& last,
+                        const std::vector<FailedLogin>& failures) {
   const Lang lang = page.lang;
   std::string body = Note("notice", message);
   body += "<form method=\"post\" action=\"/sponsor/publish\">" + Csrf(page) +
@@ -378,6 +379,15 @@ std::string SponsorPage(const PageContext& page, const std::string& message,
     body += "</table>\n";
   }
   if (last) body += "<h2>" + Say(lang, "sponsor.summary") + "</h2>\n" + Pre(last->summary) + "\n";
+  if (!failures.empty()) {
+    body += "<h2>" + Say(lang, "sponsor.failures") + "</h2>\n<table id=\"failures\">\n" +
+            Row({Say(lang, "field.time"), Say(lang, "field.address"), Say(lang, "field.lockout")}, "th");
+    for (const FailedLogin& f : failures) {
+      body += Row({Html(f.at), Html(f.address),
+                   f.lockedSeconds ? Say(lang, "sponsor.locked", {Num(f.lockedSeconds / 60)}) : ""});
+    }
+    body += "</table>\n";
+  }
   body += "<form method=\"post\" action=\"/sponsor/logout\">" + Csrf(page) + "<p><button type=\"submit\">" +
           Say(lang, "sponsor.logout") + "</button></p></form>\n";
   return Layout(page, Text(lang, "sponsor.title"), body);

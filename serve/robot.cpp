@@ -21,6 +21,12 @@ constexpr std::int64_t kSessionSeconds = 12 * 3600;
 constexpr std::size_t kTokenLength = 32;  // about 158 bits
 // Calls in this many logs are worth asking for theirs.
 constexpr int kMissingAtLeast = 2;
+// Wrong sponsor's keys from one address: a few typos cost nothing, then each waits twice as long as the one
+// before, and the tenth locks the address out; an address forgets after an hour without a wrong key. A
+// guesser gets about ten tries in a quarter of an hour instead of thousands a second.
+constexpr int kFreeGuesses = 3, kLockoutAfter = 10;
+constexpr std::int64_t kLockoutSeconds = 15 * 60, kGuessMemory = 3600;
+constexpr std::size_t kGuessAddresses = 10000;  // addresses remembered at once
 
 // The pages load nothing but their style sheet and post nowhere but here. The published results are the
 // check's own page, whose style sits inside it.
@@ -109,6 +115,21 @@ std::string RemoteOf(const httplib::Request& req) {
 }
 
 }  // namespace
+
+struct Robot::Guesses {
+  int failures = 0;
+  std::int64_t wait = 0;  // no key is taken before this
+  std::int64_t last = 0;  // the last wrong one
+};
+
+std::string Robot::ClientAddress(const httplib::Request& req) {
+  const std::string& peer = req.remote_addr;
+  const std::string forwarded = req.get_header_value("X-Forwarded-For");
+  if (forwarded.empty() || (peer != "127.0.0.1" && peer != "::1" && peer != "::ffff:127.0.0.1")) return peer;
+  // The last address is the one the web server saw; any before it the client could have written itself.
+  const std::size_t comma = forwarded.rfind(',');
+  return Trimmed(comma == std::string::npos ? forwarded : forwarded.substr(comma + 1)).substr(0, 64);
+}
 
 struct Robot::Pending {
   std::shared_ptr<const Preview> preview;  // null once stored
@@ -346,7 +367,7 @@ void Robot::SponsorHome(const httplib::Request& req, httplib::Response& res, con
   PageContext page = Context(req, res, "/sponsor");
   Send(res, 200,
        SponsorPage(page, message, store_.Latest(), store_.MissingCalls(kMissingAtLeast, 100), kMissingAtLeast,
-                   store_.LastPublication()));
+                   store_.LastPublication(), store_.FailedLogins(20)));
 }
 
 void Robot::SponsorLogin(const httplib::Request& req, httplib::Response& res) {
@@ -354,13 +375,52 @@ void Robot::SponsorLogin(const httplib::Request& req, httplib::Response& res) {
   if (!FormTokenGood(req)) {
     return Send(res, 403, MessagePage(page, Text(page.lang, "error.title"), Say(page.lang, "error.csrf")));
   }
+  const std::string address = ClientAddress(req);
+  const std::int64_t now = settings_.now();
+  std::int64_t wait = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = guesses_.find(address);
+    if (it != guesses_.end()) wait = it->second.wait - now;
+  }
+  // While an address waits, what it sends is not even compared: the wait holds for the right key too.
+  if (wait > 0) {
+    res.set_header("Retry-After", std::to_string(wait));
+    return Send(res, 429, serve::SponsorLogin(page, Say(page.lang, "sponsor.wait", {std::to_string(wait)})));
+  }
   if (!SameSecret(Field(req, "key"), settings_.sponsorKey)) {
+    FailedLogin failure{TimeText(now), address, 0};
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (guesses_.size() >= kGuessAddresses) {
+        for (auto it = guesses_.begin(); it != guesses_.end();)
+          it = it->second.wait <= now && it->second.last + kGuessMemory < now ? guesses_.erase(it) : ++it;
+      }
+      // Still full of addresses that wait: the oldest entries give way, never the check.
+      if (guesses_.size() >= kGuessAddresses) guesses_.erase(guesses_.begin());
+      Guesses& g = guesses_[address];
+      if (g.last + kGuessMemory < now) g = Guesses{};
+      ++g.failures;
+      g.last = now;
+      if (g.failures >= kLockoutAfter) {
+        failure.lockedSeconds = static_cast<int>(kLockoutSeconds);
+        g.wait = now + kLockoutSeconds;
+      } else if (g.failures > kFreeGuesses) {
+        g.wait = now + (std::int64_t{1} << (g.failures - kFreeGuesses - 1));
+      }
+    }
+    try {
+      store_.NoteFailedLogin(failure);
+    } catch (const std::exception& e) {
+      std::cerr << "zorvant serve: a wrong sponsor's key from " << address
+                << " was not recorded: " << e.what() << std::endl;
+    }
     return Send(res, 403, serve::SponsorLogin(page, Say(page.lang, "sponsor.badkey")));
   }
   const std::string session = RandomCode(kTokenLength);
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    const std::int64_t now = settings_.now();
+    guesses_.erase(address);
     for (auto it = sessions_.begin(); it != sessions_.end();)
       it = it->second <= now ? sessions_.erase(it) : ++it;
     sessions_[session] = now + kSessionSeconds;

@@ -51,9 +51,13 @@ class Robot {
   // "YYYY-MM-DD HH:MM:SS" of a time.
   static std::string TimeText(std::int64_t seconds);
 
+  // The client's address: the peer's, or what a web server on this machine in front of the robot forwards.
+  static std::string ClientAddress(const httplib::Request& req);
+
  private:
   struct Pending;
   struct Session;
+  struct Guesses;
 
   PageContext Context(const httplib::Request& req, httplib::Response& res, const std::string& here);
   bool FormTokenGood(const httplib::Request& req);
@@ -87,6 +91,7 @@ class Robot {
   std::deque<std::string> pendingOrder_;                     // GUARDED_BY(mutex_), the oldest first
   std::size_t pendingBytes_ = 0;                             // GUARDED_BY(mutex_)
   std::map<std::string, std::int64_t> sessions_;             // GUARDED_BY(mutex_), session -> expiry
+  std::map<std::string, Guesses> guesses_;                   // GUARDED_BY(mutex_), wrong keys by address
   std::mutex publishing_;                                    // one check at a time
 };
 

@@ -74,6 +74,14 @@ CREATE TABLE refused_versions (
   last TEXT NOT NULL
 ) WITHOUT ROWID;
 )"},
+      {3, R"(
+CREATE TABLE failed_logins (
+  id INTEGER PRIMARY KEY,
+  at TEXT NOT NULL,
+  address TEXT NOT NULL,
+  locked INTEGER NOT NULL
+);
+)"},
   };
   return kMigrations;
 }
@@ -211,6 +219,28 @@ void Store::NoteRefusedVersion(const std::string& call, const std::string& now) 
   WriteTransaction transaction(*lease);
   NoteRefused(*lease, call, now);
   transaction.Commit();
+}
+
+void Store::NoteFailedLogin(const FailedLogin& failure) {
+  Lease lease(*this);
+  WriteTransaction transaction(*lease);
+  Statement(*lease, "INSERT INTO failed_logins (at, address, locked) VALUES (?, ?, ?)")
+      .Bind(1, failure.at)
+      .Bind(2, failure.address)
+      .Bind(3, failure.lockedSeconds)
+      .Run();
+  // Guessers from ever new addresses cannot grow the database without end.
+  (*lease).Exec("DELETE FROM failed_logins WHERE id <= (SELECT MAX(id) FROM failed_logins) - 1000");
+  transaction.Commit();
+}
+
+std::vector<FailedLogin> Store::FailedLogins(int limit) {
+  Lease lease(*this);
+  Statement q(*lease, "SELECT at, address, locked FROM failed_logins ORDER BY id DESC LIMIT ?");
+  q.Bind(1, limit);
+  std::vector<FailedLogin> all;
+  while (q.Step()) all.push_back({q.Text(0), q.Text(1), static_cast<int>(q.Int(2))});
+  return all;
 }
 
 Received Store::Receive(const Preview& log, const std::string& email, const std::string& remote,

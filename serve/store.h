@@ -57,6 +57,13 @@ struct Missing {
   int logs = 0;
 };
 
+// A wrong sponsor's key, as the sponsor sees it.
+struct FailedLogin {
+  std::string at;         // "YYYY-MM-DD HH:MM:SS", UTC
+  std::string address;    // the client's
+  int lockedSeconds = 0;  // the lockout this one started; 0 for none
+};
+
 // What a publication holds for one log.
 struct PublishedLog {
   std::string call;
@@ -103,6 +110,11 @@ class Store {
 
   // Notes for the sponsor that a version of `call` was refused past kMaxVersions.
   void NoteRefusedVersion(const std::string& call, const std::string& now);
+
+  // Records a wrong sponsor's key; the last 1 000 are kept.
+  void NoteFailedLogin(const FailedLogin& failure);
+  // The last `limit` wrong keys, the newest first.
+  std::vector<FailedLogin> FailedLogins(int limit);
 
   // The last version of each call, by call, with the number of versions each sent.
   std::vector<Received> Latest();

@@ -2,6 +2,7 @@
 // hold the others off, or cost them their answers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "serve/sqlite.h"
@@ -9,6 +10,11 @@
 
 namespace serve::testing {
 namespace {
+
+std::string HeaderOf(const Answer& answer, const std::string& name) {
+  const auto found = answer.headers.find(name);
+  return found == answer.headers.end() ? "" : found->second;
+}
 
 class Broken {
  public:
@@ -67,6 +73,48 @@ TEST_F(RobotTest, ACallKeepsABoundedNumberOfVersionsAndTheSponsorSeesTheRest) {
   EXPECT_EQ(store->Versions("UA3XYZ").size(), static_cast<std::size_t>(kMaxVersions));
   EXPECT_NE(ById(Sponsor().Get("/sponsor").body, "logs").find("50, the most kept; 2 more refused"),
             std::string::npos);
+}
+
+TEST_F(RobotTest, WrongSponsorsKeysAreSlowedThenLockedOutPerAddressAndRecorded) {
+  Browser guesser = NewBrowser(), sponsor = NewBrowser();
+  guesser.forwardedFor = "203.0.113.7";
+  sponsor.forwardedFor = "198.51.100.9";
+  guesser.Get("/sponsor");
+  sponsor.Get("/sponsor");
+  auto login = [](Browser& b, const std::string& key) { return b.Post("/sponsor/login", {{"key", key}}); };
+  // A few typos cost nothing.
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(login(guesser, "guess").status, 403) << i;
+  // Then each wrong key makes the address wait, and while it waits even the right key is not taken.
+  EXPECT_EQ(login(guesser, "guess").status, 403);
+  Answer refused = login(guesser, kKey);
+  EXPECT_EQ(refused.status, 429);
+  EXPECT_EQ(HeaderOf(refused, "Retry-After"), "1");
+  EXPECT_NE(refused.body.find("the next one is taken in 1 s"), std::string::npos) << refused.body;
+  // Another address is not held.
+  EXPECT_EQ(login(sponsor, kKey).status, 303);
+  // The tenth wrong key in a row locks the address out for a quarter of an hour.
+  for (int i = 4; i < 10; ++i) {
+    clock += 1 << (i - 4);
+    EXPECT_EQ(login(guesser, "guess").status, 403) << i;
+  }
+  refused = login(guesser, kKey);
+  EXPECT_EQ(refused.status, 429);
+  EXPECT_EQ(HeaderOf(refused, "Retry-After"), "900");
+  clock += 600;
+  EXPECT_EQ(login(guesser, kKey).status, 429);
+  clock += 300;
+  EXPECT_EQ(login(guesser, kKey).status, 303);
+
+  // The sponsor sees each wrong key with its address and time, and which one locked the address out.
+  const std::string failures = ById(sponsor.Get("/sponsor").body, "failures");
+  EXPECT_NE(failures.find(Robot::TimeText(clock - 900) + "203.0.113.7locked out for 15 min"),
+            std::string::npos)
+      << failures;
+  const std::vector<FailedLogin> recorded = store->FailedLogins(100);
+  EXPECT_EQ(recorded.size(), 10u);
+  EXPECT_EQ(
+      std::count_if(recorded.begin(), recorded.end(), [](const FailedLogin& f) { return f.lockedSeconds; }),
+      1);
 }
 
 }  // namespace
