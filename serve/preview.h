@@ -69,6 +69,10 @@ struct Preview {
 // `fileName` is what the browser called the file ("" for pasted text): a label only, never a path.
 Preview ReadUpload(const std::string& fileName, std::string bytes, const PreviewSettings& settings);
 
+// The memory an answer holds, as near as its strings and lists tell (each block's allocator overhead
+// included): a log full of problems holds several times its own bytes.
+std::size_t Footprint(const Preview& preview);
+
 // `text` without the blanks and line breaks at either end.
 std::string Trimmed(std::string_view text);
 // `text` in capitals (ASCII letters).

@@ -13,10 +13,10 @@
 namespace serve {
 namespace {
 
-// An answer waits this long for its confirmation, and all answers waiting hold this many log bytes at most
-// (the oldest go first): a flood of uploads never confirmed cannot fill the memory.
+// An answer waits this long for its confirmation.
 constexpr std::int64_t kAnswerSeconds = 3600;
-constexpr std::size_t kAnswerBytes = 512u << 20;
+// When the answers' memory is full, a client is asked to come back after this long.
+constexpr int kBusySeconds = 60;
 constexpr std::int64_t kSessionSeconds = 12 * 3600;
 constexpr std::size_t kTokenLength = 32;  // about 158 bits
 // Calls in this many logs are worth asking for theirs.
@@ -133,7 +133,7 @@ std::string Robot::ClientAddress(const httplib::Request& req) {
 
 struct Robot::Pending {
   std::shared_ptr<const Preview> preview;  // null once stored
-  std::string email, remote;
+  std::string email, remote, address;
   std::int64_t created = 0;
   std::size_t bytes = 0;
   bool storing = false;
@@ -204,40 +204,69 @@ void Robot::Send(httplib::Response& res, int status, const std::string& html) {
   res.set_content(html, "text/html; charset=utf-8");
 }
 
+void Robot::Release(Pending& held) {
+  if (!held.preview) return;
+  held.preview.reset();
+  pendingBytes_ -= held.bytes;
+  const auto mine = heldBy_.find(held.address);
+  if (mine != heldBy_.end() && (mine->second -= held.bytes) == 0) heldBy_.erase(mine);
+}
+
 void Robot::Expire() {
   const std::int64_t now = settings_.now();
-  auto drop = [&](std::map<std::string, std::unique_ptr<Pending>>::iterator it) {
-    pendingBytes_ -= it->second->preview ? it->second->bytes : 0;
-    pending_.erase(it);
-  };
   while (!pendingOrder_.empty()) {
     const auto it = pending_.find(pendingOrder_.front());
     if (it == pending_.end()) {
       pendingOrder_.pop_front();
       continue;
     }
-    const bool old = it->second->created + kAnswerSeconds < now;
-    const bool crowded = pendingBytes_ > kAnswerBytes;
-    if ((!old && !crowded) || it->second->storing) break;
-    drop(it);
+    if (it->second->created + kAnswerSeconds >= now || it->second->storing) break;
+    Release(*it->second);
+    pending_.erase(it);
     pendingOrder_.pop_front();
   }
 }
 
-std::string Robot::Keep(std::shared_ptr<const Preview> preview, const std::string& email,
-                        const std::string& remote) {
+std::optional<std::string> Robot::Keep(std::shared_ptr<const Preview> preview, const std::string& email,
+                                       const std::string& remote, const std::string& address) {
   auto pending = std::make_unique<Pending>();
-  pending->bytes = preview->bytes.size();
+  pending->bytes = Footprint(*preview) + sizeof(Pending) + email.size() + remote.size() + address.size();
   pending->preview = std::move(preview);
   pending->email = email;
   pending->remote = remote;
+  pending->address = address;
   pending->created = settings_.now();
+  const std::size_t bytes = pending->bytes;
   const std::string token = RandomCode(kTokenLength);
   std::lock_guard<std::mutex> lock(mutex_);
-  pendingBytes_ += pending->bytes;
+  Expire();
+  // An address over its share gives up its own oldest answers, never another's: a log sent again makes
+  // the answer to the earlier one moot. One answer is always let in, however large.
+  auto held = [&] {
+    const auto mine = heldBy_.find(address);
+    return mine == heldBy_.end() ? std::size_t{0} : mine->second;
+  };
+  for (auto it = pendingOrder_.begin();
+       held() > 0 && held() + bytes > settings_.answerShare && it != pendingOrder_.end();) {
+    const auto found = pending_.find(*it);
+    if (found == pending_.end()) {
+      it = pendingOrder_.erase(it);
+    } else if (found->second->address == address && found->second->preview && !found->second->storing) {
+      Release(*found->second);
+      pending_.erase(found);
+      it = pendingOrder_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  if ((held() > 0 && held() + bytes > settings_.answerShare) ||
+      pendingBytes_ + bytes > settings_.answerBytes) {
+    return std::nullopt;
+  }
+  pendingBytes_ += bytes;
+  heldBy_[address] += bytes;
   pending_.emplace(token, std::move(pending));
   pendingOrder_.push_back(token);
-  Expire();
   return token;
 }
 
@@ -272,16 +301,39 @@ void Robot::Upload(const httplib::Request& req, httplib::Response& res) {
   how.start = settings_.start;
   how.startText = settings_.startText;
   how.scratch = settings_.scratch;
-  auto preview = std::make_shared<Preview>(
-      ReadUpload(hasFile ? file.filename : "", hasFile ? file.content : pasted, how));
+  // Reading is work for the processor: more at once than it has cores would only hold more memory.
+  std::shared_ptr<Preview> preview;
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    readerFree_.wait(lock, [&] { return reading_ < settings_.readersAtOnce; });
+    ++reading_;
+  }
+  try {
+    preview = std::make_shared<Preview>(
+        ReadUpload(hasFile ? file.filename : "", hasFile ? file.content : pasted, how));
+  } catch (...) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    --reading_;
+    readerFree_.notify_one();
+    throw;
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    --reading_;
+    readerFree_.notify_one();
+  }
   if (preview->unfit != Unfit::kNo) return Send(res, 422, PreviewPage(page, facts, *preview, "", 0));
   const int earlier = static_cast<int>(store_.Versions(preview->call).size());
   if (earlier >= kMaxVersions) {
     store_.NoteRefusedVersion(preview->call, TimeText(settings_.now()));
     return Send(res, 409, TooManyVersions(page, preview->call));
   }
-  const std::string token = Keep(preview, email, RemoteOf(req));
-  Send(res, 200, PreviewPage(page, facts, *preview, token, earlier));
+  const std::optional<std::string> token = Keep(preview, email, RemoteOf(req), ClientAddress(req));
+  if (!token) {
+    res.set_header("Retry-After", std::to_string(kBusySeconds));
+    return Send(res, 503, UploadPage(page, facts, Say(lang, "error.busy"), email));
+  }
+  Send(res, 200, PreviewPage(page, facts, *preview, *token, earlier));
 }
 
 void Robot::Confirm(const httplib::Request& req, httplib::Response& res) {
@@ -335,8 +387,7 @@ void Robot::Confirm(const httplib::Request& req, httplib::Response& res) {
     found->second->storing = false;
     if (receipt) {
       found->second->receipt = receipt;
-      pendingBytes_ -= found->second->bytes;
-      found->second->preview.reset();
+      Release(*found->second);
     }
   }
   stored_.notify_all();

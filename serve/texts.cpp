@@ -65,6 +65,11 @@ const Entry kTexts[] = {
      "contest sponsor if it must replace the last.",
      "Отчёт {1} отправлен уже {2} раз, больше робот не хранит; этот не принят. Если он должен заменить "
      "последний, напишите организатору."},
+    {"error.busy",
+     "The robot is holding many answers just now and could not keep yours; nothing was stored. Please send "
+     "your log again in a minute.",
+     "Робот сейчас хранит много ответов и не смог сохранить ваш; ничего не сохранено. Отправьте отчёт ещё "
+     "раз через минуту."},
     {"error.cookies", "Your browser must accept this site's cookies for its forms to work.",
      "Чтобы формы работали, браузер должен принимать cookie этого сайта."},
 

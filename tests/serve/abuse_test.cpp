@@ -117,5 +117,59 @@ TEST_F(RobotTest, WrongSponsorsKeysAreSlowedThenLockedOutPerAddressAndRecorded) 
       1);
 }
 
+TEST_F(RobotTest, WaitingAnswersAreBoundedByWhatTheyHoldAndNoClientThrowsOutAnothers) {
+  // A log whose answer holds several times its bytes: a line of problems for each line sent.
+  std::string log =
+      "START-OF-LOG: 3.0\r\nCALLSIGN: OK1FL\r\n"
+      "QSO:  1838 RY 2026-03-14 1402 OK1FL         599 001  W5OOI         599 001\r\n";
+  for (int i = 0; i < 2000; ++i)
+    log += "QSO:  7040 RY 2026-03-14 1406 OK1FL <b>x</b> " + std::to_string(i) + "\r\n";
+  PreviewSettings how;
+  how.start = {2026, 3, 14, 14, 0, 0};
+  how.startText = "2026-03-14 14:00";
+  how.scratch = ScratchPath();
+  const std::size_t held = Footprint(ReadUpload("ok1fl.log", log, how));
+  ASSERT_GT(held, 4 * log.size());
+  // Room for five such answers, two of them from one address.
+  Stop();
+  tune = [held](RobotSettings& settings) {
+    settings.answerBytes = held * 11 / 2;
+    settings.answerShare = held * 5 / 2;
+  };
+  Start();
+
+  auto from = [&](const std::string& address) {
+    Browser browser = NewBrowser();
+    browser.forwardedFor = address;
+    return browser;
+  };
+  Browser entrant = from("192.0.2.1");
+  const Visit first = SendLog(entrant, "ok1fl.log", log, "a@example.org", false);
+  ASSERT_FALSE(first.token.empty()) << first.preview.body;
+  // One client sending again and again keeps its last answers and loses its own oldest.
+  Browser flooder = from("192.0.2.66");
+  std::vector<Visit> flood;
+  for (int i = 0; i < 4; ++i) {
+    flood.push_back(SendLog(flooder, "ok1fl.log", log, "f@example.org", false));
+    EXPECT_EQ(flood.back().preview.status, 200) << i;
+  }
+  EXPECT_EQ(flooder.Post("/confirm", {{"token", flood[0].token}}).status, 410);
+  // Clients from other addresses fill the rest; then the robot is busy rather than throwing out an answer.
+  Browser second = from("192.0.2.67");
+  for (int i = 0; i < 2; ++i)
+    EXPECT_EQ(SendLog(second, "ok1fl.log", log, "s@example.org", false).preview.status, 200);
+  Browser third = from("192.0.2.68");
+  const Visit busy = SendLog(third, "ok1fl.log", log, "t@example.org", false);
+  EXPECT_EQ(busy.preview.status, 503);
+  EXPECT_EQ(HeaderOf(busy.preview, "Retry-After"), "60");
+  EXPECT_NE(busy.preview.body.find("send your log again in a minute"), std::string::npos)
+      << busy.preview.body;
+  // Every answer still waiting is confirmed, the first entrant's among them.
+  EXPECT_EQ(entrant.Post("/confirm", {{"token", first.token}}).status, 200);
+  EXPECT_EQ(flooder.Post("/confirm", {{"token", flood[3].token}}).status, 200);
+  // A confirmed answer gives back its memory.
+  EXPECT_EQ(SendLog(third, "ok1fl.log", log, "t@example.org", false).preview.status, 200);
+}
+
 }  // namespace
 }  // namespace serve::testing

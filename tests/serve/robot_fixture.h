@@ -9,6 +9,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -71,6 +72,7 @@ class RobotTest : public ::testing::Test {
     settings.sponsorKey = kKey;
     settings.threads = 2;
     settings.now = [this] { return clock.load(); };
+    if (tune) tune(settings);
     robot = std::make_unique<Robot>(*store, settings);
     server = std::make_unique<httplib::Server>();
     robot->Mount(*server);
@@ -104,6 +106,8 @@ class RobotTest : public ::testing::Test {
   }
 
   static constexpr const char* kKey = "the-sponsors-own-key";
+  // Changes the settings of the next Start.
+  std::function<void(RobotSettings&)> tune;
   std::atomic<std::int64_t> clock{kContestStart + 6 * 3600};
   std::unique_ptr<Store> store;
   std::unique_ptr<Robot> robot;
