@@ -19,6 +19,7 @@
 
 #include "cli/run_options.h"
 #include "cli/score.h"
+#include "serve/connections.h"
 #include "serve/robot.h"
 #include "serve/scratch.h"
 #include "serve/secrets.h"
@@ -223,13 +224,9 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
   }
 
   Robot robot(*store, settings);
-  httplib::Server server;
-  // Each connection holds a thread while it is open: enough of them that a few slow browsers never keep the
-  // others waiting, and connections kept open only briefly.
-  server.new_task_queue = [] { return new httplib::ThreadPool(32); };
-  server.set_keep_alive_timeout(2);
-  server.set_read_timeout(30);
-  server.set_write_timeout(30);
+  // Each connection holds a worker while it is open: requests held to deadlines and client addresses to a
+  // few connections each keep slow or idle clients from holding them all.
+  RobotServer server;
   robot.Mount(server);
 
   int port = options.port;

@@ -1,9 +1,18 @@
 // The robot as a public service: what one client does, by fault or on purpose, must not end the process,
 // hold the others off, or cost them their answers.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "serve/sqlite.h"
 #include "tests/serve/robot_fixture.h"
@@ -15,6 +24,54 @@ std::string HeaderOf(const Answer& answer, const std::string& name) {
   const auto found = answer.headers.find(name);
   return found == answer.headers.end() ? "" : found->second;
 }
+
+// A client of its own making on a loopback address of its own: it sends `head` at once, then one byte of
+// `trickle` every 200 ms, until the server closes the connection or 20 s pass. Tells what the server sent
+// and after how long it closed (-1: never).
+class SlowClient {
+ public:
+  SlowClient(const std::string& from, int port, std::string head, std::string trickle)
+      : thread_([=, this] { Run(from, port, head, trickle); }) {}
+  ~SlowClient() { Join(); }
+  void Join() {
+    if (thread_.joinable()) thread_.join();
+  }
+  std::string said;
+  double closedAfter = -1;
+
+ private:
+  void Run(const std::string& from, int port, const std::string& head, const std::string& trickle) {
+    const auto start = std::chrono::steady_clock::now();
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in local{}, remote{};
+    local.sin_family = remote.sin_family = AF_INET;
+    inet_pton(AF_INET, from.c_str(), &local.sin_addr);
+    inet_pton(AF_INET, "127.0.0.1", &remote.sin_addr);
+    remote.sin_port = htons(static_cast<std::uint16_t>(port));
+    if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+        connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) {
+      close(fd);
+      return;
+    }
+    if (!head.empty()) send(fd, head.data(), head.size(), MSG_NOSIGNAL);
+    for (std::size_t sent = 0; std::chrono::steady_clock::now() - start < std::chrono::seconds(20);) {
+      pollfd p{fd, POLLIN, 0};
+      if (poll(&p, 1, 200) > 0) {
+        char buffer[512];
+        const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        if (n > 0) {
+          said.append(buffer, static_cast<std::size_t>(n));
+          continue;
+        }
+        closedAfter = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        break;
+      }
+      if (!trickle.empty()) send(fd, &trickle[sent++ % trickle.size()], 1, MSG_NOSIGNAL);
+    }
+    close(fd);
+  }
+  std::thread thread_;
+};
 
 class Broken {
  public:
@@ -169,6 +226,47 @@ TEST_F(RobotTest, WaitingAnswersAreBoundedByWhatTheyHoldAndNoClientThrowsOutAnot
   EXPECT_EQ(flooder.Post("/confirm", {{"token", flood[3].token}}).status, 200);
   // A confirmed answer gives back its memory.
   EXPECT_EQ(SendLog(third, "ok1fl.log", log, "t@example.org", false).preview.status, 200);
+}
+
+TEST_F(RobotTest, SlowAndIdleClientsAreCutAndHoldOnlyTheirShareOfTheWorkers) {
+  Stop();
+  limits.workers = 12;
+  limits.perAddress = 4;
+  limits.graceMs = 1500;
+  Start();
+  std::vector<std::unique_ptr<SlowClient>> tricklers, idlers;
+  // A request's head a byte at a time, from one address; idle connections from another; a body far slower
+  // than any link, from a third.
+  for (int i = 0; i < 10; ++i)
+    tricklers.push_back(std::make_unique<SlowClient>("127.0.0.2", port, "", "GET / HTTP/1.1\r\nX-A: "));
+  for (int i = 0; i < 6; ++i) idlers.push_back(std::make_unique<SlowClient>("127.0.0.3", port, "", ""));
+  SlowClient body(
+      "127.0.0.4", port,
+      "POST /upload HTTP/1.1\r\nHost: x\r\nContent-Type: text/plain\r\nContent-Length: 100000\r\n\r\n",
+      "QSO: ");
+  // Everyone else is answered meanwhile.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(NewBrowser().Get("/").status, 200) << i;
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 5.0);
+
+  auto refused = [](const std::vector<std::unique_ptr<SlowClient>>& clients) {
+    int n = 0;
+    for (const auto& c : clients) {
+      c->Join();
+      n += c->said.rfind("HTTP/1.1 503", 0) == 0;
+      // Each is closed by its deadline however it trickles, long before it would give up.
+      EXPECT_GE(c->closedAfter, 0) << c->said;
+      EXPECT_LT(c->closedAfter, 10.0);
+    }
+    return n;
+  };
+  // Past its four connections, an address is told to come back later.
+  EXPECT_EQ(refused(tricklers), 6);
+  EXPECT_EQ(refused(idlers), 2);
+  body.Join();
+  EXPECT_GE(body.closedAfter, 0);
+  EXPECT_LT(body.closedAfter, 10.0);
 }
 
 }  // namespace

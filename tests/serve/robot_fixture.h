@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "serve/command.h"
+#include "serve/connections.h"
 #include "serve/robot.h"
 #include "serve/store.h"
 #include "tests/serve/entrant.h"
@@ -74,7 +75,7 @@ class RobotTest : public ::testing::Test {
     settings.now = [this] { return clock.load(); };
     if (tune) tune(settings);
     robot = std::make_unique<Robot>(*store, settings);
-    server = std::make_unique<httplib::Server>();
+    server = std::make_unique<RobotServer>(limits);
     robot->Mount(*server);
     port = server->bind_to_any_port("127.0.0.1");
     ASSERT_GT(port, 0);
@@ -108,6 +109,7 @@ class RobotTest : public ::testing::Test {
   static constexpr const char* kKey = "the-sponsors-own-key";
   // Changes the settings of the next Start.
   std::function<void(RobotSettings&)> tune;
+  ConnectionLimits limits;
   std::atomic<std::int64_t> clock{kContestStart + 6 * 3600};
   std::unique_ptr<Store> store;
   std::unique_ptr<Robot> robot;
