@@ -217,6 +217,7 @@ std::string PreviewPage(const PageContext& page, const ContestFacts& contest, co
     if (p.refusals.empty()) {
       body += Note("good", Say(lang, "preview.norefused"));
     } else {
+      if (p.reasonsLost) body += Note("error", Say(lang, "preview.reasonslost"));
       body += "<table id=\"refused\">\n" +
               Row({Say(lang, "field.line"), Say(lang, "field.call"), Say(lang, "field.band"),
                    Say(lang, "field.mode"), Say(lang, "field.reason"), Say(lang, "field.badqso")},
@@ -226,7 +227,9 @@ std::string PreviewPage(const PageContext& page, const ContestFacts& contest, co
         const std::string key = "reason." + r.reason;
         const std::string& reason = Text(lang, key);
         body += Row({Num(r.line), Html(r.call), Html(r.band), Html(r.mode),
-                     reason.rfind("[", 0) == 0 ? Html(r.reason) : Html(reason),
+                     r.reason.empty()            ? Say(lang, "reason.unknown")
+                     : reason.rfind("[", 0) == 0 ? Html(r.reason)
+                                                 : Html(reason),
                      "<code>" + Html(r.badQsoLine) + "</code>"});
       }
       body += "</table>\n" + More(lang, p.refusals.size());

@@ -147,6 +147,15 @@ void ReadBadQsoFile(const std::string& folder, Preview& out) {
     const std::size_t gap = marker.rfind("   ");
     r.reason = Trimmed(gap == std::string::npos ? marker : marker.substr(gap));
   }
+  // A record cut short leaves the rest without their reason; a dupe is known to be one without it.
+  for (; next < out.refusals.size(); ++next) {
+    Refusal& r = out.refusals[next];
+    if (r.dupe) {
+      r.reason = "DUPE";
+    } else {
+      out.reasonsLost = true;
+    }
+  }
 }
 
 }  // namespace

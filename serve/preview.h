@@ -59,7 +59,8 @@ struct Preview {
   std::size_t contacts = 0, stored = 0, dupes = 0;
   std::vector<LineProblem> problems;
   std::vector<Refusal> refusals;
-  std::string report;  // the same bytes `zorvant score` prints
+  bool reasonsLost = false;  // the engine's record of why could not be written or read (a full disk)
+  std::string report;        // the same bytes `zorvant score` prints
   zorvant::ReportTotals totals;
   std::vector<std::string> worked;  // every call the log holds a contact with, once, sorted
   std::string bytes;                // the log as sent

@@ -104,6 +104,13 @@ const Entry kTexts[] = {
      "{1} уже присылал отчёт: этот заменит его, все версии сохраняются."},
     {"preview.other", "Send another file instead", "Отправить другой файл"},
 
+    {"reason.unknown", "not known just now", "сейчас неизвестна"},
+    {"preview.reasonslost",
+     "The server could not write down why some contacts earn nothing (its disk is full or failing); the "
+     "score "
+     "is right. Send the log again later to see every reason.",
+     "Сервер не смог записать, почему некоторые связи не засчитываются (его диск заполнен или неисправен); "
+     "счёт верен. Отправьте отчёт позже, чтобы увидеть все причины."},
     {"reason.WRONG BAND", "band outside the contest", "диапазон не входит в соревнование"},
     {"reason.WRONG MODE", "mode outside the contest", "вид работы не входит в соревнование"},
     {"reason.NO RX NUMBER", "a serial number missing", "нет контрольного номера"},

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -71,6 +73,25 @@ class SlowClient {
     close(fd);
   }
   std::thread thread_;
+};
+
+// Files of this process may not grow past `bytes` while it lives, as on a disk that is full.
+class FullDisk {
+ public:
+  explicit FullDisk(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &before_);
+    signal(SIGXFSZ, SIG_IGN);  // a refused write fails with EFBIG rather than ending the process
+    rlimit limit = before_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FullDisk() {
+    setrlimit(RLIMIT_FSIZE, &before_);
+    signal(SIGXFSZ, SIG_DFL);
+  }
+
+ private:
+  rlimit before_{};
 };
 
 class Broken {
@@ -267,6 +288,22 @@ TEST_F(RobotTest, SlowAndIdleClientsAreCutAndHoldOnlyTheirShareOfTheWorkers) {
   body.Join();
   EXPECT_GE(body.closedAfter, 0);
   EXPECT_LT(body.closedAfter, 10.0);
+}
+
+TEST_F(RobotTest, OnAFullDiskARefusedContactStillSaysWhyOrThatItIsNotKnown) {
+  Browser entrant = NewBrowser();
+  Visit visit;
+  {
+    FullDisk full(64);
+    visit = SendLog(entrant, "ua3xyz.adi", ReadSource("data/sample-contest.adi"), "a@example.org", false);
+  }
+  ASSERT_EQ(visit.preview.status, 200) << visit.preview.body;
+  EXPECT_EQ(ById(visit.preview.body, "score"), "60858");
+  const std::string refused = ById(visit.preview.body, "refused");
+  // The engine's reasons could not be written down: the page says so rather than leave them blank.
+  EXPECT_NE(refused.find("90OK1NMX30mRTTYnot known just now"), std::string::npos) << refused;
+  EXPECT_NE(refused.find("109SP2BK160mRTTYnot known just now"), std::string::npos) << refused;
+  EXPECT_NE(visit.preview.body.find("could not write down why"), std::string::npos);
 }
 
 }  // namespace
