@@ -138,6 +138,7 @@ struct Robot::Pending {
   std::size_t bytes = 0;
   bool storing = false;
   std::optional<Received> receipt;
+  std::string unsure;  // the receipt code of a store whose outcome could not be told
 };
 
 Robot::Robot(Store& store, RobotSettings settings) : store_(store), settings_(std::move(settings)) {}
@@ -369,14 +370,22 @@ void Robot::Confirm(const httplib::Request& req, httplib::Response& res) {
   pending.storing = true;
   const std::shared_ptr<const Preview> preview = pending.preview;
   const std::string email = pending.email, remote = pending.remote;
+  std::string unsure = pending.unsure;
   lock.unlock();
 
   std::optional<Received> receipt;
   bool full = false;
   try {
-    receipt = store_.Receive(*preview, email, remote, TimeText(settings_.now()));
+    // An earlier press whose outcome could not be told may have stored the log after all.
+    if (!unsure.empty()) receipt = store_.ByReceipt(preview->call, unsure);
+    if (!receipt) receipt = store_.Receive(*preview, email, remote, TimeText(settings_.now()));
+    unsure.clear();
   } catch (const VersionsFull&) {
     full = true;
+  } catch (const OutcomeUnknown& e) {
+    unsure = e.receipt;
+    std::cerr << "zorvant serve: a log of " << preview->call << " may or may not be stored as " << e.receipt
+              << ": " << e.what() << std::endl;
   } catch (const std::exception& e) {
     std::cerr << "zorvant serve: a log of " << preview->call << " could not be stored: " << e.what()
               << std::endl;
@@ -385,6 +394,7 @@ void Robot::Confirm(const httplib::Request& req, httplib::Response& res) {
   found = pending_.find(token);
   if (found != pending_.end()) {
     found->second->storing = false;
+    found->second->unsure = unsure;
     if (receipt) {
       found->second->receipt = receipt;
       Release(*found->second);
@@ -393,6 +403,11 @@ void Robot::Confirm(const httplib::Request& req, httplib::Response& res) {
   stored_.notify_all();
   lock.unlock();
   if (full) return Send(res, 409, TooManyVersions(page, preview->call));
+  if (!receipt && !unsure.empty()) {
+    return Send(
+        res, 503,
+        MessagePage(page, Text(lang, "error.title"), Say(lang, "error.unknown", {preview->call, unsure})));
+  }
   if (!receipt)
     return Send(res, 503, MessagePage(page, Text(lang, "error.title"), Say(lang, "error.storefailed")));
   Send(res, 200, ReceiptPage(page, *receipt));

@@ -36,6 +36,14 @@ class VersionsFull : public StoreError {
   using StoreError::StoreError;
 };
 
+// A write that failed in a way that may still have left it on the disk, and whose outcome could not be
+// found out (the disk refuses even the reading back): the log may or may not be stored under `receipt`.
+class OutcomeUnknown : public StoreError {
+ public:
+  OutcomeUnknown(std::string code, const std::string& what) : StoreError(what), receipt(std::move(code)) {}
+  const std::string receipt;
+};
+
 // A version of a log as it was received.
 struct Received {
   std::int64_t id = 0;
@@ -104,7 +112,9 @@ class Store {
   void SetSetting(const std::string& name, const std::string& value);
 
   // Stores the log as a new version of its call, with a new receipt code; returns it once committed. Throws
-  // VersionsFull, having noted the refusal, when the call has kMaxVersions already.
+  // VersionsFull, having noted the refusal, when the call has kMaxVersions already. A failed write is read
+  // back before anything is said: found, it is returned as stored; certainly not stored, StoreError;
+  // neither can be told, OutcomeUnknown.
   Received Receive(const Preview& log, const std::string& email, const std::string& remote,
                    const std::string& now);
 
@@ -140,6 +150,7 @@ class Store {
 
  private:
   class Lease;
+  Received Settle(const Received& r, const std::string& failure);
   std::unique_ptr<Connection> Take();
   void Give(std::unique_ptr<Connection> connection);
 

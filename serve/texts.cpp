@@ -70,6 +70,14 @@ const Entry kTexts[] = {
      "your log again in a minute.",
      "Робот сейчас хранит много ответов и не смог сохранить ваш; ничего не сохранено. Отправьте отчёт ещё "
      "раз через минуту."},
+    {"error.unknown",
+     "The server's disk failed while your log was being stored, and it cannot tell yet whether it was. If it "
+     "was, the log of {1} has the receipt code {2}: confirm again in a few minutes, or look the code up on "
+     "the "
+     "status page.",
+     "Во время сохранения отчёта отказал диск сервера, и пока нельзя сказать, сохранён ли отчёт. Если да, у "
+     "отчёта {1} код квитанции {2}: подтвердите отправку ещё раз через несколько минут или проверьте код на "
+     "странице статуса."},
     {"error.cookies", "Your browser must accept this site's cookies for its forms to work.",
      "Чтобы формы работали, браузер должен принимать cookie этого сайта."},
 

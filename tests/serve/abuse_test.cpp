@@ -306,5 +306,26 @@ TEST_F(RobotTest, OnAFullDiskARefusedContactStillSaysWhyOrThatItIsNotKnown) {
   EXPECT_NE(visit.preview.body.find("could not write down why"), std::string::npos);
 }
 
+TEST_F(RobotTest, AStoreWhoseOutcomeIsNotKnownIsNeverToldAsFailedAndIsFoundOutLater) {
+  Browser entrant = NewBrowser();
+  const Visit visit =
+      SendLog(entrant, "ua3xyz.adi", ReadSource("data/sample-contest.adi"), "a@example.org", false);
+  ASSERT_FALSE(visit.token.empty());
+  Answer answer;
+  {
+    // Nothing can be written, not even the robot's reading back: it cannot know, and says so.
+    FullDisk full(1);
+    answer = entrant.Post("/confirm", {{"token", visit.token}});
+  }
+  EXPECT_EQ(answer.status, 503);
+  EXPECT_EQ(answer.body.find("nothing was stored"), std::string::npos) << answer.body;
+  EXPECT_NE(answer.body.find("cannot tell yet whether it was"), std::string::npos) << answer.body;
+  // Once the disk takes writes again, confirming finds out: one receipt, one log.
+  answer = entrant.Post("/confirm", {{"token", visit.token}});
+  EXPECT_EQ(answer.status, 200) << answer.body;
+  EXPECT_EQ(store->All().size(), 1u);
+  EXPECT_EQ(store->All()[0].receipt, ById(answer.body, "receipt"));
+}
+
 }  // namespace
 }  // namespace serve::testing
