@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <httplib.h>
+#include <malloc.h>
 #include <netinet/in.h>
 #include <pthread.h>
 #include <signal.h>
@@ -189,6 +190,7 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
   }
   settings.window = options.window;
   settings.threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  settings.readersAtOnce = std::max(2, settings.threads);
   settings.now = [] {
     return static_cast<std::int64_t>(
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -223,6 +225,9 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
     return cli::kUnreadableLog;
   }
 
+  // Each worker thread would get an allocator arena of its own, each keeping what a large log left freed:
+  // two arenas hold the memory bound the robot's answers are counted against.
+  mallopt(M_ARENA_MAX, 2);
   Robot robot(*store, settings);
   // Each connection holds a worker while it is open: requests held to deadlines and client addresses to a
   // few connections each keep slow or idle clients from holding them all.

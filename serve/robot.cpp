@@ -1,6 +1,7 @@
 #include "serve/robot.h"
 
 #include <httplib.h>
+#include <malloc.h>
 
 #include <cctype>
 #include <chrono>
@@ -302,6 +303,15 @@ void Robot::Upload(const httplib::Request& req, httplib::Response& res) {
   how.start = settings_.start;
   how.startText = settings_.startText;
   how.scratch = settings_.scratch;
+  // A full robot says so before the work of reading: the answer would hold at least the log's bytes.
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Expire();
+    if (pendingBytes_ + (hasFile ? file.content : pasted).size() > settings_.answerBytes) {
+      res.set_header("Retry-After", std::to_string(kBusySeconds));
+      return Send(res, 503, UploadPage(page, facts, Say(lang, "error.busy"), email));
+    }
+  }
   // Reading is work for the processor: more at once than it has cores would only hold more memory.
   std::shared_ptr<Preview> preview;
   {
@@ -323,6 +333,8 @@ void Robot::Upload(const httplib::Request& req, httplib::Response& res) {
     --reading_;
     readerFree_.notify_one();
   }
+  // Reading a large log leaves much freed memory behind, which the allocator would keep from the system.
+  if (preview->bytes.size() > (1u << 20)) malloc_trim(0);
   if (preview->unfit != Unfit::kNo) return Send(res, 422, PreviewPage(page, facts, *preview, "", 0));
   const int earlier = static_cast<int>(store_.Versions(preview->call).size());
   if (earlier >= kMaxVersions) {
