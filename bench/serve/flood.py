@@ -49,6 +49,9 @@ def upload(port, log, address):
         parts.append(("--%s\r\nContent-Disposition: %s\r\n\r\n" % (boundary, disposition)).encode() + value +
                      b"\r\n")
     body = b"".join(parts) + ("--%s--\r\n" % boundary).encode()
+    # The page's connection may have been closed meanwhile (the robot keeps an idle one 2 s): a new one.
+    conn.close()
+    conn = http.client.HTTPConnection("127.0.0.1", port, timeout=600)
     conn.request("POST", "/upload", body=body, headers={
         "Content-Type": "multipart/form-data; boundary=" + boundary, "Cookie": "zv_csrf=" + token,
         "X-Forwarded-For": address})
@@ -105,6 +108,9 @@ def main():
     server.terminate()
     server.wait()
     subprocess.run(["rm", "-rf", data])
+    others = sorted(set(s for s in statuses if s not in (200, 503)))
+    if others:
+        print("other answers: %s" % others, file=sys.stderr)
     print("flood %d %.1f %d %d %d %d %d" % (args.logs, seconds, statuses.count(200), statuses.count(503),
                                              len(statuses) - statuses.count(200) - statuses.count(503), peak,
                                              now))
