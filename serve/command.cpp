@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <httplib.h>
+#include <malloc.h>
 #include <netinet/in.h>
 #include <pthread.h>
 #include <signal.h>
@@ -20,6 +21,7 @@
 #include "cli/check.h"
 #include "cli/run_options.h"
 #include "cli/score.h"
+#include "serve/connections.h"
 #include "serve/robot.h"
 #include "serve/scratch.h"
 #include "serve/secrets.h"
@@ -200,6 +202,7 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
     return cli::kBadUsage;
   }
   settings.threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  settings.readersAtOnce = std::max(2, settings.threads);
   settings.now = [] {
     return static_cast<std::int64_t>(
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -234,14 +237,13 @@ int RunServe(const ServeOptions& options, std::ostream& out, std::ostream& err) 
     return cli::kUnreadableLog;
   }
 
+  // Each worker thread would get an allocator arena of its own, each keeping what a large log left freed:
+  // two arenas hold the memory bound the robot's answers are counted against.
+  mallopt(M_ARENA_MAX, 2);
   Robot robot(*store, settings);
-  httplib::Server server;
-  // Each connection holds a thread while it is open: enough of them that a few slow browsers never keep the
-  // others waiting, and connections kept open only briefly.
-  server.new_task_queue = [] { return new httplib::ThreadPool(32); };
-  server.set_keep_alive_timeout(2);
-  server.set_read_timeout(30);
-  server.set_write_timeout(30);
+  // Each connection holds a worker while it is open: requests held to deadlines and client addresses to a
+  // few connections each keep slow or idle clients from holding them all.
+  RobotServer server;
   robot.Mount(server);
 
   int port = options.port;

@@ -217,6 +217,7 @@ std::string PreviewPage(const PageContext& page, const ContestFacts& contest, co
     if (p.refusals.empty()) {
       body += Note("good", Say(lang, "preview.norefused"));
     } else {
+      if (p.reasonsLost) body += Note("error", Say(lang, "preview.reasonslost"));
       body += "<table id=\"refused\">\n" +
               Row({Say(lang, "field.line"), Say(lang, "field.call"), Say(lang, "field.band"),
                    Say(lang, "field.mode"), Say(lang, "field.reason"), Say(lang, "field.badqso")},
@@ -226,7 +227,9 @@ std::string PreviewPage(const PageContext& page, const ContestFacts& contest, co
         const std::string key = "reason." + r.reason;
         const std::string& reason = Text(lang, key);
         body += Row({Num(r.line), Html(r.call), Html(r.band), Html(r.mode),
-                     reason.rfind("[", 0) == 0 ? Html(r.reason) : Html(reason),
+                     r.reason.empty()            ? Say(lang, "reason.unknown")
+                     : reason.rfind("[", 0) == 0 ? Html(r.reason)
+                                                 : Html(reason),
                      "<code>" + Html(r.badQsoLine) + "</code>"});
       }
       body += "</table>\n" + More(lang, p.refusals.size());
@@ -339,7 +342,8 @@ std::string SponsorLogin(const PageContext& page, const std::string& message) {
 
 std::string SponsorPage(const PageContext& page, const std::string& message,
                         const std::vector<Received>& logs, const std::vector<Missing>& missing,
-                        int missingAtLeast, const std::optional<Publication>& last) {
+                        int missingAtLeast, const std::optional<Publication>& last,
+                        const std::vector<FailedLogin>& failures) {
   const Lang lang = page.lang;
   std::string body = Note("notice", message);
   body += "<form method=\"post\" action=\"/sponsor/publish\">" + Csrf(page) +
@@ -362,8 +366,10 @@ std::string SponsorPage(const PageContext& page, const std::string& message,
                  Say(lang, "field.format"), Say(lang, "field.email")},
                 "th");
     for (const Received& r : logs) {
-      body += Row({Html(r.call), Html(r.categories), Num(r.contacts), Num(r.claimed.score), Html(r.received),
-                   Num(r.versions), Html(r.format), Html(r.email)});
+      body += Row(
+          {Html(r.call), Html(r.categories), Num(r.contacts), Num(r.claimed.score), Html(r.received),
+           r.refused ? Say(lang, "sponsor.overbound", {Num(r.versions), Num(r.refused)}) : Num(r.versions),
+           Html(r.format), Html(r.email)});
     }
     body += "</table>\n";
   }
@@ -376,6 +382,15 @@ std::string SponsorPage(const PageContext& page, const std::string& message,
     body += "</table>\n";
   }
   if (last) body += "<h2>" + Say(lang, "sponsor.summary") + "</h2>\n" + Pre(last->summary) + "\n";
+  if (!failures.empty()) {
+    body += "<h2>" + Say(lang, "sponsor.failures") + "</h2>\n<table id=\"failures\">\n" +
+            Row({Say(lang, "field.time"), Say(lang, "field.address"), Say(lang, "field.lockout")}, "th");
+    for (const FailedLogin& f : failures) {
+      body += Row({Html(f.at), Html(f.address),
+                   f.lockedSeconds ? Say(lang, "sponsor.locked", {Num(f.lockedSeconds / 60)}) : ""});
+    }
+    body += "</table>\n";
+  }
   body += "<form method=\"post\" action=\"/sponsor/logout\">" + Csrf(page) + "<p><button type=\"submit\">" +
           Say(lang, "sponsor.logout") + "</button></p></form>\n";
   return Layout(page, Text(lang, "sponsor.title"), body);

@@ -50,7 +50,8 @@ std::string NoResultsPage(const PageContext& page);
 std::string SponsorLogin(const PageContext& page, const std::string& message);
 std::string SponsorPage(const PageContext& page, const std::string& message,
                         const std::vector<Received>& logs, const std::vector<Missing>& missing,
-                        int missingAtLeast, const std::optional<Publication>& last);
+                        int missingAtLeast, const std::optional<Publication>& last,
+                        const std::vector<FailedLogin>& failures);
 
 // The pages' one style sheet.
 const std::string& StyleSheet();

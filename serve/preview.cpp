@@ -147,9 +147,50 @@ void ReadBadQsoFile(const std::string& folder, Preview& out) {
     const std::size_t gap = marker.rfind("   ");
     r.reason = Trimmed(gap == std::string::npos ? marker : marker.substr(gap));
   }
+  // A record cut short leaves the rest without their reason; a dupe is known to be one without it.
+  for (; next < out.refusals.size(); ++next) {
+    Refusal& r = out.refusals[next];
+    if (r.dupe) {
+      r.reason = "DUPE";
+    } else {
+      out.reasonsLost = true;
+    }
+  }
 }
 
 }  // namespace
+
+namespace {
+
+constexpr std::size_t kBlockOverhead = 16;  // what the allocator keeps beside each block
+
+std::size_t Held(const std::string& text) {
+  // A short string lives inside its object; a longer one in a block of its own.
+  return text.capacity() > 15 ? text.capacity() + 1 + kBlockOverhead : 0;
+}
+
+template <typename T>
+std::size_t Held(const std::vector<T>& list) {
+  return list.capacity() ? list.capacity() * sizeof(T) + kBlockOverhead : 0;
+}
+
+}  // namespace
+
+std::size_t Footprint(const Preview& p) {
+  std::size_t bytes = sizeof(Preview) + Held(p.why) + Held(p.label) + Held(p.format) + Held(p.call) +
+                      Held(p.categories) + Held(p.report) + Held(p.bytes) + Held(p.sha256);
+  bytes += Held(p.header);
+  for (const auto& [name, value] : p.header) bytes += Held(name) + Held(value);
+  bytes += Held(p.problems);
+  for (const LineProblem& problem : p.problems) bytes += Held(problem.message) + Held(problem.lineText);
+  bytes += Held(p.refusals);
+  for (const Refusal& r : p.refusals) {
+    bytes += Held(r.call) + Held(r.band) + Held(r.mode) + Held(r.reason) + Held(r.badQsoLine);
+  }
+  bytes += Held(p.worked);
+  for (const std::string& call : p.worked) bytes += Held(call);
+  return bytes;
+}
 
 std::string Trimmed(std::string_view text) {
   const std::size_t first = text.find_first_not_of(" \t\r\n");

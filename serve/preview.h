@@ -59,7 +59,8 @@ struct Preview {
   std::size_t contacts = 0, stored = 0, dupes = 0;
   std::vector<LineProblem> problems;
   std::vector<Refusal> refusals;
-  std::string report;  // the same bytes `zorvant score` prints
+  bool reasonsLost = false;  // the engine's record of why could not be written or read (a full disk)
+  std::string report;        // the same bytes `zorvant score` prints
   zorvant::ReportTotals totals;
   std::vector<std::string> worked;  // every call the log holds a contact with, once, sorted
   std::string bytes;                // the log as sent
@@ -68,6 +69,10 @@ struct Preview {
 
 // `fileName` is what the browser called the file ("" for pasted text): a label only, never a path.
 Preview ReadUpload(const std::string& fileName, std::string bytes, const PreviewSettings& settings);
+
+// The memory an answer holds, as near as its strings and lists tell (each block's allocator overhead
+// included): a log full of problems holds several times its own bytes.
+std::size_t Footprint(const Preview& preview);
 
 // `text` without the blanks and line breaks at either end.
 std::string Trimmed(std::string_view text);

@@ -1,6 +1,7 @@
 #include "serve/robot.h"
 
 #include <httplib.h>
+#include <malloc.h>
 
 #include <cctype>
 #include <chrono>
@@ -13,14 +14,20 @@
 namespace serve {
 namespace {
 
-// An answer waits this long for its confirmation, and all answers waiting hold this many log bytes at most
-// (the oldest go first): a flood of uploads never confirmed cannot fill the memory.
+// An answer waits this long for its confirmation.
 constexpr std::int64_t kAnswerSeconds = 3600;
-constexpr std::size_t kAnswerBytes = 512u << 20;
+// When the answers' memory is full, a client is asked to come back after this long.
+constexpr int kBusySeconds = 60;
 constexpr std::int64_t kSessionSeconds = 12 * 3600;
 constexpr std::size_t kTokenLength = 32;  // about 158 bits
 // Calls in this many logs are worth asking for theirs.
 constexpr int kMissingAtLeast = 2;
+// Wrong sponsor's keys from one address: a few typos cost nothing, then each waits twice as long as the one
+// before, and the tenth locks the address out; an address forgets after an hour without a wrong key. A
+// guesser gets about ten tries in a quarter of an hour instead of thousands a second.
+constexpr int kFreeGuesses = 3, kLockoutAfter = 10;
+constexpr std::int64_t kLockoutSeconds = 15 * 60, kGuessMemory = 3600;
+constexpr std::size_t kGuessAddresses = 10000;  // addresses remembered at once
 
 // The pages load nothing but their style sheet and post nowhere but here. The published results are the
 // check's own page, whose style sits inside it.
@@ -80,6 +87,27 @@ bool PlausibleEmail(const std::string& email) {
   return true;
 }
 
+std::string TooManyVersions(const PageContext& page, const std::string& call) {
+  return MessagePage(page, Text(page.lang, "error.title"),
+                     Say(page.lang, "error.toomany", {call, std::to_string(kMaxVersions)}));
+}
+
+// A content provider runs after the headers went out, where no handler catches: what it throws is logged
+// and ends the answer (the connection closes, so the reader sees it cut short) rather than the process.
+httplib::ContentProviderWithoutLength Guarded(const std::string& what,
+                                              httplib::ContentProviderWithoutLength provider) {
+  return [what, provider = std::move(provider)](std::size_t offset, httplib::DataSink& sink) {
+    try {
+      return provider(offset, sink);
+    } catch (const std::exception& e) {
+      std::cerr << "zorvant serve: " << what << ": " << e.what() << std::endl;
+    } catch (...) {
+      std::cerr << "zorvant serve: " << what << ": an unknown error" << std::endl;
+    }
+    return false;
+  };
+}
+
 std::string RemoteOf(const httplib::Request& req) {
   std::string remote = req.remote_addr;
   const std::string forwarded = req.get_header_value("X-Forwarded-For");
@@ -89,13 +117,29 @@ std::string RemoteOf(const httplib::Request& req) {
 
 }  // namespace
 
+struct Robot::Guesses {
+  int failures = 0;
+  std::int64_t wait = 0;  // no key is taken before this
+  std::int64_t last = 0;  // the last wrong one
+};
+
+std::string Robot::ClientAddress(const httplib::Request& req) {
+  const std::string& peer = req.remote_addr;
+  const std::string forwarded = req.get_header_value("X-Forwarded-For");
+  if (forwarded.empty() || (peer != "127.0.0.1" && peer != "::1" && peer != "::ffff:127.0.0.1")) return peer;
+  // The last address is the one the web server saw; any before it the client could have written itself.
+  const std::size_t comma = forwarded.rfind(',');
+  return Trimmed(comma == std::string::npos ? forwarded : forwarded.substr(comma + 1)).substr(0, 64);
+}
+
 struct Robot::Pending {
   std::shared_ptr<const Preview> preview;  // null once stored
-  std::string email, remote;
+  std::string email, remote, address;
   std::int64_t created = 0;
   std::size_t bytes = 0;
   bool storing = false;
   std::optional<Received> receipt;
+  std::string unsure;  // the receipt code of a store whose outcome could not be told
 };
 
 Robot::Robot(Store& store, RobotSettings settings) : store_(store), settings_(std::move(settings)) {}
@@ -162,40 +206,69 @@ void Robot::Send(httplib::Response& res, int status, const std::string& html) {
   res.set_content(html, "text/html; charset=utf-8");
 }
 
+void Robot::Release(Pending& held) {
+  if (!held.preview) return;
+  held.preview.reset();
+  pendingBytes_ -= held.bytes;
+  const auto mine = heldBy_.find(held.address);
+  if (mine != heldBy_.end() && (mine->second -= held.bytes) == 0) heldBy_.erase(mine);
+}
+
 void Robot::Expire() {
   const std::int64_t now = settings_.now();
-  auto drop = [&](std::map<std::string, std::unique_ptr<Pending>>::iterator it) {
-    pendingBytes_ -= it->second->preview ? it->second->bytes : 0;
-    pending_.erase(it);
-  };
   while (!pendingOrder_.empty()) {
     const auto it = pending_.find(pendingOrder_.front());
     if (it == pending_.end()) {
       pendingOrder_.pop_front();
       continue;
     }
-    const bool old = it->second->created + kAnswerSeconds < now;
-    const bool crowded = pendingBytes_ > kAnswerBytes;
-    if ((!old && !crowded) || it->second->storing) break;
-    drop(it);
+    if (it->second->created + kAnswerSeconds >= now || it->second->storing) break;
+    Release(*it->second);
+    pending_.erase(it);
     pendingOrder_.pop_front();
   }
 }
 
-std::string Robot::Keep(std::shared_ptr<const Preview> preview, const std::string& email,
-                        const std::string& remote) {
+std::optional<std::string> Robot::Keep(std::shared_ptr<const Preview> preview, const std::string& email,
+                                       const std::string& remote, const std::string& address) {
   auto pending = std::make_unique<Pending>();
-  pending->bytes = preview->bytes.size();
+  pending->bytes = Footprint(*preview) + sizeof(Pending) + email.size() + remote.size() + address.size();
   pending->preview = std::move(preview);
   pending->email = email;
   pending->remote = remote;
+  pending->address = address;
   pending->created = settings_.now();
+  const std::size_t bytes = pending->bytes;
   const std::string token = RandomCode(kTokenLength);
   std::lock_guard<std::mutex> lock(mutex_);
-  pendingBytes_ += pending->bytes;
+  Expire();
+  // An address over its share gives up its own oldest answers, never another's: a log sent again makes
+  // the answer to the earlier one moot. One answer is always let in, however large.
+  auto held = [&] {
+    const auto mine = heldBy_.find(address);
+    return mine == heldBy_.end() ? std::size_t{0} : mine->second;
+  };
+  for (auto it = pendingOrder_.begin();
+       held() > 0 && held() + bytes > settings_.answerShare && it != pendingOrder_.end();) {
+    const auto found = pending_.find(*it);
+    if (found == pending_.end()) {
+      it = pendingOrder_.erase(it);
+    } else if (found->second->address == address && found->second->preview && !found->second->storing) {
+      Release(*found->second);
+      pending_.erase(found);
+      it = pendingOrder_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  if ((held() > 0 && held() + bytes > settings_.answerShare) ||
+      pendingBytes_ + bytes > settings_.answerBytes) {
+    return std::nullopt;
+  }
+  pendingBytes_ += bytes;
+  heldBy_[address] += bytes;
   pending_.emplace(token, std::move(pending));
   pendingOrder_.push_back(token);
-  Expire();
   return token;
 }
 
@@ -230,12 +303,50 @@ void Robot::Upload(const httplib::Request& req, httplib::Response& res) {
   how.start = settings_.start;
   how.startText = settings_.startText;
   how.scratch = settings_.scratch;
-  auto preview = std::make_shared<Preview>(
-      ReadUpload(hasFile ? file.filename : "", hasFile ? file.content : pasted, how));
+  // A full robot says so before the work of reading: the answer would hold at least the log's bytes.
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Expire();
+    if (pendingBytes_ + (hasFile ? file.content : pasted).size() > settings_.answerBytes) {
+      res.set_header("Retry-After", std::to_string(kBusySeconds));
+      return Send(res, 503, UploadPage(page, facts, Say(lang, "error.busy"), email));
+    }
+  }
+  // Reading is work for the processor: more at once than it has cores would only hold more memory.
+  std::shared_ptr<Preview> preview;
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    readerFree_.wait(lock, [&] { return reading_ < settings_.readersAtOnce; });
+    ++reading_;
+  }
+  try {
+    preview = std::make_shared<Preview>(
+        ReadUpload(hasFile ? file.filename : "", hasFile ? file.content : pasted, how));
+  } catch (...) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    --reading_;
+    readerFree_.notify_one();
+    throw;
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    --reading_;
+    readerFree_.notify_one();
+  }
+  // Reading a large log leaves much freed memory behind, which the allocator would keep from the system.
+  if (preview->bytes.size() > (1u << 20)) malloc_trim(0);
   if (preview->unfit != Unfit::kNo) return Send(res, 422, PreviewPage(page, facts, *preview, "", 0));
   const int earlier = static_cast<int>(store_.Versions(preview->call).size());
-  const std::string token = Keep(preview, email, RemoteOf(req));
-  Send(res, 200, PreviewPage(page, facts, *preview, token, earlier));
+  if (earlier >= kMaxVersions) {
+    store_.NoteRefusedVersion(preview->call, TimeText(settings_.now()));
+    return Send(res, 409, TooManyVersions(page, preview->call));
+  }
+  const std::optional<std::string> token = Keep(preview, email, RemoteOf(req), ClientAddress(req));
+  if (!token) {
+    res.set_header("Retry-After", std::to_string(kBusySeconds));
+    return Send(res, 503, UploadPage(page, facts, Say(lang, "error.busy"), email));
+  }
+  Send(res, 200, PreviewPage(page, facts, *preview, *token, earlier));
 }
 
 void Robot::Confirm(const httplib::Request& req, httplib::Response& res) {
@@ -271,11 +382,22 @@ void Robot::Confirm(const httplib::Request& req, httplib::Response& res) {
   pending.storing = true;
   const std::shared_ptr<const Preview> preview = pending.preview;
   const std::string email = pending.email, remote = pending.remote;
+  std::string unsure = pending.unsure;
   lock.unlock();
 
   std::optional<Received> receipt;
+  bool full = false;
   try {
-    receipt = store_.Receive(*preview, email, remote, TimeText(settings_.now()));
+    // An earlier press whose outcome could not be told may have stored the log after all.
+    if (!unsure.empty()) receipt = store_.ByReceipt(preview->call, unsure);
+    if (!receipt) receipt = store_.Receive(*preview, email, remote, TimeText(settings_.now()));
+    unsure.clear();
+  } catch (const VersionsFull&) {
+    full = true;
+  } catch (const OutcomeUnknown& e) {
+    unsure = e.receipt;
+    std::cerr << "zorvant serve: a log of " << preview->call << " may or may not be stored as " << e.receipt
+              << ": " << e.what() << std::endl;
   } catch (const std::exception& e) {
     std::cerr << "zorvant serve: a log of " << preview->call << " could not be stored: " << e.what()
               << std::endl;
@@ -284,14 +406,20 @@ void Robot::Confirm(const httplib::Request& req, httplib::Response& res) {
   found = pending_.find(token);
   if (found != pending_.end()) {
     found->second->storing = false;
+    found->second->unsure = unsure;
     if (receipt) {
       found->second->receipt = receipt;
-      pendingBytes_ -= found->second->bytes;
-      found->second->preview.reset();
+      Release(*found->second);
     }
   }
   stored_.notify_all();
   lock.unlock();
+  if (full) return Send(res, 409, TooManyVersions(page, preview->call));
+  if (!receipt && !unsure.empty()) {
+    return Send(
+        res, 503,
+        MessagePage(page, Text(lang, "error.title"), Say(lang, "error.unknown", {preview->call, unsure})));
+  }
   if (!receipt)
     return Send(res, 503, MessagePage(page, Text(lang, "error.title"), Say(lang, "error.storefailed")));
   Send(res, 200, ReceiptPage(page, *receipt));
@@ -317,7 +445,7 @@ void Robot::SponsorHome(const httplib::Request& req, httplib::Response& res, con
   PageContext page = Context(req, res, "/sponsor");
   Send(res, 200,
        SponsorPage(page, message, store_.Latest(), store_.MissingCalls(kMissingAtLeast, 100), kMissingAtLeast,
-                   store_.LastPublication()));
+                   store_.LastPublication(), store_.FailedLogins(20)));
 }
 
 void Robot::SponsorLogin(const httplib::Request& req, httplib::Response& res) {
@@ -325,13 +453,52 @@ void Robot::SponsorLogin(const httplib::Request& req, httplib::Response& res) {
   if (!FormTokenGood(req)) {
     return Send(res, 403, MessagePage(page, Text(page.lang, "error.title"), Say(page.lang, "error.csrf")));
   }
+  const std::string address = ClientAddress(req);
+  const std::int64_t now = settings_.now();
+  std::int64_t wait = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = guesses_.find(address);
+    if (it != guesses_.end()) wait = it->second.wait - now;
+  }
+  // While an address waits, what it sends is not even compared: the wait holds for the right key too.
+  if (wait > 0) {
+    res.set_header("Retry-After", std::to_string(wait));
+    return Send(res, 429, serve::SponsorLogin(page, Say(page.lang, "sponsor.wait", {std::to_string(wait)})));
+  }
   if (!SameSecret(Field(req, "key"), settings_.sponsorKey)) {
+    FailedLogin failure{TimeText(now), address, 0};
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (guesses_.size() >= kGuessAddresses) {
+        for (auto it = guesses_.begin(); it != guesses_.end();)
+          it = it->second.wait <= now && it->second.last + kGuessMemory < now ? guesses_.erase(it) : ++it;
+      }
+      // Still full of addresses that wait: the oldest entries give way, never the check.
+      if (guesses_.size() >= kGuessAddresses) guesses_.erase(guesses_.begin());
+      Guesses& g = guesses_[address];
+      if (g.last + kGuessMemory < now) g = Guesses{};
+      ++g.failures;
+      g.last = now;
+      if (g.failures >= kLockoutAfter) {
+        failure.lockedSeconds = static_cast<int>(kLockoutSeconds);
+        g.wait = now + kLockoutSeconds;
+      } else if (g.failures > kFreeGuesses) {
+        g.wait = now + (std::int64_t{1} << (g.failures - kFreeGuesses - 1));
+      }
+    }
+    try {
+      store_.NoteFailedLogin(failure);
+    } catch (const std::exception& e) {
+      std::cerr << "zorvant serve: a wrong sponsor's key from " << address
+                << " was not recorded: " << e.what() << std::endl;
+    }
     return Send(res, 403, serve::SponsorLogin(page, Say(page.lang, "sponsor.badkey")));
   }
   const std::string session = RandomCode(kTokenLength);
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    const std::int64_t now = settings_.now();
+    guesses_.erase(address);
     for (auto it = sessions_.begin(); it != sessions_.end();)
       it = it->second <= now ? sessions_.erase(it) : ++it;
     sessions_[session] = now + kSessionSeconds;
@@ -379,28 +546,29 @@ void Robot::SponsorZip(const httplib::Request& req, httplib::Response& res) {
   res.set_header("Cache-Control", "no-store");
   res.set_header("Content-Disposition", "attachment; filename=\"zorvant-logs.zip\"");
   Store* store = &store_;
-  res.set_chunked_content_provider("application/zip", [store](std::size_t, httplib::DataSink& sink) {
-    // The top level is the last version of each log, named as `zorvant check` expects its folder; every
-    // version received, with a list of them, goes under versions/.
-    ZipWriter zip([&sink](std::string_view bytes) { return sink.write(bytes.data(), bytes.size()); });
-    bool going = true;
-    for (const Received& log : store->Latest()) {
-      going = going && zip.Add(LogFileName(log.call, log.format), store->Bytes(log.id));
-    }
-    std::string list = "call,version,received,email,remote,file,format,sha256,size\r\n";
-    for (const Received& log : store->All()) {
-      const std::string name = LogFileName(log.call, log.format);
-      const std::string versioned =
-          name.substr(0, name.rfind('.')) + ".v" + std::to_string(log.version) + name.substr(name.rfind('.'));
-      going = going && zip.Add("versions/" + versioned, store->Bytes(log.id));
-      list += log.call + "," + std::to_string(log.version) + "," + log.received + "," + CsvField(log.email) +
-              "," + CsvField(log.remote) + "," + CsvField(log.label) + "," + log.format + "," + log.sha256 +
-              "," + std::to_string(log.size) + "\r\n";
-    }
-    going = going && zip.Add("versions/versions.csv", list) && zip.Finish();
-    if (going) sink.done();
-    return going;
-  });
+  res.set_chunked_content_provider(
+      "application/zip", Guarded("GET /sponsor/logs.zip", [store](std::size_t, httplib::DataSink& sink) {
+        // The top level is the last version of each log, named as `zorvant check` expects its folder; every
+        // version received, with a list of them, goes under versions/.
+        ZipWriter zip([&sink](std::string_view bytes) { return sink.write(bytes.data(), bytes.size()); });
+        bool going = true;
+        for (const Received& log : store->Latest()) {
+          going = going && zip.Add(LogFileName(log.call, log.format), store->Bytes(log.id));
+        }
+        std::string list = "call,version,received,email,remote,file,format,sha256,size\r\n";
+        for (const Received& log : store->All()) {
+          const std::string name = LogFileName(log.call, log.format);
+          const std::string versioned = name.substr(0, name.rfind('.')) + ".v" + std::to_string(log.version) +
+                                        name.substr(name.rfind('.'));
+          going = going && zip.Add("versions/" + versioned, store->Bytes(log.id));
+          list += log.call + "," + std::to_string(log.version) + "," + log.received + "," +
+                  CsvField(log.email) + "," + CsvField(log.remote) + "," + CsvField(log.label) + "," +
+                  log.format + "," + log.sha256 + "," + std::to_string(log.size) + "\r\n";
+        }
+        going = going && zip.Add("versions/versions.csv", list) && zip.Finish();
+        if (going) sink.done();
+        return going;
+      }));
 }
 
 void Robot::SponsorCsv(const httplib::Request& req, httplib::Response& res) {

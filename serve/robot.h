@@ -38,6 +38,12 @@ struct RobotSettings {
   std::size_t maxLogBytes = 5u << 20;
   std::string scratch;  // a folder of the server's own for scoring
   std::string sponsorKey;
+  // Memory for answers waiting for their confirmation, in all and for one client address (an address over
+  // its share gives up its own oldest answers; a full robot answers "busy"), and how many logs are read at
+  // once (each holds its body and its answer while it is read).
+  std::size_t answerBytes = 256u << 20;
+  std::size_t answerShare = 32u << 20;
+  int readersAtOnce = 4;
   // The clock, UTC seconds since 1970: tests move it past the deadline.
   std::function<std::int64_t()> now;
 };
@@ -53,9 +59,13 @@ class Robot {
   // "YYYY-MM-DD HH:MM:SS" of a time.
   static std::string TimeText(std::int64_t seconds);
 
+  // The client's address: the peer's, or what a web server on this machine in front of the robot forwards.
+  static std::string ClientAddress(const httplib::Request& req);
+
  private:
   struct Pending;
   struct Session;
+  struct Guesses;
 
   PageContext Context(const httplib::Request& req, httplib::Response& res, const std::string& here);
   bool FormTokenGood(const httplib::Request& req);
@@ -75,10 +85,12 @@ class Robot {
   void SponsorCsv(const httplib::Request& req, httplib::Response& res);
   void Error(const httplib::Request& req, httplib::Response& res);
 
-  // Keeps an answer until it is confirmed or expires; returns its token.
-  std::string Keep(std::shared_ptr<const Preview> preview, const std::string& email,
-                   const std::string& remote);
-  void Expire();  // REQUIRES: mutex_ held
+  // Keeps an answer until it is confirmed or expires; returns its token, or nothing when the memory for
+  // answers is full.
+  std::optional<std::string> Keep(std::shared_ptr<const Preview> preview, const std::string& email,
+                                  const std::string& remote, const std::string& address);
+  void Expire();                // REQUIRES: mutex_ held
+  void Release(Pending& held);  // REQUIRES: mutex_ held; the answer's memory given back
 
   Store& store_;
   const RobotSettings settings_;
@@ -88,8 +100,12 @@ class Robot {
   std::map<std::string, std::unique_ptr<Pending>> pending_;  // GUARDED_BY(mutex_), by token
   std::deque<std::string> pendingOrder_;                     // GUARDED_BY(mutex_), the oldest first
   std::size_t pendingBytes_ = 0;                             // GUARDED_BY(mutex_)
-  std::map<std::string, std::int64_t> sessions_;             // GUARDED_BY(mutex_), session -> expiry
-  std::mutex publishing_;                                    // one check at a time
+  std::map<std::string, std::size_t> heldBy_;                // GUARDED_BY(mutex_), bytes by address
+  int reading_ = 0;                                          // GUARDED_BY(mutex_), logs being read
+  std::condition_variable readerFree_;
+  std::map<std::string, std::int64_t> sessions_;  // GUARDED_BY(mutex_), session -> expiry
+  std::map<std::string, Guesses> guesses_;        // GUARDED_BY(mutex_), wrong keys by address
+  std::mutex publishing_;                         // one check at a time
 };
 
 }  // namespace serve

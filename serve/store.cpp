@@ -67,6 +67,21 @@ CREATE TABLE classes (
 );
 CREATE INDEX classes_by_log ON classes (publication, log);
 )"},
+      {2, R"(
+CREATE TABLE refused_versions (
+  call TEXT PRIMARY KEY,
+  count INTEGER NOT NULL,
+  last TEXT NOT NULL
+) WITHOUT ROWID;
+)"},
+      {3, R"(
+CREATE TABLE failed_logins (
+  id INTEGER PRIMARY KEY,
+  at TEXT NOT NULL,
+  address TEXT NOT NULL,
+  locked INTEGER NOT NULL
+);
+)"},
   };
   return kMigrations;
 }
@@ -188,7 +203,45 @@ Received ReadLog(Statement& q) {
   return r;
 }
 
+void NoteRefused(Connection& db, const std::string& call, const std::string& now) {
+  Statement(db,
+            "INSERT INTO refused_versions (call, count, last) VALUES (?, 1, ?) "
+            "ON CONFLICT (call) DO UPDATE SET count = count + 1, last = excluded.last")
+      .Bind(1, call)
+      .Bind(2, now)
+      .Run();
+}
+
 }  // namespace
+
+void Store::NoteRefusedVersion(const std::string& call, const std::string& now) {
+  Lease lease(*this);
+  WriteTransaction transaction(*lease);
+  NoteRefused(*lease, call, now);
+  transaction.Commit();
+}
+
+void Store::NoteFailedLogin(const FailedLogin& failure) {
+  Lease lease(*this);
+  WriteTransaction transaction(*lease);
+  Statement(*lease, "INSERT INTO failed_logins (at, address, locked) VALUES (?, ?, ?)")
+      .Bind(1, failure.at)
+      .Bind(2, failure.address)
+      .Bind(3, failure.lockedSeconds)
+      .Run();
+  // Guessers from ever new addresses cannot grow the database without end.
+  (*lease).Exec("DELETE FROM failed_logins WHERE id <= (SELECT MAX(id) FROM failed_logins) - 1000");
+  transaction.Commit();
+}
+
+std::vector<FailedLogin> Store::FailedLogins(int limit) {
+  Lease lease(*this);
+  Statement q(*lease, "SELECT at, address, locked FROM failed_logins ORDER BY id DESC LIMIT ?");
+  q.Bind(1, limit);
+  std::vector<FailedLogin> all;
+  while (q.Step()) all.push_back({q.Text(0), q.Text(1), static_cast<int>(q.Int(2))});
+  return all;
+}
 
 Received Store::Receive(const Preview& log, const std::string& email, const std::string& remote,
                         const std::string& now) {
@@ -208,52 +261,96 @@ Received Store::Receive(const Preview& log, const std::string& email, const std:
     r.categories = log.categories;
     r.contacts = static_cast<int>(log.contacts);
     r.claimed = log.totals;
-    WriteTransaction transaction(db);
-    {
-      Statement next(db, "SELECT COALESCE(MAX(version), 0) + 1 FROM logs WHERE call = ?");
-      next.Bind(1, r.call);
-      next.Step();
-      r.version = static_cast<int>(next.Int(0));
+    std::string failure;
+    try {
+      WriteTransaction transaction(db);
+      {
+        Statement next(db, "SELECT COALESCE(MAX(version), 0) + 1 FROM logs WHERE call = ?");
+        next.Bind(1, r.call);
+        next.Step();
+        r.version = static_cast<int>(next.Int(0));
+      }
+      if (r.version > kMaxVersions) {
+        NoteRefused(db, r.call, now);
+        transaction.Commit();
+        throw VersionsFull("the log of " + r.call + " has " + std::to_string(kMaxVersions) + " versions");
+      }
+      {
+        Statement taken(db, "SELECT 1 FROM logs WHERE receipt = ?");
+        taken.Bind(1, r.receipt);
+        // Two equal codes of 60 random bits will not come up; should they, the next try draws another.
+        if (taken.Step() && attempt < 3) continue;
+      }
+      Statement insert(
+          db,
+          "INSERT INTO logs (call, version, receipt, received, email, remote, label, format, sha256, "
+          "size, bytes, categories, contacts, qsos, points, mults, dupes, score) "
+          "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+      insert.Bind(1, r.call).Bind(2, r.version).Bind(3, r.receipt).Bind(4, r.received).Bind(5, r.email);
+      insert.Bind(6, r.remote).Bind(7, r.label).Bind(8, r.format).Bind(9, r.sha256).Bind(10, r.size);
+      insert.BindBlob(11, log.bytes).Bind(12, r.categories).Bind(13, r.contacts);
+      insert.Bind(14, r.claimed.qsos).Bind(15, r.claimed.points).Bind(16, r.claimed.multiplier);
+      insert.Bind(17, r.claimed.dupes).Bind(18, r.claimed.score);
+      insert.Run();
+      r.id = db.LastInsertId();
+      Statement worked(db, "INSERT INTO worked (log, call) VALUES (?, ?)");
+      for (const std::string& call : log.worked) {
+        worked.Bind(1, r.id).Bind(2, call).Run();
+        worked.Reset();
+      }
+      transaction.Commit();
+      return r;
+    } catch (const VersionsFull&) {
+      throw;
+    } catch (const StoreError& e) {
+      failure = e.what();
     }
-    {
-      Statement taken(db, "SELECT 1 FROM logs WHERE receipt = ?");
-      taken.Bind(1, r.receipt);
-      // Two equal codes of 60 random bits will not come up; should they, the next try draws another.
-      if (taken.Step() && attempt < 3) continue;
-    }
-    Statement insert(
-        db,
-        "INSERT INTO logs (call, version, receipt, received, email, remote, label, format, sha256, "
-        "size, bytes, categories, contacts, qsos, points, mults, dupes, score) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    insert.Bind(1, r.call).Bind(2, r.version).Bind(3, r.receipt).Bind(4, r.received).Bind(5, r.email);
-    insert.Bind(6, r.remote).Bind(7, r.label).Bind(8, r.format).Bind(9, r.sha256).Bind(10, r.size);
-    insert.BindBlob(11, log.bytes).Bind(12, r.categories).Bind(13, r.contacts);
-    insert.Bind(14, r.claimed.qsos).Bind(15, r.claimed.points).Bind(16, r.claimed.multiplier);
-    insert.Bind(17, r.claimed.dupes).Bind(18, r.claimed.score);
-    insert.Run();
-    r.id = db.LastInsertId();
-    Statement worked(db, "INSERT INTO worked (log, call) VALUES (?, ?)");
-    for (const std::string& call : log.worked) {
-      worked.Bind(1, r.id).Bind(2, call).Run();
-      worked.Reset();
-    }
-    transaction.Commit();
-    return r;
+    return Settle(r, failure);
   }
+}
+
+Received Store::Settle(const Received& r, const std::string& failure) {
+  // A commit that failed may still be on the disk: its sync can fail after its pages were written, and the
+  // database, opened again, finds them. Read back first; not found, a commit of our own over the same place
+  // in the write-ahead log makes sure it never will be.
+  try {
+    Connection fresh(path_);
+    {
+      Statement q(fresh, "SELECT id, version FROM logs WHERE receipt = ?");
+      q.Bind(1, r.receipt);
+      if (q.Step()) {
+        Received found = r;
+        found.id = q.Int(0);
+        found.version = static_cast<int>(q.Int(1));
+        return found;
+      }
+    }
+    WriteTransaction transaction(fresh);
+    Statement(fresh,
+              "INSERT INTO settings (name, value) VALUES ('last_failed_store', ?) "
+              "ON CONFLICT (name) DO UPDATE SET value = excluded.value")
+        .Bind(1, r.received + " " + r.call + " " + r.receipt + ": " + failure)
+        .Run();
+    transaction.Commit();
+  } catch (const StoreError& e) {
+    throw OutcomeUnknown(r.receipt, failure + "; and reading back: " + e.what());
+  }
+  throw StoreError(failure);
 }
 
 std::vector<Received> Store::Latest() {
   Lease lease(*this);
   Statement q(*lease,
               (std::string("SELECT ") + kLogColumns +
-               ", (SELECT COUNT(*) FROM logs AS o WHERE o.call = l.call) FROM logs AS l "
+               ", (SELECT COUNT(*) FROM logs AS o WHERE o.call = l.call), "
+               "(SELECT count FROM refused_versions AS f WHERE f.call = l.call) FROM logs AS l "
                "WHERE version = (SELECT MAX(version) FROM logs AS o WHERE o.call = l.call) ORDER BY call")
                   .c_str());
   std::vector<Received> all;
   while (q.Step()) {
     all.push_back(ReadLog(q));
     all.back().versions = static_cast<int>(q.Int(18));
+    all.back().refused = static_cast<int>(q.Int(19));
   }
   return all;
 }

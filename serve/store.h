@@ -26,12 +26,31 @@ struct Migration {
 };
 const std::vector<Migration>& SchemaMigrations();
 
+// A call keeps this many versions at most: one client sending again and again cannot grow the database and
+// the sponsor's archive without end.
+constexpr int kMaxVersions = 50;
+
+// A new version past kMaxVersions, refused.
+class VersionsFull : public StoreError {
+ public:
+  using StoreError::StoreError;
+};
+
+// A write that failed in a way that may still have left it on the disk, and whose outcome could not be
+// found out (the disk refuses even the reading back): the log may or may not be stored under `receipt`.
+class OutcomeUnknown : public StoreError {
+ public:
+  OutcomeUnknown(std::string code, const std::string& what) : StoreError(what), receipt(std::move(code)) {}
+  const std::string receipt;
+};
+
 // A version of a log as it was received.
 struct Received {
   std::int64_t id = 0;
   std::string call;
   int version = 0;   // 1 for the first log of the call, then 2, ...
   int versions = 0;  // how many the call has sent (filled where a list tells it)
+  int refused = 0;   // versions refused past kMaxVersions (filled by Latest)
   std::string receipt;
   std::string received;  // "YYYY-MM-DD HH:MM:SS", UTC
   std::string email, remote, label, format, sha256, categories;
@@ -44,6 +63,13 @@ struct Received {
 struct Missing {
   std::string call;
   int logs = 0;
+};
+
+// A wrong sponsor's key, as the sponsor sees it.
+struct FailedLogin {
+  std::string at;         // "YYYY-MM-DD HH:MM:SS", UTC
+  std::string address;    // the client's
+  int lockedSeconds = 0;  // the lockout this one started; 0 for none
 };
 
 // What a publication holds for one log.
@@ -85,9 +111,20 @@ class Store {
   std::string Setting(const std::string& name);
   void SetSetting(const std::string& name, const std::string& value);
 
-  // Stores the log as a new version of its call, with a new receipt code; returns it once committed.
+  // Stores the log as a new version of its call, with a new receipt code; returns it once committed. Throws
+  // VersionsFull, having noted the refusal, when the call has kMaxVersions already. A failed write is read
+  // back before anything is said: found, it is returned as stored; certainly not stored, StoreError;
+  // neither can be told, OutcomeUnknown.
   Received Receive(const Preview& log, const std::string& email, const std::string& remote,
                    const std::string& now);
+
+  // Notes for the sponsor that a version of `call` was refused past kMaxVersions.
+  void NoteRefusedVersion(const std::string& call, const std::string& now);
+
+  // Records a wrong sponsor's key; the last 1 000 are kept.
+  void NoteFailedLogin(const FailedLogin& failure);
+  // The last `limit` wrong keys, the newest first.
+  std::vector<FailedLogin> FailedLogins(int limit);
 
   // The last version of each call, by call, with the number of versions each sent.
   std::vector<Received> Latest();
@@ -113,6 +150,7 @@ class Store {
 
  private:
   class Lease;
+  Received Settle(const Received& r, const std::string& failure);
   std::unique_ptr<Connection> Take();
   void Give(std::unique_ptr<Connection> connection);
 

@@ -60,6 +60,24 @@ const Entry kTexts[] = {
      "Этот ответ устарел (ответы хранятся час) или не выдавался. Отправьте отчёт ещё раз."},
     {"error.storefailed", "Your log could not be stored just now; nothing was stored. Please confirm again.",
      "Сохранить отчёт сейчас не удалось; ничего не сохранено. Подтвердите отправку ещё раз."},
+    {"error.toomany",
+     "The log of {1} has been sent {2} times, the most the robot keeps; this one was not taken. Write to the "
+     "contest sponsor if it must replace the last.",
+     "Отчёт {1} отправлен уже {2} раз, больше робот не хранит; этот не принят. Если он должен заменить "
+     "последний, напишите организатору."},
+    {"error.busy",
+     "The robot is holding many answers just now and could not keep yours; nothing was stored. Please send "
+     "your log again in a minute.",
+     "Робот сейчас хранит много ответов и не смог сохранить ваш; ничего не сохранено. Отправьте отчёт ещё "
+     "раз через минуту."},
+    {"error.unknown",
+     "The server's disk failed while your log was being stored, and it cannot tell yet whether it was. If it "
+     "was, the log of {1} has the receipt code {2}: confirm again in a few minutes, or look the code up on "
+     "the "
+     "status page.",
+     "Во время сохранения отчёта отказал диск сервера, и пока нельзя сказать, сохранён ли отчёт. Если да, у "
+     "отчёта {1} код квитанции {2}: подтвердите отправку ещё раз через несколько минут или проверьте код на "
+     "странице статуса."},
     {"error.cookies", "Your browser must accept this site's cookies for its forms to work.",
      "Чтобы формы работали, браузер должен принимать cookie этого сайта."},
 
@@ -94,6 +112,13 @@ const Entry kTexts[] = {
      "{1} уже присылал отчёт: этот заменит его, все версии сохраняются."},
     {"preview.other", "Send another file instead", "Отправить другой файл"},
 
+    {"reason.unknown", "not known just now", "сейчас неизвестна"},
+    {"preview.reasonslost",
+     "The server could not write down why some contacts earn nothing (its disk is full or failing); the "
+     "score "
+     "is right. Send the log again later to see every reason.",
+     "Сервер не смог записать, почему некоторые связи не засчитываются (его диск заполнен или неисправен); "
+     "счёт верен. Отправьте отчёт позже, чтобы увидеть все причины."},
     {"reason.WRONG BAND", "band outside the contest", "диапазон не входит в соревнование"},
     {"reason.WRONG MODE", "mode outside the contest", "вид работы не входит в соревнование"},
     {"reason.NO RX NUMBER", "a serial number missing", "нет контрольного номера"},
@@ -115,6 +140,9 @@ const Entry kTexts[] = {
     {"field.received", "Received (UTC)", "Получен (UTC)"},
     {"field.version", "Version", "Версия"},
     {"field.versions", "Versions", "Версий"},
+    {"field.time", "Time (UTC)", "Время (UTC)"},
+    {"field.address", "Address", "Адрес"},
+    {"field.lockout", "Lockout", "Блокировка"},
     {"field.receipt", "Receipt code", "Код квитанции"},
     {"field.email", "E-mail", "Эл. почта"},
     {"field.place", "Place", "Место"},
@@ -157,6 +185,12 @@ const Entry kTexts[] = {
 
     {"results.none", "The results have not been published yet.", "Результаты ещё не опубликованы."},
 
+    {"sponsor.overbound", "{1}, the most kept; {2} more refused",
+     "{1}, больше не хранится; отклонено ещё {2}"},
+    {"sponsor.failures", "Wrong keys sent (the last 20)", "Неверные ключи (последние 20)"},
+    {"sponsor.locked", "locked out for {1} min", "заблокирован на {1} мин"},
+    {"sponsor.wait", "Too many wrong keys came from your address: the next one is taken in {1} s.",
+     "С вашего адреса пришло слишком много неверных ключей: следующий будет принят через {1} с."},
     {"sponsor.title", "For the sponsor", "Для организатора"},
     {"sponsor.key", "Sponsor's key", "Ключ организатора"},
     {"sponsor.login", "Enter", "Войти"},

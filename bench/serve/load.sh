@@ -51,3 +51,8 @@ for round in 1 2 3; do
     exit 1
   fi
 done
+
+# A flood of the largest logs, every line a problem, never confirmed: the robot's memory must stay within its
+# bound on waiting answers (and answer "busy" past it) rather than grow with the flood.
+echo "bench: 110 logs of 5 MB never confirmed against zorvant serve"
+python3 "$root/bench/serve/flood.py" "$native/bin/zorvant" --logs 110 --clients 4 >>"$results/serve.txt"

@@ -51,6 +51,7 @@ Answer Browser::Get(const std::string& path) {
   client.set_read_timeout(120);
   httplib::Headers headers = {{"Cookie", CookieHeader()}};
   if (!acceptLanguage.empty()) headers.emplace("Accept-Language", acceptLanguage);
+  if (!forwardedFor.empty()) headers.emplace("X-Forwarded-For", forwardedFor);
   Answer answer = From(client.Get(path.c_str(), headers));
   Remember(answer);
   return answer;
@@ -68,6 +69,7 @@ Answer Browser::Post(const std::string& path, std::vector<std::pair<std::string,
   if (!token) params.emplace("csrf", cookies["zv_csrf"]);
   httplib::Headers headers = {{"Cookie", CookieHeader()}};
   if (!acceptLanguage.empty()) headers.emplace("Accept-Language", acceptLanguage);
+  if (!forwardedFor.empty()) headers.emplace("X-Forwarded-For", forwardedFor);
   Answer answer = From(client.Post(path.c_str(), headers, params));
   Remember(answer);
   return answer;
@@ -87,6 +89,7 @@ Answer Browser::PostMultipart(const std::string& path, std::vector<Part> parts) 
   if (!token) items.push_back({"csrf", cookies["zv_csrf"], "", ""});
   httplib::Headers headers = {{"Cookie", CookieHeader()}};
   if (!acceptLanguage.empty()) headers.emplace("Accept-Language", acceptLanguage);
+  if (!forwardedFor.empty()) headers.emplace("X-Forwarded-For", forwardedFor);
   Answer answer = From(client.Post(path.c_str(), headers, items));
   Remember(answer);
   return answer;

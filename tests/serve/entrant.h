@@ -31,6 +31,8 @@ class Browser {
 
   std::map<std::string, std::string> cookies;
   std::string acceptLanguage;
+  // Sent as X-Forwarded-For: the client a web server in front would name.
+  std::string forwardedFor;
 
  private:
   void Remember(const Answer& answer);

@@ -9,12 +9,14 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
 
 #include "serve/command.h"
+#include "serve/connections.h"
 #include "serve/robot.h"
 #include "serve/store.h"
 #include "tests/serve/entrant.h"
@@ -71,8 +73,9 @@ class RobotTest : public ::testing::Test {
     settings.sponsorKey = kKey;
     settings.threads = 2;
     settings.now = [this] { return clock.load(); };
+    if (tune) tune(settings);
     robot = std::make_unique<Robot>(*store, settings);
-    server = std::make_unique<httplib::Server>();
+    server = std::make_unique<RobotServer>(limits);
     robot->Mount(*server);
     port = server->bind_to_any_port("127.0.0.1");
     ASSERT_GT(port, 0);
@@ -92,6 +95,8 @@ class RobotTest : public ::testing::Test {
   }
 
   Browser NewBrowser() { return Browser("127.0.0.1", port); }
+  std::string DatabasePath() const { return folder_ + "/zorvant.db"; }
+  std::string ScratchPath() const { return folder_ + "/scratch"; }
 
   // A browser that has entered the sponsor's pages.
   Browser Sponsor() {
@@ -102,6 +107,9 @@ class RobotTest : public ::testing::Test {
   }
 
   static constexpr const char* kKey = "the-sponsors-own-key";
+  // Changes the settings of the next Start.
+  std::function<void(RobotSettings&)> tune;
+  ConnectionLimits limits;
   std::atomic<std::int64_t> clock{kContestStart + 6 * 3600};
   std::unique_ptr<Store> store;
   std::unique_ptr<Robot> robot;
