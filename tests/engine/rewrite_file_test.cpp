@@ -137,7 +137,9 @@ TEST_F(RewriteFileTest, AnUndoFileSpeaksOnlyForATextItsRewriteLeft) {
     EXPECT_TRUE(ReadFileBytes(kName) == c.after);
     EXPECT_FALSE(FileExistsAt(UndoFileName(kName)));
     EXPECT_EQ(FileExistsAt(SetAsideUndoName(kName)), c.found == UndoFound::kSetAside);
-    if (c.found == UndoFound::kSetAside) EXPECT_EQ(ReadFileBytes(SetAsideUndoName(kName)), undo);
+    if (c.found == UndoFound::kSetAside) {
+      EXPECT_EQ(ReadFileBytes(SetAsideUndoName(kName)), undo);
+    }
   }
 }
 

@@ -53,7 +53,7 @@ TEST_F(CheckThreadsTest, ManyLogsOnEightThreadsThroughAFailingPlatform) {
   std::set<std::string> reports;
   for (const auto& entry : fs::directory_iterator("reports")) reports.insert(entry.path().filename().string());
   for (int n = 0; n < kPairs; ++n) {
-    for (const std::string call : {"UA3A" + std::string(1, static_cast<char>('A' + n)),
+    for (const std::string& call : {"UA3A" + std::string(1, static_cast<char>('A' + n)),
                                    "DL1B" + std::string(1, static_cast<char>('A' + n))}) {
       if (call == "UA3AC") continue;
       EXPECT_EQ(reports.count(call + ".ubn.txt"), 1u) << call;
