@@ -66,7 +66,8 @@ void Variants(std::string_view call, std::vector<std::string>* out) {
   }
 }
 
-std::int64_t Minute(std::int64_t second) { return second >= 0 ? second / 60 : -((-second + 59) / 60); }
+// Rounded down, for times before 1970 too; no negation, so the "no bound" value INT64_MIN is safe here.
+std::int64_t Minute(std::int64_t second) { return second / 60 - (second % 60 < 0 ? 1 : 0); }
 
 }  // namespace
 
