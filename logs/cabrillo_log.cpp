@@ -192,11 +192,12 @@ bool TransmitterLast(Side sent, Side received) {
   return last.at - received.begin->end() > sentGap + sent.begin[1].text.size();
 }
 
-}  // namespace
-
-bool ParseCabrilloQso(const std::string& line, LogContact* contact, std::string* problem, QsoLayout layout) {
+// `t` is the caller's room for the line's fields, reused line after line. Not a thread_local: under the
+// 32-bit MinGW runtime a thread's thread_local storage is freed before its destructors run, and a checking
+// thread that ended then freed a vector from freed memory.
+bool ParseQsoInto(const std::string& line, std::vector<Token>& t, LogContact* contact, std::string* problem,
+                  QsoLayout layout) {
   problem->clear();
-  thread_local std::vector<Token> t;
   Tokens(line, line.find(':') + 1, &t);
   if (t.size() < 6) {
     *problem = "a QSO needs frequency, mode, date, time, own call and worked call: " + Quote(line);
@@ -269,12 +270,20 @@ bool ParseCabrilloQso(const std::string& line, LogContact* contact, std::string*
   return true;
 }
 
+}  // namespace
+
+bool ParseCabrilloQso(const std::string& line, LogContact* contact, std::string* problem, QsoLayout layout) {
+  std::vector<Token> tokens;
+  return ParseQsoInto(line, tokens, contact, problem, layout);
+}
+
 std::size_t ReadCabrillo(const std::string& name, LogSource& source, LogSink& sink, QsoLayout layout) {
   std::size_t contacts = 0;
   int number = 0;
   std::uint64_t pos = source.begin();
   LogContact contact;
   std::string problem;
+  std::vector<Token> tokens;  // a line's fields, in room the next line reuses
   for (;;) {
     // CR LF, LF and a lone CR all end a line; a CR at the end of the buffered bytes waits for the next one.
     // Past the longest line, only the scan goes on: the bytes behind it are let go.
@@ -318,7 +327,8 @@ std::size_t ReadCabrillo(const std::string& name, LogSource& source, LogSink& si
     const std::string tag = Upper(line.substr(start, colon - start));
     if (tag == "END-OF-LOG") break;
     if (tag != "QSO") continue;
-    const bool usable = ParseCabrilloQso(start == 0 ? line : line.substr(start), &contact, &problem, layout);
+    const bool usable =
+        ParseQsoInto(start == 0 ? line : line.substr(start), tokens, &contact, &problem, layout);
     if (!problem.empty()) sink.Problem(where() + problem);
     if (!usable) continue;
     contact.sourceLine = number;
