@@ -41,19 +41,71 @@ bool IsLinkOrFolder(DWORD attributes) {
 // meets it (Windows locks are enforced on reads and writes), and the one the POSIX build locks.
 constexpr DWORD kFileLockByte = 0x7FFFFFF0;
 
-bool LockByte(HANDLE file) {
+bool LockRange(HANDLE file, DWORD offset, DWORD length) {
   OVERLAPPED at = {};
-  at.Offset = kFileLockByte;
-  return LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, /*dwReserved=*/0, 1, 0, &at);
+  at.Offset = offset;
+  return LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, /*dwReserved=*/0, length, 0, &at);
 }
+
+void UnlockRange(HANDLE file, DWORD offset, DWORD length) {
+  OVERLAPPED at = {};
+  at.Offset = offset;
+  UnlockFileEx(file, /*dwReserved=*/0, length, 0, &at);
+}
+
+bool LockByte(HANDLE file) { return LockRange(file, kFileLockByte, 1); }
+
+// The bytes after it are seats of the lock file's waiters, one each. A waiter sits on one for as long as it
+// waits, and whoever comes while a seat is taken waits too rather than take the lock it finds free: else a
+// writer that has just let the lock go takes it again before a waiter wakes from its sleep, and under Wine a
+// waiter could lose that race for seconds.
+constexpr DWORD kFirstSeat = kFileLockByte + 1;
+constexpr DWORD kSeats = 14;
+
+bool SomeoneWaits(HANDLE file) {
+  if (!LockRange(file, kFirstSeat, kSeats)) {
+    const DWORD error = GetLastError();
+    return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING;
+  }
+  UnlockRange(file, kFirstSeat, kSeats);
+  return false;
+}
+
+// A seat of the lock file `name`, on a handle of its own: the attempts at the lock open and close the file,
+// and closing a handle lets its locks go. Closed (and the seat let go) when the waiting ends, or by the
+// system when the waiter does. With every seat taken, the waiter waits without one.
+class Seat {
+ public:
+  ~Seat() {
+    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+  }
+  // Has waited, seated or not: no newcomer any more.
+  bool waited() const { return tried_; }
+  void Take(const std::wstring& name) {
+    if (tried_) return;
+    tried_ = true;
+    HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, kShareAll, /*lpSecurityAttributes=*/nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, /*hTemplateFile=*/nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    for (DWORD seat = 0; seat < kSeats; ++seat) {
+      if (LockRange(file, kFirstSeat + seat, 1)) {
+        file_ = file;
+        return;
+      }
+    }
+    CloseHandle(file);
+  }
+
+ private:
+  HANDLE file_ = INVALID_HANDLE_VALUE;
+  bool tried_ = false;
+};
 
 class Win32FileLock : public Platform::Lock {
  public:
   explicit Win32FileLock(HANDLE file) : file_(file) {}
   ~Win32FileLock() override {
-    OVERLAPPED at = {};
-    at.Offset = kFileLockByte;
-    UnlockFileEx(file_, /*dwReserved=*/0, 1, 0, &at);
+    UnlockRange(file_, kFileLockByte, 1);
     CloseHandle(file_);
   }
 
@@ -127,18 +179,18 @@ void TellHolder(HANDLE file) {
 
 // What the holder of the lock file open as `file` wrote into it, after the file's times (which tell an older
 // version's holder, who writes nothing, from the next).
+std::string TimesText(const FILETIME& created, const FILETIME& written) {
+  char times[40];
+  std::snprintf(times, sizeof times, "%08lx%08lx %08lx%08lx ", static_cast<unsigned long>(created.dwHighDateTime),
+                static_cast<unsigned long>(created.dwLowDateTime), static_cast<unsigned long>(written.dwHighDateTime),
+                static_cast<unsigned long>(written.dwLowDateTime));
+  return times;
+}
+
 std::string HolderOf(HANDLE file, std::string* text) {
   std::string found;
   BY_HANDLE_FILE_INFORMATION info;
-  if (GetFileInformationByHandle(file, &info)) {
-    char times[40];
-    std::snprintf(times, sizeof times, "%08lx%08lx %08lx%08lx ",
-                  static_cast<unsigned long>(info.ftCreationTime.dwHighDateTime),
-                  static_cast<unsigned long>(info.ftCreationTime.dwLowDateTime),
-                  static_cast<unsigned long>(info.ftLastWriteTime.dwHighDateTime),
-                  static_cast<unsigned long>(info.ftLastWriteTime.dwLowDateTime));
-    found = times;
-  }
+  if (GetFileInformationByHandle(file, &info)) found = TimesText(info.ftCreationTime, info.ftLastWriteTime);
   char buf[256];
   DWORD n = 0;
   OVERLAPPED at = {};
@@ -150,13 +202,7 @@ std::string HolderOf(HANDLE file, std::string* text) {
 std::string HolderOf(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(WideName(path).c_str(), GetFileExInfoStandard, &data)) return "";
-  char times[40];
-  std::snprintf(times, sizeof times, "%08lx%08lx %08lx%08lx ",
-                static_cast<unsigned long>(data.ftCreationTime.dwHighDateTime),
-                static_cast<unsigned long>(data.ftCreationTime.dwLowDateTime),
-                static_cast<unsigned long>(data.ftLastWriteTime.dwHighDateTime),
-                static_cast<unsigned long>(data.ftLastWriteTime.dwLowDateTime));
-  return times;
+  return TimesText(data.ftCreationTime, data.ftLastWriteTime);
 }
 
 bool IsPlainFile(HANDLE file) {
@@ -322,6 +368,7 @@ class Win32Platform : public Platform {
     int refusedAndGone = 0;
     *why = LockFailure::kNone;
     const std::wstring name = WideName(path);
+    Seat seat;
     for (;;) {
       // The lock is a byte of the file, which the system lets go when its holder ends. The file stays, shared
       // with all: deleting it would leave it pending while a waiter has it open, and nobody could take it.
@@ -362,7 +409,10 @@ class Win32Platform : public Platform {
           *why = LockFailure::kNotAFile;
           return nullptr;
         }
-        if (LockByte(file)) {
+        // A newcomer waits its turn behind those already waiting; a waiter takes the lock when it is free.
+        if (!seat.waited() && SomeoneWaits(file)) {
+          SetLastError(ERROR_LOCK_VIOLATION);
+        } else if (LockByte(file)) {
           if (writable) TellHolder(file);
           return std::make_unique<Win32FileLock>(file);
         }
@@ -379,6 +429,7 @@ class Win32Platform : public Platform {
         *why = LockFailure::kUnavailable;
         return nullptr;
       }
+      seat.Take(name);
       const auto now = std::chrono::steady_clock::now();
       if (found != holder) {
         holder = std::move(found);

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/contest.h"
@@ -115,6 +116,47 @@ TEST(SettingsLockAtWork, ALiveHolderPastTheWaitIsWaitedForAndTheSettingsAreSaved
   char name[64] = {};
   GetPrivateProfileStringA("Settings", "Name", "", name, sizeof name, ini.c_str());
   EXPECT_STREQ(name, "Petr");
+}
+
+// Whether any waiter sits on a seat of the lock file: the bytes past the lock byte are the waiters' seats,
+// which every version of the plug-in that waits its turn takes.
+bool SomeoneIsSeated(const std::string& lockFile) {
+  HANDLE file = CreateFileA(lockFile.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  OVERLAPPED at = {};
+  at.Offset = 0x7FFFFFF1;
+  const bool free = LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 14, 0, &at);
+  if (free) UnlockFileEx(file, 0, 14, 0, &at);
+  CloseHandle(file);
+  return !free;
+}
+
+// A writer that lets the lock go and comes straight back for it, as one export pass after another does, must
+// not take it before the writer that was waiting: under Wine a waiter lost that race for seconds, and its
+// settings were "not saved".
+TEST(SettingsLockTurns, WhoComesBackForTheLockWaitsBehindWhoWasWaiting) {
+  TempFolder folder;
+  zorvant::Platform& platform = zorvant::SystemPlatform();
+  const std::string lockFile = platform.FullPath("turns.ini.lock");
+  zorvant::LockFailure why;
+  std::unique_ptr<zorvant::Platform::Lock> held = platform.TakeLock(lockFile, std::chrono::milliseconds(0), &why);
+  ASSERT_NE(held, nullptr);
+  bool waiterGotIt = false;
+  std::thread waiter([&] {
+    zorvant::LockFailure waited;
+    waiterGotIt = platform.TakeLock(lockFile, std::chrono::milliseconds(host::Scaled(5000)), &waited) != nullptr;
+  });
+  const auto until = Clock::now() + std::chrono::milliseconds(host::Scaled(5000));
+  while (!SomeoneIsSeated(lockFile) && Clock::now() < until) Sleep(1);
+  EXPECT_TRUE(SomeoneIsSeated(lockFile)) << "the waiter never took a seat";
+
+  held.reset();
+  const std::unique_ptr<zorvant::Platform::Lock> cameBack =
+      platform.TakeLock(lockFile, std::chrono::milliseconds(0), &why);
+  EXPECT_EQ(cameBack, nullptr) << "taken from under the waiter";
+  waiter.join();
+  EXPECT_TRUE(waiterGotIt);
 }
 
 }  // namespace
