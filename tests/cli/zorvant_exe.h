@@ -80,7 +80,7 @@ inline ExeRun RunZorvantExe(const std::vector<std::string>& args, const std::str
   return run;
 }
 
-// `zorvant ARGS` (ARGS from "check" or "score" on) run in-process, as cli/main.cpp runs it; with `log`, the
+// `zorvant ARGS` (ARGS from "check" or "score" on) run in-process, as app/main.cpp runs it; with `log`, the
 // score reads that stream in place of the file its options name. A command line it cannot parse gives
 // kBadUsage, with the reason as the standard error.
 inline ExeRun RunHere(std::vector<std::string> args, Platform& platform = SystemPlatform(),
