@@ -4,8 +4,10 @@
 
 #include <cctype>
 #include <filesystem>
+#include <tuple>
 
 #include "serve/secrets.h"
+#include "serve/sqlite.h"
 #include "tests/serve/robot_fixture.h"
 
 namespace serve::testing {
@@ -60,13 +62,14 @@ class OwnershipTest : public RobotTest {
 TEST_F(OwnershipTest, AStrangersLogIsSetAsideAndTheAnswerIsTheSameAsForACallWithoutALog) {
   const Visit owners = SendOwners();
   // Without a code and with a made-up one, in both languages: the answers to a log of OK1HON, which has a
-  // log, are those to the same log of a call that has none, but for the call, the codes and the hash.
+  // log, are those to the same log of a call of as many letters that has none, but for the call, the codes
+  // and the hash.
   struct Case {
     const char* lang;
     const char* code;
     const char* fresh;
   };
-  const Case cases[] = {{"en", "", "OK1NA"}, {"ru", "", "OK1NB"}, {"en", "AAAAAAAAAAAA", "OK1NC"}};
+  const Case cases[] = {{"en", "", "OK1NAA"}, {"ru", "", "OK1NAB"}, {"en", "AAAAAAAAAAAA", "OK1NAC"}};
   std::vector<std::string> strangers;
   for (const Case& c : cases) {
     std::string pages[2][2];
@@ -102,11 +105,11 @@ TEST_F(OwnershipTest, AStrangersLogIsSetAsideAndTheAnswerIsTheSameAsForACallWith
   const std::string listed = ById(home.body, "logs");
   EXPECT_NE(listed.find("owner@example.org"), std::string::npos) << listed;
   // The fresh calls' first logs are theirs: the strangers own those.
-  EXPECT_NE(listed.find("OK1NA"), std::string::npos) << listed;
+  EXPECT_NE(listed.find("OK1NAA"), std::string::npos) << listed;
   const std::string setAside = ById(home.body, "setaside");
   for (const std::string& code : strangers) EXPECT_NE(setAside.find(code), std::string::npos) << setAside;
   EXPECT_NE(setAside.find("stranger@example.net"), std::string::npos) << setAside;
-  EXPECT_EQ(setAside.find("OK1NA"), std::string::npos) << setAside;
+  EXPECT_EQ(setAside.find("OK1NAA"), std::string::npos) << setAside;
   const Answer zip = sponsor.Get("/sponsor/logs.zip");
   EXPECT_NE(zip.body.find("OK1HON.adi"), std::string::npos);
   EXPECT_EQ(zip.body.find("OK1HON.log"), std::string::npos);
@@ -227,23 +230,26 @@ TEST_F(OwnershipTest, TheSponsorAcceptsASetAsideVersionOrReleasesTheCall) {
 TEST_F(OwnershipTest, ADatabaseOfThePreviousVersionOpensWithEachCallsLatestVersionCurrent) {
   Stop();
   std::filesystem::remove(DatabasePath());
-  std::string firstCode, lastCode;
+  const std::string firstCode = "FIRSTCODE001", lastCode = "LASTCODE0003";
   {
-    // The schema as the previous zorvant left it, with two versions of one call.
+    // The schema as the previous zorvant left it, with two versions of one call, written as it wrote them.
     const std::vector<Migration> previous(SchemaMigrations().begin(), SchemaMigrations().begin() + 3);
-    Store old(DatabasePath(), previous);
-    PreviewSettings how;
-    how.start = {2026, 3, 14, 14, 0, 0};
-    how.startText = "2026-03-14 14:00";
-    how.scratch = ScratchPath();
-    firstCode = old.Receive(ReadUpload("a.adi", SampleOf("OK1HON"), how), "a@example.org", "127.0.0.1",
-                            "2026-03-14 20:00:00")
-                    .receipt;
-    old.Receive(ReadUpload("b.log", OneContact("OK2ZA"), how), "b@example.org", "127.0.0.1",
-                "2026-03-14 20:01:00");
-    lastCode = old.Receive(ReadUpload("a.adi", SampleOf("OK1HON") + "\n", how), "a@example.org", "127.0.0.1",
-                           "2026-03-14 20:02:00")
-                   .receipt;
+    { Store old(DatabasePath(), previous); }
+    Connection db(DatabasePath());
+    Statement insert(
+        db,
+        "INSERT INTO logs (call, version, receipt, received, email, remote, label, format, sha256, "
+        "size, bytes, categories, contacts, qsos, points, mults, dupes, score) "
+        "VALUES (?, ?, ?, '2026-03-14 20:00:00', 'a@example.org', '127.0.0.1', 'a.adi', 'ADIF', "
+        "'', length(?4), ?4, '', 1, 1, 2, 1, 0, 2)");
+    for (const auto& [call, version, code] :
+         {std::tuple<std::string, int, std::string>{"OK1HON", 1, firstCode},
+          {"OK2ZA", 1, "OTHERCODE002"},
+          {"OK1HON", 2, lastCode}}) {
+      insert.Bind(1, call).Bind(2, version).Bind(3, code).BindBlob(4, SampleOf(call));
+      insert.Run();
+      insert.Reset();
+    }
   }
   Start();
   EXPECT_EQ(store->SchemaVersion(), static_cast<int>(SchemaMigrations().size()));
