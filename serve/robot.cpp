@@ -601,8 +601,8 @@ void Robot::SponsorZip(const httplib::Request& req, httplib::Response& res) {
   Store* store = &store_;
   res.set_chunked_content_provider(
       "application/zip", Guarded("GET /sponsor/logs.zip", [store](std::size_t, httplib::DataSink& sink) {
-        // The top level is the last version of each log, named as `zorvant check` expects its folder; every
-        // version received, with a list of them, goes under versions/.
+        // The top level is the current version of each log, named as `zorvant check` expects its folder;
+        // every version received, those set aside too, with a list of them, goes under versions/.
         ZipWriter zip([&sink](std::string_view bytes) { return sink.write(bytes.data(), bytes.size()); });
         bool going = true;
         for (const Received& log : store->Latest()) {
