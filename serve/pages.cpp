@@ -308,11 +308,12 @@ std::string StatusPage(const PageContext& page, const Received& receipt,
                                           Say(lang, "field.file"),     Say(lang, "field.size"),
                                           Say(lang, "field.contacts"), Say(lang, "field.claimed"),
                                           Say(lang, "field.sha")};
+  // A set-aside version's number would tell how many the call had: its sender may not be the owner.
   auto row = [](const Received& v) {
-    return Row({Num(v.version), Html(v.received), Html(v.label), Num(v.size), Num(v.contacts),
+    return Row({v.setAside ? "—" : Num(v.version), Html(v.received), Html(v.label), Num(v.size), Num(v.contacts),
                 Num(v.claimed.score), "<code>" + Html(v.sha256) + "</code>"});
   };
-  // A version set aside shows itself only: its sender may not be the call's owner.
+  // A version set aside shows itself only.
   if (receipt.setAside) {
     std::string body = Note("notice", Say(lang, "status.setaside", {receipt.call})) +
                        "<table id=\"versions\">\n" + Row(heads, "th") + row(receipt) + "</table>\n";

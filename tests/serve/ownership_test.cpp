@@ -134,6 +134,7 @@ TEST_F(OwnershipTest, AStrangersLogIsSetAsideAndTheAnswerIsTheSameAsForACallWith
   EXPECT_EQ(status.body.find(owners.receiptCode), std::string::npos);
   EXPECT_EQ(status.body.find(Sha256Hex(SampleOf("OK1HON"))), std::string::npos);
   EXPECT_EQ(status.body.find("id=\"checked\""), std::string::npos);
+  EXPECT_NE(ById(status.body, "versions").find("—2026-03-14"), std::string::npos) << status.body;
 }
 
 TEST_F(OwnershipTest, ANewVersionReplacesTheLogOnlyWithTheReceiptCodeOfAnEarlierOne) {
