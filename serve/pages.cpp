@@ -310,8 +310,8 @@ std::string StatusPage(const PageContext& page, const Received& receipt,
                                           Say(lang, "field.sha")};
   // A set-aside version's number would tell how many the call had: its sender may not be the owner.
   auto row = [](const Received& v) {
-    return Row({v.setAside ? "—" : Num(v.version), Html(v.received), Html(v.label), Num(v.size), Num(v.contacts),
-                Num(v.claimed.score), "<code>" + Html(v.sha256) + "</code>"});
+    return Row({v.setAside ? "—" : Num(v.version), Html(v.received), Html(v.label), Num(v.size),
+                Num(v.contacts), Num(v.claimed.score), "<code>" + Html(v.sha256) + "</code>"});
   };
   // A version set aside shows itself only.
   if (receipt.setAside) {
