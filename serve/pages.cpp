@@ -144,13 +144,15 @@ std::string UploadPage(const PageContext& page, const ContestFacts& contest, con
           "</textarea></label></p>\n<p><label>" +
           Say(lang, "upload.email") +
           "<br><input type=\"email\" name=\"email\" required maxlength=\"254\" value=\"" + Html(email) +
-          "\"></label></p>\n<p><button type=\"submit\">" + Say(lang, "upload.send") +
-          "</button></p>\n</form>\n";
+          "\"></label></p>\n<p><label>" + Say(lang, "upload.receipt") +
+          "<br><input name=\"receipt\" maxlength=\"40\" autocomplete=\"off\"></label></p>\n"
+          "<p><button type=\"submit\">" +
+          Say(lang, "upload.send") + "</button></p>\n</form>\n";
   return Layout(page, Text(lang, "upload.title"), body);
 }
 
 std::string PreviewPage(const PageContext& page, const ContestFacts& contest, const Preview& p,
-                        const std::string& token, int earlierVersions) {
+                        const std::string& token, const std::string& code, Claim claim) {
   const Lang lang = page.lang;
   std::string body;
   if (p.unfit != Unfit::kNo) {
@@ -242,29 +244,45 @@ std::string PreviewPage(const PageContext& page, const ContestFacts& contest, co
   }
 
   if (!token.empty()) {
-    if (earlierVersions > 0) body += Note("notice", Say(lang, "preview.replaces", {p.call}));
+    if (claim == Claim::kOwner) {
+      body += Note("notice", Say(lang, "preview.replaces", {p.call}));
+    } else {
+      if (claim == Claim::kNotTaken) body += Note("error", Say(lang, "preview.codenottaken", {p.call}));
+      body += Note("notice", Say(lang, "preview.ifowned", {p.call}));
+    }
     body += "<form method=\"post\" action=\"/confirm\">" + Csrf(page) +
-            "<input type=\"hidden\" name=\"token\" value=\"" + Html(token) +
-            "\"><p><button type=\"submit\" id=\"confirm\">" + Say(lang, "preview.confirm") +
+            "<input type=\"hidden\" name=\"token\" value=\"" + Html(token) + "\"><p><label>" +
+            Say(lang, "upload.receipt") +
+            "<br><input name=\"receipt\" maxlength=\"40\" autocomplete=\"off\" value=\"" + Html(code) +
+            "\"></label></p><p><button type=\"submit\" id=\"confirm\">" + Say(lang, "preview.confirm") +
             "</button></p></form>\n";
   }
   body += "<p><a href=\"/\">" + Say(lang, "preview.other") + "</a></p>\n";
   return Layout(page, Text(lang, p.unfit == Unfit::kNo ? "preview.title" : "unfit.title"), body);
 }
 
-std::string ReceiptPage(const PageContext& page, const Received& r) {
+std::string ReceiptPage(const PageContext& page, const Received& r, const std::string& code) {
   const Lang lang = page.lang;
-  std::string body = Facts({
+  // A version's number would tell how many the call had before: only its owner hears it.
+  const bool owner = r.taken == Taken::kOwner;
+  std::vector<std::pair<std::string, std::string>> facts = {
       {Say(lang, "field.call"), Html(r.call)},
       {Say(lang, "field.receipt"), "<strong id=\"receipt\">" + Html(r.receipt) + "</strong>"},
-      {Say(lang, "field.version"), Num(r.version)},
-      {Say(lang, "field.received"), Html(r.received)},
-      {Say(lang, "field.file"), Html(r.label)},
-      {Say(lang, "field.size"), Num(r.size)},
-      {Say(lang, "field.sha"), "<code>" + Html(r.sha256) + "</code>"},
-      {Say(lang, "field.claimed"), Num(r.claimed.score)},
-  });
-  if (r.version > 1) body += Note("notice", Say(lang, "receipt.replaces", {Num(r.version - 1)}));
+  };
+  if (owner) facts.push_back({Say(lang, "field.version"), Num(r.version)});
+  facts.insert(facts.end(), {
+                                {Say(lang, "field.received"), Html(r.received)},
+                                {Say(lang, "field.file"), Html(r.label)},
+                                {Say(lang, "field.size"), Num(r.size)},
+                                {Say(lang, "field.sha"), "<code>" + Html(r.sha256) + "</code>"},
+                                {Say(lang, "field.claimed"), Num(r.claimed.score)},
+                            });
+  std::string body = Facts(facts);
+  if (owner && r.replaced > 0) body += Note("notice", Say(lang, "receipt.replaces", {Num(r.replaced)}));
+  if (!owner) {
+    if (!code.empty()) body += Note("error", Say(lang, "preview.codenottaken", {r.call}));
+    body += Note("notice", Say(lang, "receipt.ifowned", {r.call}));
+  }
   body += Note("", Say(lang, "receipt.keep")) + "<p><a href=\"/status\">" + Say(lang, "nav.status") +
           "</a></p>\n";
   return Layout(page, Text(lang, "receipt.title"), body);
@@ -286,26 +304,41 @@ std::string StatusForm(const PageContext& page, const std::string& message, cons
 std::string StatusPage(const PageContext& page, const Received& receipt,
                        const std::vector<Received>& versions, const std::optional<PublishedLog>& published) {
   const Lang lang = page.lang;
-  std::string body = Note("", Say(lang, "status.thisreceipt", {Num(receipt.version), receipt.call}));
-  const Received& last = versions.empty() ? receipt : versions.back();
-  if (last.version != receipt.version) {
-    body += Note("notice", Say(lang, "status.later", {Num(last.version), last.received}));
+  const std::vector<std::string> heads = {Say(lang, "field.version"),  Say(lang, "field.received"),
+                                          Say(lang, "field.file"),     Say(lang, "field.size"),
+                                          Say(lang, "field.contacts"), Say(lang, "field.claimed"),
+                                          Say(lang, "field.sha")};
+  // A set-aside version's number would tell how many the call had: its sender may not be the owner.
+  auto row = [](const Received& v) {
+    return Row({v.setAside ? "—" : Num(v.version), Html(v.received), Html(v.label), Num(v.size),
+                Num(v.contacts), Num(v.claimed.score), "<code>" + Html(v.sha256) + "</code>"});
+  };
+  // A version set aside shows itself only.
+  if (receipt.setAside) {
+    std::string body = Note("notice", Say(lang, "status.setaside", {receipt.call})) +
+                       "<table id=\"versions\">\n" + Row(heads, "th") + row(receipt) + "</table>\n";
+    return Layout(page, Text(lang, "status.title") + ": " + receipt.call, body);
   }
-  body += "<h2>" + Say(lang, "status.versions") + "</h2>\n<table id=\"versions\">\n" +
-          Row({Say(lang, "field.version"), Say(lang, "field.received"), Say(lang, "field.file"),
-               Say(lang, "field.size"), Say(lang, "field.contacts"), Say(lang, "field.claimed"),
-               Say(lang, "field.sha")},
-              "th");
+  std::vector<Received> counted;
   for (const Received& v : versions) {
-    body += Row({Num(v.version), Html(v.received), Html(v.label), Num(v.size), Num(v.contacts),
-                 Num(v.claimed.score), "<code>" + Html(v.sha256) + "</code>"});
+    if (!v.setAside) counted.push_back(v);
   }
+  const Received* current = &receipt;
+  for (const Received& v : counted) {
+    if (v.current) current = &v;
+  }
+  std::string body = Note("", Say(lang, "status.thisreceipt", {Num(receipt.version), receipt.call}));
+  if (current->id != receipt.id) {
+    body += Note("notice", Say(lang, "status.later", {Num(current->version), current->received}));
+  }
+  body += "<h2>" + Say(lang, "status.versions") + "</h2>\n<table id=\"versions\">\n" + Row(heads, "th");
+  for (const Received& v : counted) body += row(v);
   body += "</table>\n<h2>" + Say(lang, "status.result") + "</h2>\n";
   if (!published) {
     body += Note("notice", Say(lang, "status.notpublished"));
   } else {
-    if (published->log != last.id) {
-      for (const Received& v : versions) {
+    if (published->log != current->id) {
+      for (const Received& v : counted) {
         if (v.id == published->log) body += Note("notice", Say(lang, "status.oldversion", {Num(v.version)}));
       }
     }
@@ -341,9 +374,9 @@ std::string SponsorLogin(const PageContext& page, const std::string& message) {
 }
 
 std::string SponsorPage(const PageContext& page, const std::string& message,
-                        const std::vector<Received>& logs, const std::vector<Missing>& missing,
-                        int missingAtLeast, const std::optional<Publication>& last,
-                        const std::vector<FailedLogin>& failures) {
+                        const std::vector<Received>& logs, const std::vector<Received>& setAside,
+                        const std::vector<Missing>& missing, int missingAtLeast,
+                        const std::optional<Publication>& last, const std::vector<FailedLogin>& failures) {
   const Lang lang = page.lang;
   std::string body = Note("notice", message);
   body += "<form method=\"post\" action=\"/sponsor/publish\">" + Csrf(page) +
@@ -363,13 +396,36 @@ std::string SponsorPage(const PageContext& page, const std::string& message,
     body += "<table id=\"logs\">\n" +
             Row({Say(lang, "field.call"), Say(lang, "field.categories"), Say(lang, "field.contacts"),
                  Say(lang, "field.claimed"), Say(lang, "field.received"), Say(lang, "field.versions"),
-                 Say(lang, "field.format"), Say(lang, "field.email")},
+                 Say(lang, "field.format"), Say(lang, "field.email"), Say(lang, "sponsor.lost")},
                 "th");
     for (const Received& r : logs) {
       body += Row(
           {Html(r.call), Html(r.categories), Num(r.contacts), Num(r.claimed.score), Html(r.received),
            r.refused ? Say(lang, "sponsor.overbound", {Num(r.versions), Num(r.refused)}) : Num(r.versions),
-           Html(r.format), Html(r.email)});
+           Html(r.format), Html(r.email),
+           r.released
+               ? Say(lang, "sponsor.released")
+               : "<form method=\"post\" action=\"/sponsor/release\">" + Csrf(page) +
+                     "<input type=\"hidden\" name=\"call\" value=\"" + Html(r.call) +
+                     "\"><button type=\"submit\">" + Say(lang, "sponsor.release") + "</button></form>"});
+    }
+    body += "</table>\n" + Note("small", Say(lang, "sponsor.releasenote"));
+  }
+  body += "<h2>" + Say(lang, "sponsor.setaside", {Num(static_cast<long long>(setAside.size()))}) + "</h2>\n";
+  if (setAside.empty()) {
+    body += Note("good", Say(lang, "sponsor.nosetaside"));
+  } else {
+    body += Note("", Say(lang, "sponsor.setasidenote")) + "<table id=\"setaside\">\n" +
+            Row({Say(lang, "field.call"), Say(lang, "field.received"), Say(lang, "field.email"),
+                 Say(lang, "field.receipt"), Say(lang, "field.file"), Say(lang, "field.contacts"),
+                 Say(lang, "field.claimed"), ""},
+                "th");
+    for (const Received& r : setAside) {
+      body += Row({Html(r.call), Html(r.received), Html(r.email), "<code>" + Html(r.receipt) + "</code>",
+                   Html(r.label), Num(r.contacts), Num(r.claimed.score),
+                   "<form method=\"post\" action=\"/sponsor/accept\">" + Csrf(page) +
+                       "<input type=\"hidden\" name=\"log\" value=\"" + Num(r.id) +
+                       "\"><button type=\"submit\">" + Say(lang, "sponsor.accept") + "</button></form>"});
     }
     body += "</table>\n";
   }

@@ -36,22 +36,33 @@ std::string Html(const std::string& text);
 // The text of `key` with {1}, {2}... replaced by the values, each escaped.
 std::string Say(Lang lang, const char* key, const std::vector<std::string>& values = {});
 
+// What the receipt code sent with a log says of its sender.
+enum class Claim {
+  kNoCode,
+  kOwner,     // the code proves the call's owner: the log replaces the call's current one
+  kNotTaken,  // it does not (whether or not the call has a log: the answer must not tell which)
+};
+
 std::string UploadPage(const PageContext& page, const ContestFacts& contest, const std::string& message,
                        const std::string& email);
-// `token`: the confirm form's hidden value; "" when the log cannot be taken.
+// `token`: the confirm form's hidden value; "" when the log cannot be taken. `code`: the receipt code the
+// upload came with, and `claim` what it says.
 std::string PreviewPage(const PageContext& page, const ContestFacts& contest, const Preview& preview,
-                        const std::string& token, int earlierVersions);
-std::string ReceiptPage(const PageContext& page, const Received& receipt);
+                        const std::string& token, const std::string& code, Claim claim);
+// `code`: the receipt code the version was sent with. Only an owner's version tells what it replaced: any
+// other answer reads the same whether the call had a log or not.
+std::string ReceiptPage(const PageContext& page, const Received& receipt, const std::string& code);
 std::string StatusForm(const PageContext& page, const std::string& message, const std::string& call);
 std::string StatusPage(const PageContext& page, const Received& receipt,
                        const std::vector<Received>& versions, const std::optional<PublishedLog>& published);
 std::string MessagePage(const PageContext& page, const std::string& title, const std::string& message);
 std::string NoResultsPage(const PageContext& page);
 std::string SponsorLogin(const PageContext& page, const std::string& message);
+// `logs`: each call's current version; `setAside`: the versions waiting for the sponsor.
 std::string SponsorPage(const PageContext& page, const std::string& message,
-                        const std::vector<Received>& logs, const std::vector<Missing>& missing,
-                        int missingAtLeast, const std::optional<Publication>& last,
-                        const std::vector<FailedLogin>& failures);
+                        const std::vector<Received>& logs, const std::vector<Received>& setAside,
+                        const std::vector<Missing>& missing, int missingAtLeast,
+                        const std::optional<Publication>& last, const std::vector<FailedLogin>& failures);
 
 // The pages' one style sheet.
 const std::string& StyleSheet();

@@ -1,6 +1,6 @@
-// The sponsor's "check and publish": the cross-check of `zorvant check`, run on the last version of every
-// log the server holds, and stored whole as a new publication: the results, each entrant's UBN report and
-// every contact's class.
+// The sponsor's "check and publish": the cross-check of `zorvant check`, run on the current version of
+// every log the server holds (none set aside), and stored whole as a new publication: the results, each
+// entrant's UBN report and every contact's class.
 #ifndef ZORVANT_SERVE_PUBLISH_H_
 #define ZORVANT_SERVE_PUBLISH_H_
 

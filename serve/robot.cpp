@@ -66,6 +66,17 @@ std::string Field(const httplib::Request& req, const std::string& name) {
   return req.get_param_value(name);
 }
 
+// A receipt code as typed: its letters and digits, in capitals (the codes have no others), bounded.
+std::string ReceiptCode(const std::string& typed) {
+  std::string code;
+  for (char c : typed) {
+    if (std::isalnum(static_cast<unsigned char>(c)) && code.size() < 40) {
+      code += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+  }
+  return code;
+}
+
 bool Https(const httplib::Request& req) { return req.get_header_value("X-Forwarded-Proto") == "https"; }
 
 void SetCookie(const httplib::Request& req, httplib::Response& res, const std::string& name,
@@ -135,6 +146,7 @@ std::string Robot::ClientAddress(const httplib::Request& req) {
 struct Robot::Pending {
   std::shared_ptr<const Preview> preview;  // null once stored
   std::string email, remote, address;
+  std::string code;  // the receipt code of an earlier version, as given with the log or on confirming
   std::int64_t created = 0;
   std::size_t bytes = 0;
   bool storing = false;
@@ -230,11 +242,14 @@ void Robot::Expire() {
 }
 
 std::optional<std::string> Robot::Keep(std::shared_ptr<const Preview> preview, const std::string& email,
-                                       const std::string& remote, const std::string& address) {
+                                       const std::string& remote, const std::string& address,
+                                       const std::string& code) {
   auto pending = std::make_unique<Pending>();
-  pending->bytes = Footprint(*preview) + sizeof(Pending) + email.size() + remote.size() + address.size();
+  pending->bytes =
+      Footprint(*preview) + sizeof(Pending) + email.size() + remote.size() + address.size() + code.size();
   pending->preview = std::move(preview);
   pending->email = email;
+  pending->code = code;
   pending->remote = remote;
   pending->address = address;
   pending->created = settings_.now();
@@ -335,18 +350,26 @@ void Robot::Upload(const httplib::Request& req, httplib::Response& res) {
   }
   // Reading a large log leaves much freed memory behind, which the allocator would keep from the system.
   if (preview->bytes.size() > (1u << 20)) malloc_trim(0);
-  if (preview->unfit != Unfit::kNo) return Send(res, 422, PreviewPage(page, facts, *preview, "", 0));
-  const int earlier = static_cast<int>(store_.Versions(preview->call).size());
-  if (earlier >= kMaxVersions) {
-    store_.NoteRefusedVersion(preview->call, TimeText(settings_.now()));
-    return Send(res, 409, TooManyVersions(page, preview->call));
+  const std::string code = ReceiptCode(Field(req, "receipt"));
+  if (preview->unfit != Unfit::kNo) return Send(res, 422, PreviewPage(page, facts, *preview, "", code, {}));
+  // Only the owner hears that the call has a log, or that it holds as many versions as are kept: anyone
+  // else is answered alike whether it has or not, and the store sets the version aside if it has.
+  const Claim claim = code.empty()                       ? Claim::kNoCode
+                      : store_.Owns(preview->call, code) ? Claim::kOwner
+                                                         : Claim::kNotTaken;
+  if (claim == Claim::kOwner) {
+    const std::vector<Received> versions = store_.Versions(preview->call);
+    if (!versions.empty() && versions.front().versions >= kMaxVersions) {
+      store_.NoteRefusedVersion(preview->call, TimeText(settings_.now()));
+      return Send(res, 409, TooManyVersions(page, preview->call));
+    }
   }
-  const std::optional<std::string> token = Keep(preview, email, RemoteOf(req), ClientAddress(req));
+  const std::optional<std::string> token = Keep(preview, email, RemoteOf(req), ClientAddress(req), code);
   if (!token) {
     res.set_header("Retry-After", std::to_string(kBusySeconds));
     return Send(res, 503, UploadPage(page, facts, Say(lang, "error.busy"), email));
   }
-  Send(res, 200, PreviewPage(page, facts, *preview, *token, earlier));
+  Send(res, 200, PreviewPage(page, facts, *preview, *token, code, claim));
 }
 
 void Robot::Confirm(const httplib::Request& req, httplib::Response& res) {
@@ -371,8 +394,9 @@ void Robot::Confirm(const httplib::Request& req, httplib::Response& res) {
   Pending& pending = *found->second;
   if (pending.receipt) {
     const Received receipt = *pending.receipt;
+    const std::string code = pending.code;
     lock.unlock();
-    return Send(res, 200, ReceiptPage(page, receipt));
+    return Send(res, 200, ReceiptPage(page, receipt, code));
   }
   // The log was sent when it was uploaded: an answer given before the deadline may be confirmed after it.
   if (Closed(pending.created)) {
@@ -380,8 +404,10 @@ void Robot::Confirm(const httplib::Request& req, httplib::Response& res) {
     return Send(res, 403, UploadPage(page, Facts(), "", ""));
   }
   pending.storing = true;
+  // The confirm form carries the code too, for an entrant who gives it only there (or mends it).
+  if (req.has_param("receipt") || req.has_file("receipt")) pending.code = ReceiptCode(Field(req, "receipt"));
   const std::shared_ptr<const Preview> preview = pending.preview;
-  const std::string email = pending.email, remote = pending.remote;
+  const std::string email = pending.email, remote = pending.remote, code = pending.code;
   std::string unsure = pending.unsure;
   lock.unlock();
 
@@ -390,7 +416,7 @@ void Robot::Confirm(const httplib::Request& req, httplib::Response& res) {
   try {
     // An earlier press whose outcome could not be told may have stored the log after all.
     if (!unsure.empty()) receipt = store_.ByReceipt(preview->call, unsure);
-    if (!receipt) receipt = store_.Receive(*preview, email, remote, TimeText(settings_.now()));
+    if (!receipt) receipt = store_.Receive(*preview, email, remote, TimeText(settings_.now()), code);
     unsure.clear();
   } catch (const VersionsFull&) {
     full = true;
@@ -422,7 +448,7 @@ void Robot::Confirm(const httplib::Request& req, httplib::Response& res) {
   }
   if (!receipt)
     return Send(res, 503, MessagePage(page, Text(lang, "error.title"), Say(lang, "error.storefailed")));
-  Send(res, 200, ReceiptPage(page, *receipt));
+  Send(res, 200, ReceiptPage(page, *receipt, code));
 }
 
 void Robot::Status(const httplib::Request& req, httplib::Response& res) {
@@ -431,10 +457,7 @@ void Robot::Status(const httplib::Request& req, httplib::Response& res) {
   if (!FormTokenGood(req))
     return Send(res, 403, MessagePage(page, Text(lang, "error.title"), Say(lang, "error.csrf")));
   const std::string call = Upper(Trimmed(Field(req, "call")));
-  std::string receipt;
-  for (char c : Upper(Field(req, "receipt"))) {
-    if (std::isalnum(static_cast<unsigned char>(c))) receipt += c;
-  }
+  const std::string receipt = ReceiptCode(Field(req, "receipt"));
   const std::optional<Received> found =
       call.empty() || receipt.empty() ? std::nullopt : store_.ByReceipt(call, receipt);
   if (!found) return Send(res, 404, StatusForm(page, Say(lang, "status.notfound", {call}), call));
@@ -444,8 +467,9 @@ void Robot::Status(const httplib::Request& req, httplib::Response& res) {
 void Robot::SponsorHome(const httplib::Request& req, httplib::Response& res, const std::string& message) {
   PageContext page = Context(req, res, "/sponsor");
   Send(res, 200,
-       SponsorPage(page, message, store_.Latest(), store_.MissingCalls(kMissingAtLeast, 100), kMissingAtLeast,
-                   store_.LastPublication(), store_.FailedLogins(20)));
+       SponsorPage(page, message, store_.Latest(), store_.SetAside(),
+                   store_.MissingCalls(kMissingAtLeast, 100), kMissingAtLeast, store_.LastPublication(),
+                   store_.FailedLogins(20)));
 }
 
 void Robot::SponsorLogin(const httplib::Request& req, httplib::Response& res) {
@@ -538,6 +562,35 @@ void Robot::SponsorPublish(const httplib::Request& req, httplib::Response& res) 
   SponsorHome(req, res, Say(page.lang, "sponsor.done"));
 }
 
+void Robot::SponsorAccept(const httplib::Request& req, httplib::Response& res) {
+  PageContext page = Context(req, res, "/sponsor");
+  if (!FormTokenGood(req)) {
+    return Send(res, 403, MessagePage(page, Text(page.lang, "error.title"), Say(page.lang, "error.csrf")));
+  }
+  if (!IsSponsor(req)) return Send(res, 403, serve::SponsorLogin(page, ""));
+  std::int64_t id = 0;
+  const std::string field = Field(req, "log");
+  if (!field.empty() && field.size() < 19 && field.find_first_not_of("0123456789") == std::string::npos) {
+    id = std::stoll(field);
+  }
+  const std::optional<Received> accepted = id > 0 ? store_.Accept(id) : std::nullopt;
+  if (!accepted) return SponsorHome(req, res, Say(page.lang, "sponsor.notsetaside"));
+  SponsorHome(req, res,
+              Say(page.lang, "sponsor.accepted", {std::to_string(accepted->version), accepted->call}));
+}
+
+void Robot::SponsorRelease(const httplib::Request& req, httplib::Response& res) {
+  PageContext page = Context(req, res, "/sponsor");
+  if (!FormTokenGood(req)) {
+    return Send(res, 403, MessagePage(page, Text(page.lang, "error.title"), Say(page.lang, "error.csrf")));
+  }
+  if (!IsSponsor(req)) return Send(res, 403, serve::SponsorLogin(page, ""));
+  const std::string call = Upper(Trimmed(Field(req, "call")));
+  if (call.empty() || call.size() > 20) return SponsorHome(req, res, "");
+  store_.Release(call, TimeText(settings_.now()));
+  SponsorHome(req, res, Say(page.lang, "sponsor.releasedone", {call}));
+}
+
 void Robot::SponsorZip(const httplib::Request& req, httplib::Response& res) {
   if (!IsSponsor(req)) {
     PageContext page = Context(req, res, "/sponsor");
@@ -548,14 +601,14 @@ void Robot::SponsorZip(const httplib::Request& req, httplib::Response& res) {
   Store* store = &store_;
   res.set_chunked_content_provider(
       "application/zip", Guarded("GET /sponsor/logs.zip", [store](std::size_t, httplib::DataSink& sink) {
-        // The top level is the last version of each log, named as `zorvant check` expects its folder; every
-        // version received, with a list of them, goes under versions/.
+        // The top level is the current version of each log, named as `zorvant check` expects its folder;
+        // every version received, those set aside too, with a list of them, goes under versions/.
         ZipWriter zip([&sink](std::string_view bytes) { return sink.write(bytes.data(), bytes.size()); });
         bool going = true;
         for (const Received& log : store->Latest()) {
           going = going && zip.Add(LogFileName(log.call, log.format), store->Bytes(log.id));
         }
-        std::string list = "call,version,received,email,remote,file,format,sha256,size\r\n";
+        std::string list = "call,version,received,email,remote,file,format,sha256,size,state\r\n";
         for (const Received& log : store->All()) {
           const std::string name = LogFileName(log.call, log.format);
           const std::string versioned = name.substr(0, name.rfind('.')) + ".v" + std::to_string(log.version) +
@@ -563,7 +616,11 @@ void Robot::SponsorZip(const httplib::Request& req, httplib::Response& res) {
           going = going && zip.Add("versions/" + versioned, store->Bytes(log.id));
           list += log.call + "," + std::to_string(log.version) + "," + log.received + "," +
                   CsvField(log.email) + "," + CsvField(log.remote) + "," + CsvField(log.label) + "," +
-                  log.format + "," + log.sha256 + "," + std::to_string(log.size) + "\r\n";
+                  log.format + "," + log.sha256 + "," + std::to_string(log.size) + "," +
+                  (log.setAside  ? "set aside"
+                   : log.current ? "current"
+                                 : "earlier") +
+                  "\r\n";
         }
         going = going && zip.Add("versions/versions.csv", list) && zip.Finish();
         if (going) sink.done();
@@ -665,6 +722,8 @@ void Robot::Mount(httplib::Server& server) {
   server.Post("/sponsor/login", [this](const Request& req, Response& res) { SponsorLogin(req, res); });
   server.Post("/sponsor/logout", [this](const Request& req, Response& res) { SponsorLogout(req, res); });
   server.Post("/sponsor/publish", [this](const Request& req, Response& res) { SponsorPublish(req, res); });
+  server.Post("/sponsor/accept", [this](const Request& req, Response& res) { SponsorAccept(req, res); });
+  server.Post("/sponsor/release", [this](const Request& req, Response& res) { SponsorRelease(req, res); });
   server.Get("/sponsor/logs.zip", [this](const Request& req, Response& res) { SponsorZip(req, res); });
   server.Get("/sponsor/results.csv", [this](const Request& req, Response& res) { SponsorCsv(req, res); });
 }

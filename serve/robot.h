@@ -81,6 +81,8 @@ class Robot {
   void SponsorLogin(const httplib::Request& req, httplib::Response& res);
   void SponsorLogout(const httplib::Request& req, httplib::Response& res);
   void SponsorPublish(const httplib::Request& req, httplib::Response& res);
+  void SponsorAccept(const httplib::Request& req, httplib::Response& res);
+  void SponsorRelease(const httplib::Request& req, httplib::Response& res);
   void SponsorZip(const httplib::Request& req, httplib::Response& res);
   void SponsorCsv(const httplib::Request& req, httplib::Response& res);
   void Error(const httplib::Request& req, httplib::Response& res);
@@ -88,7 +90,8 @@ class Robot {
   // Keeps an answer until it is confirmed or expires; returns its token, or nothing when the memory for
   // answers is full.
   std::optional<std::string> Keep(std::shared_ptr<const Preview> preview, const std::string& email,
-                                  const std::string& remote, const std::string& address);
+                                  const std::string& remote, const std::string& address,
+                                  const std::string& code);
   void Expire();                // REQUIRES: mutex_ held
   void Release(Pending& held);  // REQUIRES: mutex_ held; the answer's memory given back
 

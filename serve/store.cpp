@@ -1,5 +1,7 @@
 #include "serve/store.h"
 
+#include <algorithm>
+
 #include "serve/secrets.h"
 
 namespace serve {
@@ -81,6 +83,21 @@ CREATE TABLE failed_logins (
   address TEXT NOT NULL,
   locked INTEGER NOT NULL
 );
+)"},
+      // A log belongs to whoever sent it first. `counted` orders the versions as they became their call's
+      // current one (the greatest is current), and is NULL for a version set aside; the versions stored
+      // before were each current in turn, the latest last. `owners.since`: receipts of versions counted
+      // from there on prove the call's owner; NULL for a call the sponsor released, whose next version is
+      // taken as a first.
+      {4, R"(
+ALTER TABLE logs ADD COLUMN counted INTEGER;
+UPDATE logs SET counted = id;
+CREATE UNIQUE INDEX logs_by_counted ON logs (counted);
+CREATE TABLE owners (
+  call TEXT PRIMARY KEY,
+  since INTEGER,
+  released TEXT
+) WITHOUT ROWID;
 )"},
   };
   return kMigrations;
@@ -176,9 +193,12 @@ void Store::SetSetting(const std::string& name, const std::string& value) {
 
 namespace {
 
+// Read from `logs AS l`.
 constexpr char kLogColumns[] =
     "id, call, version, receipt, received, email, remote, label, format, sha256, size, categories, contacts, "
-    "qsos, points, mults, dupes, score";
+    "qsos, points, mults, dupes, score, counted IS NULL, "
+    "counted IS (SELECT MAX(o.counted) FROM logs AS o WHERE o.call = l.call)";
+constexpr int kLogColumnCount = 20;
 
 Received ReadLog(Statement& q) {
   Received r;
@@ -200,7 +220,20 @@ Received ReadLog(Statement& q) {
   r.claimed.multiplier = static_cast<int>(q.Int(15));
   r.claimed.dupes = static_cast<int>(q.Int(16));
   r.claimed.score = static_cast<int>(q.Int(17));
+  r.setAside = q.Int(18) != 0;
+  r.current = q.Int(19) != 0;
+  r.taken = r.setAside ? Taken::kSetAside : Taken::kFirst;
   return r;
+}
+
+bool OwnsIn(Connection& db, const std::string& call, const std::string& code) {
+  if (code.empty()) return false;
+  // No row in owners: every counted version proves; a released call (since NULL): none does.
+  Statement q(db,
+              "SELECT 1 FROM logs WHERE call = ? AND receipt = ? AND counted IS NOT NULL AND counted >= "
+              "COALESCE((SELECT IFNULL(since, 9223372036854775807) FROM owners WHERE call = ?), 0)");
+  q.Bind(1, call).Bind(2, code).Bind(3, call);
+  return q.Step();
 }
 
 void NoteRefused(Connection& db, const std::string& call, const std::string& now) {
@@ -244,7 +277,7 @@ std::vector<FailedLogin> Store::FailedLogins(int limit) {
 }
 
 Received Store::Receive(const Preview& log, const std::string& email, const std::string& remote,
-                        const std::string& now) {
+                        const std::string& now, const std::string& code) {
   Lease lease(*this);
   Connection& db = *lease;
   for (int attempt = 0;; ++attempt) {
@@ -270,10 +303,31 @@ Received Store::Receive(const Preview& log, const std::string& email, const std:
         next.Step();
         r.version = static_cast<int>(next.Int(0));
       }
-      if (r.version > kMaxVersions) {
-        NoteRefused(db, r.call, now);
-        transaction.Commit();
-        throw VersionsFull("the log of " + r.call + " has " + std::to_string(kMaxVersions) + " versions");
+      {
+        Statement owned(db,
+                        "SELECT EXISTS (SELECT 1 FROM logs WHERE call = ?1 AND counted IS NOT NULL), "
+                        "EXISTS (SELECT 1 FROM owners WHERE call = ?1 AND since IS NULL), "
+                        "(SELECT version FROM logs WHERE call = ?1 ORDER BY counted DESC LIMIT 1)");
+        owned.Bind(1, r.call);
+        owned.Step();
+        const bool has = owned.Int(0) != 0, released = owned.Int(1) != 0;
+        r.taken = !has || released           ? Taken::kFirst
+                  : OwnsIn(db, r.call, code) ? Taken::kOwner
+                                             : Taken::kSetAside;
+        r.setAside = r.taken == Taken::kSetAside;
+        r.current = !r.setAside;
+        r.replaced = r.taken == Taken::kOwner ? static_cast<int>(owned.Int(2)) : 0;
+      }
+      {
+        // Counted and set-aside versions are bounded apart: a stranger's cannot use up the owner's.
+        Statement kept(db, "SELECT COUNT(*) FROM logs WHERE call = ? AND (counted IS NULL) = ?");
+        kept.Bind(1, r.call).Bind(2, std::int64_t{r.setAside});
+        kept.Step();
+        if (kept.Int(0) >= kMaxVersions) {
+          NoteRefused(db, r.call, now);
+          transaction.Commit();
+          throw VersionsFull("the log of " + r.call + " has " + std::to_string(kMaxVersions) + " versions");
+        }
       }
       {
         Statement taken(db, "SELECT 1 FROM logs WHERE receipt = ?");
@@ -284,15 +338,23 @@ Received Store::Receive(const Preview& log, const std::string& email, const std:
       Statement insert(
           db,
           "INSERT INTO logs (call, version, receipt, received, email, remote, label, format, sha256, "
-          "size, bytes, categories, contacts, qsos, points, mults, dupes, score) "
-          "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+          "size, bytes, categories, contacts, qsos, points, mults, dupes, score, counted) "
+          "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+          "CASE WHEN ? THEN NULL ELSE (SELECT COALESCE(MAX(counted), 0) + 1 FROM logs) END)");
       insert.Bind(1, r.call).Bind(2, r.version).Bind(3, r.receipt).Bind(4, r.received).Bind(5, r.email);
       insert.Bind(6, r.remote).Bind(7, r.label).Bind(8, r.format).Bind(9, r.sha256).Bind(10, r.size);
       insert.BindBlob(11, log.bytes).Bind(12, r.categories).Bind(13, r.contacts);
       insert.Bind(14, r.claimed.qsos).Bind(15, r.claimed.points).Bind(16, r.claimed.multiplier);
-      insert.Bind(17, r.claimed.dupes).Bind(18, r.claimed.score);
+      insert.Bind(17, r.claimed.dupes).Bind(18, r.claimed.score).Bind(19, std::int64_t{r.setAside});
       insert.Run();
       r.id = db.LastInsertId();
+      // A released call's first version makes its sender the owner: only receipts from it on prove.
+      Statement(db,
+                "UPDATE owners SET since = (SELECT counted FROM logs WHERE id = ?), released = NULL "
+                "WHERE call = ? AND since IS NULL")
+          .Bind(1, r.id)
+          .Bind(2, r.call)
+          .Run();
       Statement worked(db, "INSERT INTO worked (log, call) VALUES (?, ?)");
       for (const std::string& call : log.worked) {
         worked.Bind(1, r.id).Bind(2, call).Run();
@@ -316,12 +378,14 @@ Received Store::Settle(const Received& r, const std::string& failure) {
   try {
     Connection fresh(path_);
     {
-      Statement q(fresh, "SELECT id, version FROM logs WHERE receipt = ?");
+      Statement q(fresh, "SELECT id, version, counted IS NULL FROM logs WHERE receipt = ?");
       q.Bind(1, r.receipt);
       if (q.Step()) {
         Received found = r;
         found.id = q.Int(0);
         found.version = static_cast<int>(q.Int(1));
+        found.setAside = q.Int(2) != 0;
+        found.current = !found.setAside;
         return found;
       }
     }
@@ -342,22 +406,77 @@ std::vector<Received> Store::Latest() {
   Lease lease(*this);
   Statement q(*lease,
               (std::string("SELECT ") + kLogColumns +
-               ", (SELECT COUNT(*) FROM logs AS o WHERE o.call = l.call), "
-               "(SELECT count FROM refused_versions AS f WHERE f.call = l.call) FROM logs AS l "
-               "WHERE version = (SELECT MAX(version) FROM logs AS o WHERE o.call = l.call) ORDER BY call")
+               ", (SELECT COUNT(*) FROM logs AS o WHERE o.call = l.call AND o.counted IS NOT NULL), "
+               "(SELECT count FROM refused_versions AS f WHERE f.call = l.call), "
+               "EXISTS (SELECT 1 FROM owners AS w WHERE w.call = l.call AND w.since IS NULL) FROM logs AS l "
+               "WHERE counted = (SELECT MAX(counted) FROM logs AS o WHERE o.call = l.call) ORDER BY call")
                   .c_str());
   std::vector<Received> all;
   while (q.Step()) {
     all.push_back(ReadLog(q));
-    all.back().versions = static_cast<int>(q.Int(18));
-    all.back().refused = static_cast<int>(q.Int(19));
+    all.back().versions = static_cast<int>(q.Int(kLogColumnCount));
+    all.back().refused = static_cast<int>(q.Int(kLogColumnCount + 1));
+    all.back().released = q.Int(kLogColumnCount + 2) != 0;
   }
   return all;
 }
 
+std::vector<Received> Store::SetAside() {
+  Lease lease(*this);
+  Statement q(
+      *lease,
+      (std::string("SELECT ") + kLogColumns + " FROM logs AS l WHERE counted IS NULL ORDER BY id").c_str());
+  std::vector<Received> all;
+  while (q.Step()) all.push_back(ReadLog(q));
+  return all;
+}
+
+bool Store::Owns(const std::string& call, const std::string& code) {
+  Lease lease(*this);
+  return OwnsIn(*lease, call, code);
+}
+
+std::optional<Received> Store::Accept(std::int64_t id) {
+  Lease lease(*this);
+  Connection& db = *lease;
+  WriteTransaction transaction(db);
+  {
+    Statement aside(db, "SELECT 1 FROM logs WHERE id = ? AND counted IS NULL");
+    aside.Bind(1, id);
+    if (!aside.Step()) return std::nullopt;
+  }
+  Statement(db, "UPDATE logs SET counted = (SELECT MAX(counted) FROM logs) + 1 WHERE id = ?")
+      .Bind(1, id)
+      .Run();
+  Statement(db,
+            "INSERT INTO owners (call, since, released) SELECT call, counted, NULL FROM logs WHERE id = ? "
+            "ON CONFLICT (call) DO UPDATE SET since = excluded.since, released = NULL")
+      .Bind(1, id)
+      .Run();
+  Statement q(db, (std::string("SELECT ") + kLogColumns + " FROM logs AS l WHERE id = ?").c_str());
+  q.Bind(1, id);
+  q.Step();
+  Received accepted = ReadLog(q);
+  transaction.Commit();
+  return accepted;
+}
+
+void Store::Release(const std::string& call, const std::string& now) {
+  Lease lease(*this);
+  WriteTransaction transaction(*lease);
+  Statement(*lease,
+            "INSERT INTO owners (call, since, released) VALUES (?, NULL, ?) "
+            "ON CONFLICT (call) DO UPDATE SET since = NULL, released = excluded.released")
+      .Bind(1, call)
+      .Bind(2, now)
+      .Run();
+  transaction.Commit();
+}
+
 std::vector<Received> Store::All() {
   Lease lease(*this);
-  Statement q(*lease, (std::string("SELECT ") + kLogColumns + " FROM logs ORDER BY call, version").c_str());
+  Statement q(*lease,
+              (std::string("SELECT ") + kLogColumns + " FROM logs AS l ORDER BY call, version").c_str());
   std::vector<Received> all;
   while (q.Step()) all.push_back(ReadLog(q));
   return all;
@@ -365,19 +484,23 @@ std::vector<Received> Store::All() {
 
 std::vector<Received> Store::Versions(const std::string& call) {
   Lease lease(*this);
-  Statement q(*lease,
-              (std::string("SELECT ") + kLogColumns + " FROM logs WHERE call = ? ORDER BY version").c_str());
+  Statement q(
+      *lease,
+      (std::string("SELECT ") + kLogColumns + " FROM logs AS l WHERE call = ? ORDER BY version").c_str());
   q.Bind(1, call);
   std::vector<Received> all;
   while (q.Step()) all.push_back(ReadLog(q));
-  for (Received& r : all) r.versions = static_cast<int>(all.size());
+  const int counted =
+      static_cast<int>(std::count_if(all.begin(), all.end(), [](const Received& r) { return !r.setAside; }));
+  for (Received& r : all) r.versions = counted;
   return all;
 }
 
 std::optional<Received> Store::ByReceipt(const std::string& call, const std::string& receipt) {
   Lease lease(*this);
-  Statement q(*lease,
-              (std::string("SELECT ") + kLogColumns + " FROM logs WHERE call = ? AND receipt = ?").c_str());
+  Statement q(
+      *lease,
+      (std::string("SELECT ") + kLogColumns + " FROM logs AS l WHERE call = ? AND receipt = ?").c_str());
   q.Bind(1, call).Bind(2, receipt);
   if (!q.Step()) return std::nullopt;
   return ReadLog(q);
@@ -394,7 +517,7 @@ std::vector<Missing> Store::MissingCalls(int atLeast, int limit) {
   Lease lease(*this);
   Statement q(*lease,
               "WITH latest AS (SELECT id FROM logs AS l "
-              "                WHERE version = (SELECT MAX(version) FROM logs AS o WHERE o.call = l.call)) "
+              "                WHERE counted = (SELECT MAX(counted) FROM logs AS o WHERE o.call = l.call)) "
               "SELECT w.call, COUNT(*) AS n FROM worked AS w JOIN latest ON w.log = latest.id "
               "WHERE w.call NOT IN (SELECT call FROM logs) GROUP BY w.call HAVING n >= ? "
               "ORDER BY n DESC, w.call LIMIT ?");

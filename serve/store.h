@@ -44,13 +44,26 @@ class OutcomeUnknown : public StoreError {
   const std::string receipt;
 };
 
+// How a version was taken, as Receive tells it.
+enum class Taken {
+  kFirst,     // the call had no log, or the sponsor had released it: the call's current log, and its owner's
+  kOwner,     // with the receipt code of an earlier version of the owner's: the call's current log
+  kSetAside,  // without that code, for a call that has a log: stored, never counted unless the sponsor
+              // accepts
+};
+
 // A version of a log as it was received.
 struct Received {
   std::int64_t id = 0;
   std::string call;
-  int version = 0;   // 1 for the first log of the call, then 2, ...
-  int versions = 0;  // how many the call has sent (filled where a list tells it)
+  int version = 0;   // 1 for the first log of the call, then 2, ... (versions set aside take numbers too)
+  int versions = 0;  // how many of the call's count (filled where a list tells it)
   int refused = 0;   // versions refused past kMaxVersions (filled by Latest)
+  bool setAside = false;  // waits for the sponsor: not counted
+  bool current = false;   // the call's current version, the one listed, zipped and checked
+  bool released = false;  // the sponsor released the call: its next version is taken as a first (Latest)
+  Taken taken = Taken::kFirst;  // filled by Receive; read back, kSetAside or kFirst
+  int replaced = 0;             // the version a kOwner one replaced (filled by Receive)
   std::string receipt;
   std::string received;  // "YYYY-MM-DD HH:MM:SS", UTC
   std::string email, remote, label, format, sha256, categories;
@@ -111,12 +124,26 @@ class Store {
   std::string Setting(const std::string& name);
   void SetSetting(const std::string& name, const std::string& value);
 
-  // Stores the log as a new version of its call, with a new receipt code; returns it once committed. Throws
-  // VersionsFull, having noted the refusal, when the call has kMaxVersions already. A failed write is read
-  // back before anything is said: found, it is returned as stored; certainly not stored, StoreError;
-  // neither can be told, OutcomeUnknown.
+  // Stores the log as a new version of its call, with a new receipt code; returns it once committed. A log
+  // belongs to whoever sent it first: a call that has one takes a new version as current only with `code`,
+  // the receipt of one of its owner's versions (see Owns); without it the version is set aside. Throws
+  // VersionsFull, having noted the refusal, when the call has kMaxVersions counted already (or, for one set
+  // aside, kMaxVersions set aside: a stranger cannot use up the owner's). A failed write is read back before
+  // anything is said: found, it is returned as stored; certainly not stored, StoreError; neither can be
+  // told, OutcomeUnknown.
   Received Receive(const Preview& log, const std::string& email, const std::string& remote,
-                   const std::string& now);
+                   const std::string& now, const std::string& code = "");
+
+  // Whether `code` proves its holder the owner of `call`: the receipt of a counted version of it received
+  // since the sponsor last accepted a version of the call or released it. A released call has no owner.
+  bool Owns(const std::string& call, const std::string& code);
+  // The versions set aside and not accepted, the oldest first.
+  std::vector<Received> SetAside();
+  // Makes a version set aside its call's current one, and its sender the call's owner: earlier receipts of
+  // the call no longer prove it. Returns it; nothing when there is no such version set aside.
+  std::optional<Received> Accept(std::int64_t id);
+  // Takes the next version of `call`, with a code or none, as a first one (its entrant lost every receipt).
+  void Release(const std::string& call, const std::string& now);
 
   // Notes for the sponsor that a version of `call` was refused past kMaxVersions.
   void NoteRefusedVersion(const std::string& call, const std::string& now);
@@ -126,17 +153,17 @@ class Store {
   // The last `limit` wrong keys, the newest first.
   std::vector<FailedLogin> FailedLogins(int limit);
 
-  // The last version of each call, by call, with the number of versions each sent.
+  // The current version of each call, by call, with the number of its versions that count.
   std::vector<Received> Latest();
-  // Every version of every call, by call and version.
+  // Every version of every call, by call and version, those set aside too.
   std::vector<Received> All();
-  // Every version of a call, the first first.
+  // Every version of a call, the first first, those set aside too.
   std::vector<Received> Versions(const std::string& call);
-  // The version a receipt was given for, when it is the call's.
+  // The version a receipt was given for, when it is the call's (set aside or not).
   std::optional<Received> ByReceipt(const std::string& call, const std::string& receipt);
   // A version's bytes as sent.
   std::string Bytes(std::int64_t id);
-  // Calls in at least `atLeast` of the last versions that sent no log, the most often worked first.
+  // Calls in at least `atLeast` of the current versions that sent no log, the most often worked first.
   std::vector<Missing> MissingCalls(int atLeast, int limit);
 
   // Stores a publication whole, and returns its id.

@@ -34,6 +34,9 @@ const Entry kTexts[] = {
     {"upload.file", "Log file (at most {1} MB)", "Файл отчёта (не более {1} МБ)"},
     {"upload.paste", "or paste the log's text", "или вставьте текст отчёта"},
     {"upload.email", "Your e-mail address", "Ваш адрес электронной почты"},
+    {"upload.receipt",
+     "Sending a new version? The receipt code of an earlier one (leave it empty for your first log)",
+     "Отправляете новую версию? Код квитанции одной из прежних (для первого отчёта оставьте пустым)"},
     {"upload.send", "Read my log", "Проверить отчёт"},
 
     {"error.title", "Not done", "Не выполнено"},
@@ -110,6 +113,17 @@ const Entry kTexts[] = {
     {"preview.confirm", "Confirm and send this log", "Подтвердить и отправить отчёт"},
     {"preview.replaces", "{1} has sent a log before: this one replaces it, and every version is kept.",
      "{1} уже присылал отчёт: этот заменит его, все версии сохраняются."},
+    {"preview.ifowned",
+     "A log belongs to whoever sent it first. If {1} already has a log here, this one replaces it only with "
+     "the receipt code of one of its earlier versions; without it, this one is stored but set aside until "
+     "the "
+     "contest sponsor decides on it.",
+     "Отчёт принадлежит тому, кто прислал его первым. Если у {1} здесь уже есть отчёт, этот заменит его "
+     "только "
+     "с кодом квитанции одной из его прежних версий; без кода этот сохраняется, но откладывается до решения "
+     "организатора соревнования."},
+    {"preview.codenottaken", "The receipt code given is not one the robot takes for {1}.",
+     "Указанный код квитанции робот не принимает для {1}."},
     {"preview.other", "Send another file instead", "Отправить другой файл"},
 
     {"reason.unknown", "not known just now", "сейчас неизвестна"},
@@ -165,6 +179,14 @@ const Entry kTexts[] = {
      "публикации результатов — ваш результат после проверки и отчёт UBN."},
     {"receipt.replaces", "It replaces version {1}; every version is kept.",
      "Он заменяет версию {1}; все версии сохраняются."},
+    {"receipt.ifowned",
+     "If {1} already had a log here and this version came without the receipt code of one of its earlier "
+     "versions, it is set aside: it does not count unless the contest sponsor accepts it. The status page "
+     "shows where it stands.",
+     "Если у {1} здесь уже был отчёт, а эта версия пришла без кода квитанции одной из его прежних версий, "
+     "она "
+     "отложена: она не учитывается, пока её не примет организатор соревнования. На странице состояния видно, "
+     "как с ней обстоит дело."},
 
     {"status.title", "Status of your log", "Состояние вашего отчёта"},
     {"status.intro", "Give your call and the receipt code you were given when you sent the log.",
@@ -173,14 +195,22 @@ const Entry kTexts[] = {
     {"status.notfound", "No log of {1} has this receipt code.", "Ни у одного отчёта {1} нет такого кода."},
     {"status.thisreceipt", "This receipt is for version {1} of the log of {2}.",
      "Эта квитанция выдана на версию {1} отчёта {2}."},
-    {"status.later", "Version {1}, received {2} UTC, replaced it: the sponsor checks the last version.",
-     "Её заменила версия {1}, полученная {2} UTC: организатор проверяет последнюю версию."},
+    {"status.later", "Version {1}, received {2} UTC, replaced it: the sponsor checks the current version.",
+     "Её заменила версия {1}, полученная {2} UTC: организатор проверяет текущую версию."},
+    {"status.setaside",
+     "This receipt is for a version of the log of {1} that is set aside: it came without the receipt code of "
+     "an earlier version of a call that already had a log, and it does not count unless the contest sponsor "
+     "accepts it. If the log of {1} is yours, write to the sponsor.",
+     "Эта квитанция выдана на отложенную версию отчёта {1}: она пришла без кода квитанции прежней версии, а "
+     "у "
+     "позывного уже был отчёт, и она не учитывается, пока её не примет организатор соревнования. Если отчёт "
+     "{1} ваш, напишите организатору."},
     {"status.versions", "Versions received", "Полученные версии"},
     {"status.notpublished", "The sponsor has not published the results yet.",
      "Организатор ещё не опубликовал результаты."},
     {"status.result", "Result after the cross-check", "Результат после перекрёстной проверки"},
-    {"status.oldversion", "The published results checked version {1}; a later version arrived since.",
-     "В опубликованных результатах проверена версия {1}; после неё пришла более поздняя."},
+    {"status.oldversion", "The published results checked version {1}; another version is current since.",
+     "В опубликованных результатах проверена версия {1}; с тех пор текущей стала другая."},
     {"status.ubn", "UBN report", "Отчёт UBN"},
 
     {"results.none", "The results have not been published yet.", "Результаты ещё не опубликованы."},
@@ -203,10 +233,10 @@ const Entry kTexts[] = {
      "Все позывные, встречающиеся в нескольких отчётах, прислали отчёты."},
     {"sponsor.publish", "Check and publish", "Проверить и опубликовать"},
     {"sponsor.publishnote",
-     "Runs the cross-check of zorvant check on the last version of every log, stores every contact's class, "
-     "and publishes the results and each entrant's UBN report.",
-     "Выполняет перекрёстную проверку zorvant check последней версии каждого отчёта, сохраняет класс каждой "
-     "связи и публикует результаты и отчёт UBN каждого участника."},
+     "Runs the cross-check of zorvant check on the current version of every log (none set aside), stores "
+     "every contact's class, and publishes the results and each entrant's UBN report.",
+     "Выполняет перекрёстную проверку zorvant check текущей версии каждого отчёта (без отложенных), "
+     "сохраняет класс каждой связи и публикует результаты и отчёт UBN каждого участника."},
     {"sponsor.published", "Last published {1} UTC.", "Последняя публикация: {1} UTC."},
     {"sponsor.notpublished", "Not published yet.", "Ещё не опубликовано."},
     {"sponsor.done", "Checked and published.", "Проверено и опубликовано."},
@@ -215,6 +245,31 @@ const Entry kTexts[] = {
     {"sponsor.csv", "Results (CSV)", "Результаты (CSV)"},
     {"sponsor.logout", "Leave", "Выйти"},
     {"sponsor.summary", "Summary of the last check", "Итоги последней проверки"},
+    {"sponsor.lost", "Receipt lost", "Квитанция утеряна"},
+    {"sponsor.release", "Release", "Освободить"},
+    {"sponsor.released", "released: the next log is taken as a first one",
+     "освобождён: следующий отчёт будет принят как первый"},
+    {"sponsor.releasenote",
+     "Release a call whose entrant lost every receipt code: its next log, with a code or none, is taken as a "
+     "first one and becomes the call's current log.",
+     "Освободите позывной, если участник потерял все коды квитанций: его следующий отчёт, с кодом или без, "
+     "будет принят как первый и станет текущим отчётом позывного."},
+    {"sponsor.releasedone", "{1} is released: its next log is taken as a first one.",
+     "{1} освобождён: его следующий отчёт будет принят как первый."},
+    {"sponsor.setaside", "Set aside for your decision: {1}", "Отложено до вашего решения: {1}"},
+    {"sponsor.nosetaside", "No version is set aside.", "Отложенных версий нет."},
+    {"sponsor.setasidenote",
+     "Versions sent without the receipt code of an earlier version of a call that already has a log. None "
+     "counts until you accept it; accepted, it becomes the call's current log, and its sender the call's "
+     "owner: the earlier receipt codes no longer replace it.",
+     "Версии, присланные без кода квитанции прежней версии позывного, у которого уже есть отчёт. Ни одна не "
+     "учитывается, пока вы её не примете; принятая становится текущим отчётом позывного, а её отправитель — "
+     "его владельцем: прежние коды квитанций больше не заменяют её."},
+    {"sponsor.accept", "Accept", "Принять"},
+    {"sponsor.accepted", "Version {1} of {2} is now its current log.",
+     "Версия {1} отчёта {2} теперь его текущий отчёт."},
+    {"sponsor.notsetaside", "That version is not set aside (any more).",
+     "Эта версия не отложена (уже не отложена)."},
 };
 
 const std::unordered_map<std::string_view, const Entry*>& Index() {

@@ -137,13 +137,15 @@ TEST_F(RobotTest, ACallKeepsABoundedNumberOfVersionsAndTheSponsorSeesTheRest) {
   how.startText = "2026-03-14 14:00";
   how.scratch = ScratchPath();
   const Preview log = ReadUpload("ua3xyz.adi", ReadSource("data/sample-contest.adi"), how);
+  // The owner's versions, each with the code of the one before.
+  std::string code;
   for (int i = 0; i < kMaxVersions; ++i)
-    store->Receive(log, "a@example.org", "127.0.0.1", "2026-03-14 20:00:00");
-  EXPECT_THROW(store->Receive(log, "a@example.org", "127.0.0.1", "2026-03-14 20:00:01"), VersionsFull);
+    code = store->Receive(log, "a@example.org", "127.0.0.1", "2026-03-14 20:00:00", code).receipt;
+  EXPECT_THROW(store->Receive(log, "a@example.org", "127.0.0.1", "2026-03-14 20:00:01", code), VersionsFull);
 
   Browser entrant = NewBrowser();
   const Visit visit =
-      SendLog(entrant, "ua3xyz.adi", ReadSource("data/sample-contest.adi"), "a@example.org", true);
+      SendLog(entrant, "ua3xyz.adi", ReadSource("data/sample-contest.adi"), "a@example.org", true, code);
   EXPECT_EQ(visit.preview.status, 409);
   EXPECT_TRUE(visit.token.empty());
   EXPECT_NE(visit.preview.body.find("sent 50 times, the most the robot keeps"), std::string::npos)

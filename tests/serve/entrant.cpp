@@ -126,10 +126,12 @@ std::string ById(const std::string& page, const std::string& id) {
 }
 
 Visit SendLog(Browser& browser, const std::string& fileName, const std::string& log, const std::string& email,
-              bool confirm) {
+              bool confirm, const std::string& code) {
   Visit visit;
   if (browser.Get("/").status != 200) return visit;
-  visit.preview = browser.PostMultipart("/upload", {{"log", fileName, log}, {"email", "", email}});
+  std::vector<Browser::Part> parts = {{"log", fileName, log}, {"email", "", email}};
+  if (!code.empty()) parts.push_back({"receipt", "", code});
+  visit.preview = browser.PostMultipart("/upload", parts);
   visit.token = HiddenValue(visit.preview.body, "token");
   if (!confirm || visit.token.empty()) return visit;
   visit.receipt = browser.Post("/confirm", {{"token", visit.token}});

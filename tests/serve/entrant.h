@@ -45,14 +45,15 @@ class Browser {
 // The text of the first element with id="ID", tags inside it dropped; "" when there is none.
 std::string ById(const std::string& page, const std::string& id);
 
-// An entrant's whole visit: the upload page, the log sent, and, when `confirm`, the confirmation.
+// An entrant's whole visit: the upload page, the log sent (with the receipt code of an earlier version, when
+// one is given), and, when `confirm`, the confirmation.
 struct Visit {
   Answer preview;  // the answer to the upload
   Answer receipt;  // the answer to the confirmation (status 0 when not confirmed)
   std::string token, receiptCode;
 };
 Visit SendLog(Browser& browser, const std::string& fileName, const std::string& log, const std::string& email,
-              bool confirm);
+              bool confirm, const std::string& code = "");
 
 // `text` with the entities the pages write turned back into characters.
 std::string Unescape(const std::string& text);

@@ -182,7 +182,8 @@ TEST_F(RobotTest, SendingAgainReplacesTheEntryAndKeepsEveryVersion) {
   const Visit first =
       SendLog(entrant, "ua3xyz.adi", ReadSource("data/sample-contest.adi"), "a@example.org", true);
   const Visit second = SendLog(entrant, "ok2za.log", kFaultyCabrillo, "b@example.org", true);
-  const Visit third = SendLog(entrant, "ua3xyz.adi", SampleOf("UA3XYZ") + "\n", "a@example.org", true);
+  const Visit third =
+      SendLog(entrant, "ua3xyz.adi", SampleOf("UA3XYZ") + "\n", "a@example.org", true, first.receiptCode);
   EXPECT_NE(third.preview.body.find("has sent a log before"), std::string::npos);
   ASSERT_FALSE(third.receiptCode.empty());
   const std::vector<Received> latest = store->Latest();
@@ -301,14 +302,17 @@ TEST_F(RobotTest, CheckAndPublishIsZorvantCheckOnTheStoredLogs) {
   // A version sent after the publication is not the one those scores are of: its categories stay out.
   std::string multi = ReadSource("tests/data/check/logs/OK2ZA.log");
   multi.replace(multi.find("SINGLE-OP"), 9, "MULTI-ONE");
-  ASSERT_FALSE(SendLog(entrant, "OK2ZA.log", multi, "x@example.org", true).receiptCode.empty());
+  const Visit later = SendLog(entrant, "OK2ZA.log", multi, "x@example.org", true, receipts["OK2ZA"]);
+  ASSERT_EQ(store->Versions("OK2ZA").back().receipt, later.receiptCode);
+  ASSERT_TRUE(store->Versions("OK2ZA").back().current);
   EXPECT_NE(sponsor.Get("/sponsor/results.csv").body.find(",OK2ZA,SINGLE-OP DIGI,36,"), std::string::npos);
 }
 
 TEST_F(RobotTest, TheZipHoldsTheLastVersionOfEachLogAndEveryVersionBeneath) {
   Browser entrant = NewBrowser();
-  SendLog(entrant, "ua3xyz.adi", ReadSource("data/sample-contest.adi"), "a@example.org", true);
-  SendLog(entrant, "ua3xyz.adi", SampleOf("UA3XYZ") + "\n", "a@example.org", true);
+  const Visit first =
+      SendLog(entrant, "ua3xyz.adi", ReadSource("data/sample-contest.adi"), "a@example.org", true);
+  SendLog(entrant, "ua3xyz.adi", SampleOf("UA3XYZ") + "\n", "a@example.org", true, first.receiptCode);
   // An address a spreadsheet would take for a formula.
   SendLog(entrant, "ok2za.log", kFaultyCabrillo, "=HYPERLINK(1)@example.org", true);
   const Answer zip = Sponsor().Get("/sponsor/logs.zip");
