@@ -445,7 +445,7 @@ std::optional<Received> Store::Accept(std::int64_t id) {
     aside.Bind(1, id);
     if (!aside.Step()) return std::nullopt;
   }
-  Statement(db, "UPDATE logs SET counted = (SELECT MAX(counted) FROM logs) + 1 WHERE id = ?")
+  Statement(db, "UPDATE logs SET counted = (SELECT COALESCE(MAX(counted), 0) + 1 FROM logs) WHERE id = ?")
       .Bind(1, id)
       .Run();
   Statement(db,
