@@ -73,7 +73,12 @@ TEST_F(OtherBuildTest, ChecksAndScoresToTheSameBytes) {
       EXPECT_TRUE(other->second == bytes) << name << " differs";
     }
   }
-  for (const auto& [name, bytes] : there) EXPECT_TRUE(here.count(name)) << name << " is not written here";
+  for (const auto& [name, bytes] : there) {
+    // Windows keeps the settings lock file beside the ini, as its lock is a byte of that file; POSIX removes
+    // it while still held.
+    if (name.size() > 9 && name.compare(name.size() - 9, 9, ".ini.lock") == 0) continue;
+    EXPECT_TRUE(here.count(name)) << name << " is not written here";
+  }
 }
 
 }  // namespace
