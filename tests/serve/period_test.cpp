@@ -65,7 +65,8 @@ TEST_F(PeriodTest, TheAnswerAndTheStatusPageShowContactsOutsideThePeriodAsNotCou
     EXPECT_NE(outside.find("8OH1TFR2026-03-14 19:05"), std::string::npos) << c.what << ": " << outside;
     EXPECT_EQ(outside.find("OE4YHY/P"), std::string::npos) << c.what << ": " << outside;
     EXPECT_NE(outside.find(c.reason), std::string::npos) << c.what << ": " << outside;
-    EXPECT_NE(outside.find("2026-03-14 14:00 – 2026-03-14 18:00"), std::string::npos) << c.what << ": " << outside;
+    EXPECT_NE(outside.find("2026-03-14 14:00 – 2026-03-14 18:00"), std::string::npos)
+        << c.what << ": " << outside;
   }
 }
 
@@ -121,9 +122,10 @@ TEST(ServePeriod, EndAndMiscopyGivenToServeReachTheCheck) {
   Store store(folder + "/zorvant.db");
   const std::optional<Publication> last = store.LastPublication();
   ASSERT_TRUE(last);
-  EXPECT_NE(last->resultsText.find("contest period from 2026-03-14 14:00 to 2026-03-14 18:00 UTC; a miscopied "
-                                   "call or serial costs both sides of the contact"),
-            std::string::npos)
+  EXPECT_NE(
+      last->resultsText.find("contest period from 2026-03-14 14:00 to 2026-03-14 18:00 UTC; a miscopied "
+                             "call or serial costs both sides of the contact"),
+      std::string::npos)
       << last->resultsText;
   const std::optional<PublishedLog> ok2za = store.Published("OK2ZA");
   ASSERT_TRUE(ok2za);

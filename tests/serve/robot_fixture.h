@@ -67,9 +67,8 @@ class ServerProcess {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, out[0]);
-    std::vector<std::string> args = {
-        ZORVANT_COMMAND,    "serve",    "--data",      folder,  "--start",
-        "2026-03-14 14:00", "--listen", "127.0.0.1:0", "--key", kKey};
+    std::vector<std::string> args = {ZORVANT_COMMAND,    "serve",    "--data",      folder,  "--start",
+                                     "2026-03-14 14:00", "--listen", "127.0.0.1:0", "--key", kKey};
     args.insert(args.end(), more.begin(), more.end());
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(&a[0]);
