@@ -71,6 +71,27 @@ std::string Pre(const std::string& text) {
   return "<pre>" + Html(out) + "</pre>";
 }
 
+// The contacts outside the contest period, by their lines, as not counted: the engine's score keeps them,
+// the check removes them.
+std::string OutsideSection(Lang lang, const ContestFacts& contest,
+                           const std::vector<OutsidePeriod>& outside) {
+  if (outside.empty()) return "";
+  const std::string period = contest.end.empty() ? Say(lang, "period.from", {contest.start})
+                                                 : Say(lang, "period.span", {contest.start, contest.end});
+  std::string html = "<h2>" + Say(lang, "preview.outside", {Num(static_cast<long long>(outside.size()))}) +
+                     "</h2>\n" + Note("notice", Say(lang, "preview.outsidenote")) +
+                     "<table id=\"outside\">\n" +
+                     Row({Say(lang, "field.line"), Say(lang, "field.call"), Say(lang, "field.time"),
+                          Say(lang, "field.band"), Say(lang, "field.mode"), Say(lang, "field.reason")},
+                         "th");
+  const std::string reason = Say(lang, "reason.OUTSIDE") + " (" + period + ")";
+  for (std::size_t i = 0; i < outside.size() && i < kShownRows; ++i) {
+    const OutsidePeriod& o = outside[i];
+    html += Row({Num(o.line), Html(o.call), Html(o.time), Html(o.band), Html(o.mode), reason});
+  }
+  return html + "</table>\n" + More(lang, outside.size());
+}
+
 }  // namespace
 
 std::string Html(const std::string& text) {
@@ -187,6 +208,8 @@ std::string PreviewPage(const PageContext& page, const ContestFacts& contest, co
             {Say(lang, "field.dupes"), Num(static_cast<long long>(p.dupes))},
             {Say(lang, "field.refused"), Num(static_cast<long long>(p.contacts - p.stored))},
             {Say(lang, "field.claimed"), "<strong id=\"score\">" + Num(p.totals.score) + "</strong>"},
+            {Say(lang, "field.outside"),
+             "<span id=\"outsidecount\">" + Num(static_cast<long long>(p.outside.size())) + "</span>"},
         });
   }
   facts.push_back({Say(lang, "field.sha"), "<code>" + Html(p.sha256) + "</code>"});
@@ -236,6 +259,7 @@ std::string PreviewPage(const PageContext& page, const ContestFacts& contest, co
       }
       body += "</table>\n" + More(lang, p.refusals.size());
     }
+    body += OutsideSection(lang, contest, p.outside);
     body +=
         "<h2>" + Say(lang, "preview.report") + "</h2>\n<div id=\"report\">" + Pre(p.report) + "</div>\n" +
         Note("small",
@@ -301,8 +325,9 @@ std::string StatusForm(const PageContext& page, const std::string& message, cons
   return Layout(page, Text(lang, "status.title"), body);
 }
 
-std::string StatusPage(const PageContext& page, const Received& receipt,
-                       const std::vector<Received>& versions, const std::optional<PublishedLog>& published) {
+std::string StatusPage(const PageContext& page, const ContestFacts& contest, const Received& receipt,
+                       const std::vector<Received>& versions, const std::optional<PublishedLog>& published,
+                       const std::vector<OutsidePeriod>& outside) {
   const Lang lang = page.lang;
   const std::vector<std::string> heads = {Say(lang, "field.version"),  Say(lang, "field.received"),
                                           Say(lang, "field.file"),     Say(lang, "field.size"),
@@ -316,7 +341,8 @@ std::string StatusPage(const PageContext& page, const Received& receipt,
   // A version set aside shows itself only.
   if (receipt.setAside) {
     std::string body = Note("notice", Say(lang, "status.setaside", {receipt.call})) +
-                       "<table id=\"versions\">\n" + Row(heads, "th") + row(receipt) + "</table>\n";
+                       "<table id=\"versions\">\n" + Row(heads, "th") + row(receipt) + "</table>\n" +
+                       OutsideSection(lang, contest, outside);
     return Layout(page, Text(lang, "status.title") + ": " + receipt.call, body);
   }
   std::vector<Received> counted;
@@ -333,7 +359,8 @@ std::string StatusPage(const PageContext& page, const Received& receipt,
   }
   body += "<h2>" + Say(lang, "status.versions") + "</h2>\n<table id=\"versions\">\n" + Row(heads, "th");
   for (const Received& v : counted) body += row(v);
-  body += "</table>\n<h2>" + Say(lang, "status.result") + "</h2>\n";
+  body += "</table>\n" + OutsideSection(lang, contest, outside);
+  body += "<h2>" + Say(lang, "status.result") + "</h2>\n";
   if (!published) {
     body += Note("notice", Say(lang, "status.notpublished"));
   } else {

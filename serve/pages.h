@@ -23,6 +23,7 @@ struct PageContext {
 // What the contest is, as the pages tell it.
 struct ContestFacts {
   std::string start;     // "YYYY-MM-DD HH:MM"
+  std::string end;       // the contest period's end, the same, or "" for none
   std::string deadline;  // the same, or "" for none
   bool closed = false;   // the deadline has passed
   std::size_t maxMegabytes = 5;
@@ -53,8 +54,10 @@ std::string PreviewPage(const PageContext& page, const ContestFacts& contest, co
 // other answer reads the same whether the call had a log or not.
 std::string ReceiptPage(const PageContext& page, const Received& receipt, const std::string& code);
 std::string StatusForm(const PageContext& page, const std::string& message, const std::string& call);
-std::string StatusPage(const PageContext& page, const Received& receipt,
-                       const std::vector<Received>& versions, const std::optional<PublishedLog>& published);
+// `outside`: the contacts of the receipt's version outside the contest period.
+std::string StatusPage(const PageContext& page, const ContestFacts& contest, const Received& receipt,
+                       const std::vector<Received>& versions, const std::optional<PublishedLog>& published,
+                       const std::vector<OutsidePeriod>& outside);
 std::string MessagePage(const PageContext& page, const std::string& title, const std::string& message);
 std::string NoResultsPage(const PageContext& page);
 std::string SponsorLogin(const PageContext& page, const std::string& message);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -71,6 +72,36 @@ void ReadCabrilloHeader(const std::string& text, Preview& out) {
   }
 }
 
+std::int64_t MinuteOf(std::int64_t second) { return second / 60 - (second % 60 < 0 ? 1 : 0); }
+
+// The contact as the page lists it when it lies outside the period, as the check's own test has it.
+bool Outside(const logs::LogContact& contact, const Period& period, OutsidePeriod* out) {
+  const std::int64_t minute = MinuteOf(check::SecondsOf(contact.time));
+  if (!(period.start != INT64_MIN && minute < MinuteOf(period.start)) &&
+      !(period.end != INT64_MAX && minute > MinuteOf(period.end))) {
+    return false;
+  }
+  const logs::QsoTime& t = contact.time;
+  char time[32];
+  std::snprintf(time, sizeof time, "%04d-%02d-%02d %02d:%02d", t.year, t.month, t.day, t.hour, t.minute);
+  *out = {contact.sourceLine, contact.call, contact.band, contact.mode, time};
+  return true;
+}
+
+class OutsideFinder : public logs::LogSink {
+ public:
+  explicit OutsideFinder(const Period& period) : period_(period) {}
+  void Contact(const logs::LogContact& contact) override {
+    OutsidePeriod o;
+    if (Outside(contact, period_, &o)) found.push_back(std::move(o));
+  }
+  void Problem(const std::string&) override {}
+  std::vector<OutsidePeriod> found;
+
+ private:
+  const Period& period_;
+};
+
 // The station the contacts name, for a log whose header does not.
 class OwnCallFinder : public logs::LogSink {
  public:
@@ -81,7 +112,8 @@ class OwnCallFinder : public logs::LogSink {
 
 class Watcher : public cli::ScoreWatcher {
  public:
-  Watcher(Preview& out, const std::string& label) : out_(out), label_(label), lines_(out.bytes) {}
+  Watcher(Preview& out, const std::string& label, const Period& period)
+      : out_(out), label_(label), period_(period), lines_(out.bytes) {}
 
   void Problem(const std::string& problem) override {
     LineProblem p;
@@ -100,6 +132,8 @@ class Watcher : public cli::ScoreWatcher {
     if (stored) ++out_.stored;
     if (dupe) ++out_.dupes;
     worked_.insert(contact.call);
+    OutsidePeriod o;
+    if (Outside(contact, period_, &o)) out_.outside.push_back(std::move(o));
     if (!stored || dupe) {
       Refusal r;
       r.line = contact.sourceLine;
@@ -118,6 +152,7 @@ class Watcher : public cli::ScoreWatcher {
  private:
   Preview& out_;
   const std::string& label_;
+  const Period& period_;
   Lines lines_;
   std::set<std::string> worked_;
 };
@@ -187,9 +222,19 @@ std::size_t Footprint(const Preview& p) {
   for (const Refusal& r : p.refusals) {
     bytes += Held(r.call) + Held(r.band) + Held(r.mode) + Held(r.reason) + Held(r.badQsoLine);
   }
+  bytes += Held(p.outside);
+  for (const OutsidePeriod& o : p.outside) bytes += Held(o.call) + Held(o.band) + Held(o.mode) + Held(o.time);
   bytes += Held(p.worked);
   for (const std::string& call : p.worked) bytes += Held(call);
   return bytes;
+}
+
+std::vector<OutsidePeriod> ContactsOutside(const std::string& label, const std::string& bytes,
+                                           const Period& period) {
+  logs::LogStream log(label, std::string_view(bytes));
+  OutsideFinder finder(period);
+  log.Read(finder);
+  return std::move(finder.found);
 }
 
 std::string Trimmed(std::string_view text) {
@@ -251,7 +296,7 @@ Preview ReadUpload(const std::string& fileName, std::string bytes, const Preview
   options.start = settings.startText;
   ScratchFolder folder(settings.scratch);
   FolderPlatform platform(zorvant::SystemPlatform(), folder.path());
-  Watcher watcher(out, out.label);
+  Watcher watcher(out, out.label, settings.period);
   std::ostringstream report, err;
   const int code = cli::RunScore(options, log, platform, report, err, watcher);
   if (code != cli::kScored) {

@@ -6,6 +6,7 @@
 #define ZORVANT_SERVE_PREVIEW_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -16,10 +17,18 @@
 
 namespace serve {
 
+// The contest period as the sponsor's cross-check takes it, UTC seconds since 1970: a contact whose minute
+// lies before the start's or after the end's is removed, whatever the engine made of it.
+struct Period {
+  std::int64_t start = INT64_MIN;
+  std::int64_t end = INT64_MAX;  // INT64_MAX: no end given
+};
+
 struct PreviewSettings {
   logs::QsoTime start{};
   std::string startText;  // "YYYY-MM-DD HH:MM", as --start takes it
   std::string scratch;    // where each log gets a folder of its own while it is scored
+  Period period;
 };
 
 // A problem the reader found, with the line it is about (0 when it names none) and that line's text.
@@ -36,6 +45,14 @@ struct Refusal {
   bool dupe = false;
   std::string reason;      // the bad-QSO file's marker: "WRONG BAND", "WRONG MODE", "NO RX NUMBER", "DUPE"
   std::string badQsoLine;  // the line as the bad-QSO file has it
+};
+
+// A contact logged outside the contest period. The engine's tours go by the hour alone, so its claimed
+// score may hold it; the check will not count it.
+struct OutsidePeriod {
+  int line = 0;
+  std::string call, band, mode;
+  std::string time;  // "YYYY-MM-DD HH:MM", UTC
 };
 
 // Why a log cannot be taken.
@@ -59,6 +76,7 @@ struct Preview {
   std::size_t contacts = 0, stored = 0, dupes = 0;
   std::vector<LineProblem> problems;
   std::vector<Refusal> refusals;
+  std::vector<OutsidePeriod> outside;
   bool reasonsLost = false;  // the engine's record of why could not be written or read (a full disk)
   std::string report;        // the same bytes `zorvant score` prints
   zorvant::ReportTotals totals;
@@ -69,6 +87,10 @@ struct Preview {
 
 // `fileName` is what the browser called the file ("" for pasted text): a label only, never a path.
 Preview ReadUpload(const std::string& fileName, std::string bytes, const PreviewSettings& settings);
+
+// The contacts of a log outside `period`, read as the answer read them (a stored version on its status page).
+std::vector<OutsidePeriod> ContactsOutside(const std::string& label, const std::string& bytes,
+                                           const Period& period);
 
 // The memory an answer holds, as near as its strings and lists tell (each block's allocator overhead
 // included): a log full of problems holds several times its own bytes.

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <iostream>
 
+#include "check/entries.h"
 #include "serve/secrets.h"
 #include "serve/zip.h"
 
@@ -172,10 +173,18 @@ bool Robot::Closed(std::int64_t at) const { return settings_.deadline >= 0 && at
 ContestFacts Robot::Facts() const {
   ContestFacts facts;
   facts.start = settings_.startText;
+  facts.end = settings_.endText;
   facts.deadline = settings_.deadlineText;
   facts.closed = Closed(settings_.now());
   facts.maxMegabytes = settings_.maxLogBytes >> 20;
   return facts;
+}
+
+Period Robot::ContestPeriod() const {
+  Period period;
+  period.start = check::SecondsOf(settings_.start);
+  period.end = settings_.rules.end;
+  return period;
 }
 
 PageContext Robot::Context(const httplib::Request& req, httplib::Response& res, const std::string& here) {
@@ -317,6 +326,7 @@ void Robot::Upload(const httplib::Request& req, httplib::Response& res) {
   PreviewSettings how;
   how.start = settings_.start;
   how.startText = settings_.startText;
+  how.period = ContestPeriod();
   how.scratch = settings_.scratch;
   // A full robot says so before the work of reading: the answer would hold at least the log's bytes.
   {
@@ -461,7 +471,9 @@ void Robot::Status(const httplib::Request& req, httplib::Response& res) {
   const std::optional<Received> found =
       call.empty() || receipt.empty() ? std::nullopt : store_.ByReceipt(call, receipt);
   if (!found) return Send(res, 404, StatusForm(page, Say(lang, "status.notfound", {call}), call));
-  Send(res, 200, StatusPage(page, *found, store_.Versions(call), store_.Published(call)));
+  Send(res, 200,
+       StatusPage(page, Facts(), *found, store_.Versions(call), store_.Published(call),
+                  ContactsOutside(found->label, store_.Bytes(found->id), ContestPeriod())));
 }
 
 void Robot::SponsorHome(const httplib::Request& req, httplib::Response& res, const std::string& message) {

@@ -72,6 +72,7 @@ class Robot {
   bool IsSponsor(const httplib::Request& req);
   bool Closed(std::int64_t at) const;
   ContestFacts Facts() const;
+  Period ContestPeriod() const;  // as the check it publishes takes it
   void Send(httplib::Response& res, int status, const std::string& html);
 
   void Upload(const httplib::Request& req, httplib::Response& res);

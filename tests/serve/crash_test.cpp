@@ -3,7 +3,6 @@
 // for, whole, and pass SQLite's own integrity check.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,53 +18,8 @@
 #include "serve/store.h"
 #include "tests/serve/robot_fixture.h"
 
-extern char** environ;
-
 namespace serve::testing {
 namespace {
-
-// `zorvant serve` on a free port, its first line read for the port.
-class ServerProcess {
- public:
-  explicit ServerProcess(const std::string& folder) {
-    int out[2];
-    if (pipe(out) != 0) throw std::runtime_error("pipe");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    std::vector<std::string> args = {
-        ZORVANT_COMMAND,    "serve",    "--data",      folder,  "--start",
-        "2026-03-14 14:00", "--listen", "127.0.0.1:0", "--key", "a-key-for-the-crash-test"};
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(&a[0]);
-    argv.push_back(nullptr);
-    if (posix_spawn(&pid_, ZORVANT_COMMAND, &actions, nullptr, argv.data(), environ) != 0) {
-      throw std::runtime_error("zorvant cannot be started");
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    std::string line;
-    char c;
-    while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
-    close(out[0]);  // the server's later lines go nowhere; it ignores the broken pipe
-    const std::size_t colon = line.rfind(':');
-    port = colon == std::string::npos ? 0 : std::atoi(line.c_str() + colon + 1);
-  }
-  ~ServerProcess() { Kill(); }
-
-  void Kill() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-    pid_ = 0;
-  }
-
-  int port = 0;
-
- private:
-  pid_t pid_ = 0;
-};
 
 TEST(CrashTest, AKillDuringConcurrentUploadsLosesNoConfirmedLog) {
   constexpr int kEntrants = 200;

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
@@ -14,12 +18,15 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "serve/command.h"
 #include "serve/connections.h"
 #include "serve/robot.h"
 #include "serve/store.h"
 #include "tests/serve/entrant.h"
+
+extern char** environ;
 
 namespace serve::testing {
 
@@ -49,6 +56,50 @@ inline std::string NewFolder() {
 
 // 2026-03-14 14:00 UTC, the bundled log's start.
 constexpr std::int64_t kContestStart = 1773496800;
+
+// `zorvant serve` on a free port, with `more` on its command line, its first line read for the port.
+class ServerProcess {
+ public:
+  explicit ServerProcess(const std::string& folder, const std::vector<std::string>& more = {}) {
+    int out[2];
+    if (pipe(out) != 0) throw std::runtime_error("pipe");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    std::vector<std::string> args = {ZORVANT_COMMAND,    "serve",    "--data",      folder,  "--start",
+                                     "2026-03-14 14:00", "--listen", "127.0.0.1:0", "--key", kKey};
+    args.insert(args.end(), more.begin(), more.end());
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid_, ZORVANT_COMMAND, &actions, nullptr, argv.data(), environ) != 0) {
+      throw std::runtime_error("zorvant cannot be started");
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    std::string line;
+    char c;
+    while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
+    close(out[0]);  // the server's later lines go nowhere; it ignores the broken pipe
+    const std::size_t colon = line.rfind(':');
+    port = colon == std::string::npos ? 0 : std::atoi(line.c_str() + colon + 1);
+  }
+  ~ServerProcess() { Kill(); }
+
+  void Kill() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = 0;
+  }
+
+  static constexpr const char* kKey = "a-key-for-the-test-server";
+  int port = 0;
+
+ private:
+  pid_t pid_ = 0;
+};
 
 class RobotTest : public ::testing::Test {
  protected:
