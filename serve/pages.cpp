@@ -216,10 +216,11 @@ std::string UnfitPage(const PageContext& page, const ContestFacts& contest, cons
     case Unfit::kNo: break;
   }
   // The page's title says the log cannot be taken; the box says why, and only what was read is listed.
-  std::string body = "<div class=\"unfit\"><p id=\"unfit\">" + why + "</p><p>" + Say(lang, "unfit.again") +
-                     "</p></div>\n";
+  std::string body =
+      "<div class=\"unfit\"><p id=\"unfit\">" + why + "</p><p>" + Say(lang, "unfit.again") + "</p></div>\n";
   std::vector<std::pair<std::string, std::string>> facts;
-  if (!p.call.empty()) facts.push_back({Say(lang, "field.call"), "<span id=\"call\">" + Html(p.call) + "</span>"});
+  if (!p.call.empty())
+    facts.push_back({Say(lang, "field.call"), "<span id=\"call\">" + Html(p.call) + "</span>"});
   facts.push_back({Say(lang, "field.file"), Html(p.label)});
   if (!p.format.empty()) facts.push_back({Say(lang, "field.format"), Html(p.format)});
   facts.push_back({Say(lang, "field.sha"), "<code>" + Html(p.sha256) + "</code>"});

@@ -214,7 +214,8 @@ void PlaceCabrillo(const ChosenCategories& chosen, Preview& out) {
     const std::size_t colon = text.find(':');
     if (colon == std::string_view::npos || colon == 0 || colon > 40) continue;
     const std::string tag = Upper(std::string(text.substr(0, colon)));
-    if (!std::all_of(tag.begin(), tag.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '-'; }) ||
+    if (!std::all_of(tag.begin(), tag.end(),
+                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '-'; }) ||
         !std::isalpha(static_cast<unsigned char>(tag[0]))) {
       continue;
     }
@@ -362,15 +363,15 @@ Preview ReadUpload(const std::string& fileName, std::string bytes, const Preview
   out.report = report.str();
   out.worked = watcher.Worked();
   ReadBadQsoFile(folder.path(), out);
-  if (out.contacts == 0) {
-    out.unfit = Unfit::kNoContacts;
-    return out;
-  }
+  // A log without contacts still hears of its header's faults, to mend them with the rest.
   if (out.format == "Cabrillo") {
     PlaceCabrillo(settings.chosen, out);
   } else {
-    for (const auto& [tag, value] : settings.chosen) out.categories += (out.categories.empty() ? "" : " ") + value;
+    for (const auto& [tag, value] : settings.chosen) {
+      out.categories += (out.categories.empty() ? "" : " ") + value;
+    }
   }
+  if (out.contacts == 0) out.unfit = Unfit::kNoContacts;
   return out;
 }
 
