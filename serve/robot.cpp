@@ -314,21 +314,22 @@ std::optional<std::string> Robot::Keep(std::shared_ptr<const Preview> preview, c
 void Robot::Upload(const httplib::Request& req, httplib::Response& res) {
   PageContext page = Context(req, res, "/");
   const Lang lang = page.lang;
-  if (!FormTokenGood(req))
-    return Send(res, 403, MessagePage(page, Text(lang, "error.title"), Say(lang, "error.csrf")));
   const ContestFacts facts = Facts();
   const std::string email = Trimmed(Field(req, "email"));
-  if (facts.closed) return Send(res, 403, UploadPage(page, facts, "", email));
-
-  const httplib::MultipartFormData file = req.get_file_value("log");
   const std::string pasted = Field(req, "text");
-  const bool hasFile = !file.content.empty(), hasText = !Trimmed(pasted).empty();
-  // Every answer that turns the form away gives back what was typed into it.
+  // Every answer that turns the form away gives back what was typed into it; a form sent with a stale
+  // token comes back with the page's own, so pasting the log again is never the price of an old page.
   UploadForm typed;
   typed.text = pasted;
   typed.email = email;
   typed.receipt = ReceiptCode(Field(req, "receipt"));
   const std::string badCategory = ChooseCategories(req, lang, typed.categories);
+  if (!FormTokenGood(req))
+    return Send(res, 403, UploadPage(page, facts, Say(lang, "error.csrfagain"), typed));
+  if (facts.closed) return Send(res, 403, UploadPage(page, facts, "", email));
+
+  const httplib::MultipartFormData file = req.get_file_value("log");
+  const bool hasFile = !file.content.empty(), hasText = !Trimmed(pasted).empty();
   std::string message;
   if (hasFile && hasText) {
     message = Say(lang, "error.both");

@@ -288,6 +288,9 @@ const Entry kTexts[] = {
      "дополняют то, чего в нём нет"},
     {"upload.nocategory", "—", "—"},
     {"upload.again", "Send the log again", "Отправить отчёт снова"},
+    {"error.csrfagain",
+     "This form has expired or did not come from this site. What you typed is below: send it again.",
+     "Форма устарела или пришла не с этого сайта. Введённое вами — ниже: отправьте ещё раз."},
     {"error.category", "{1} has no value \"{2}\": choose one of the list.",
      "У {1} нет значения «{2}»: выберите одно из списка."},
 };

@@ -105,6 +105,13 @@ TEST_F(RobotTest, AnUploadTurnedBackGivesBackWhatWasTyped) {
         {"receipt", "", "ABC123"},
         {"category-mode", "", "FOO"}},
        400},
+      {"a form of a stale page",
+       {{"csrf", "", std::string(32, 'A')},
+        {"text", "", log},
+        {"email", "", "e@example.org"},
+        {"receipt", "", "ABC123"},
+        {"category-mode", "", "CW"}},
+       403},
       {"a log that cannot be taken",
        {{"text", "", log},
         {"email", "", "e@example.org"},
@@ -127,6 +134,10 @@ TEST_F(RobotTest, AnUploadTurnedBackGivesBackWhatWasTyped) {
     EXPECT_EQ(InputValue(answer.body, "receipt"), "ABC123") << c.what;
     EXPECT_EQ(Chosen(answer.body, "category-mode"), mode == "CW" ? "CW" : "") << c.what;
     EXPECT_EQ(answer.body.find("<b>&amp;"), std::string::npos) << c.what;
+    // The form given back carries the token the browser holds: sent again, it is taken.
+    EXPECT_NE(answer.body.find("name=\"csrf\" value=\"" + entrant.cookies["zv_csrf"] + "\""),
+              std::string::npos)
+        << c.what;
   }
 }
 
