@@ -1,5 +1,6 @@
 #include "serve/pages.h"
 
+#include <cctype>
 #include <map>
 
 #include "report/report.h"
@@ -92,6 +93,41 @@ std::string OutsideSection(Lang lang, const ContestFacts& contest,
   return html + "</table>\n" + More(lang, outside.size());
 }
 
+// The upload form, holding what was typed into it.
+std::string FormHtml(const PageContext& page, const ContestFacts& contest, const UploadForm& form) {
+  const Lang lang = page.lang;
+  std::string html =
+      "<form method=\"post\" action=\"/upload\" enctype=\"multipart/form-data\">" + Csrf(page) +
+      "\n<p><label>" + Say(lang, "upload.file", {Num(static_cast<long long>(contest.maxMegabytes))}) +
+      "<br><input type=\"file\" name=\"log\" accept=\".log,.cbr,.adi,.adif,.txt\"></label></p>\n"
+      "<p><label>" +
+      Say(lang, "upload.paste") +
+      // A browser drops one line break after the opening tag: the text's own first one must survive it.
+      "<br><textarea name=\"text\" rows=\"8\" cols=\"80\">\n" + Html(form.text) +
+      "</textarea></label></p>\n<p><label>" + Say(lang, "upload.email") +
+      "<br><input type=\"email\" name=\"email\" required maxlength=\"254\" value=\"" + Html(form.email) +
+      "\"></label></p>\n<p><label>" + Say(lang, "upload.receipt") +
+      "<br><input name=\"receipt\" maxlength=\"40\" autocomplete=\"off\" value=\"" + Html(form.receipt) +
+      "\"></label></p>\n<fieldset><legend>" + Say(lang, "upload.categories") + "</legend>\n";
+  for (const Category& category : Categories()) {
+    std::string name = category.tag;
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string chosen;
+    for (const auto& [tag, value] : form.categories) {
+      if (tag == category.tag) chosen = value;
+    }
+    html += "<p><label>" + Html(category.tag) + "<br><select name=\"" + name + "\"><option value=\"\">" +
+            Say(lang, "upload.nocategory") + "</option>";
+    for (const char* value : category.values) {
+      html += std::string("<option value=\"") + value + "\"" + (chosen == value ? " selected" : "") + ">" +
+              value + "</option>";
+    }
+    html += "</select></label></p>\n";
+  }
+  return html + "</fieldset>\n<p><button type=\"submit\">" + Say(lang, "upload.send") +
+         "</button></p>\n</form>\n";
+}
+
 }  // namespace
 
 std::string Html(const std::string& text) {
@@ -147,6 +183,13 @@ std::string Say(Lang lang, const char* key, const std::vector<std::string>& valu
 
 std::string UploadPage(const PageContext& page, const ContestFacts& contest, const std::string& message,
                        const std::string& email) {
+  UploadForm form;
+  form.email = email;
+  return UploadPage(page, contest, message, form);
+}
+
+std::string UploadPage(const PageContext& page, const ContestFacts& contest, const std::string& message,
+                       const UploadForm& form) {
   const Lang lang = page.lang;
   std::string body = Note("error", message) + "<p>" + Say(lang, "upload.intro") + "</p>\n<p>" +
                      Say(lang, "upload.start", {contest.start});
@@ -156,41 +199,52 @@ std::string UploadPage(const PageContext& page, const ContestFacts& contest, con
     body += Note("error", Say(lang, "upload.closed", {contest.deadline}));
     return Layout(page, Text(lang, "upload.title"), body);
   }
-  body += "<form method=\"post\" action=\"/upload\" enctype=\"multipart/form-data\">" + Csrf(page) +
-          "\n<p><label>" + Say(lang, "upload.file", {Num(static_cast<long long>(contest.maxMegabytes))}) +
-          "<br><input type=\"file\" name=\"log\" accept=\".log,.cbr,.adi,.adif,.txt\"></label></p>\n"
-          "<p><label>" +
-          Say(lang, "upload.paste") +
-          "<br><textarea name=\"text\" rows=\"8\" cols=\"80\">"
-          "</textarea></label></p>\n<p><label>" +
-          Say(lang, "upload.email") +
-          "<br><input type=\"email\" name=\"email\" required maxlength=\"254\" value=\"" + Html(email) +
-          "\"></label></p>\n<p><label>" + Say(lang, "upload.receipt") +
-          "<br><input name=\"receipt\" maxlength=\"40\" autocomplete=\"off\"></label></p>\n"
-          "<p><button type=\"submit\">" +
-          Say(lang, "upload.send") + "</button></p>\n</form>\n";
+  body += FormHtml(page, contest, form);
   return Layout(page, Text(lang, "upload.title"), body);
+}
+
+std::string UnfitPage(const PageContext& page, const ContestFacts& contest, const Preview& p,
+                      const UploadForm& form) {
+  const Lang lang = page.lang;
+  std::string why;
+  switch (p.unfit) {
+    case Unfit::kNeitherFormat: why = Say(lang, "unfit.neither"); break;
+    case Unfit::kNoCall: why = Say(lang, "unfit.nocall"); break;
+    case Unfit::kBadCall: why = Say(lang, "unfit.badcall", {p.call}); break;
+    case Unfit::kUnreadable: why = Say(lang, "unfit.unreadable", {p.why}); break;
+    case Unfit::kNoContacts: why = Say(lang, "unfit.empty"); break;
+    case Unfit::kNo: break;
+  }
+  // The page's title says the log cannot be taken; the box says why, and only what was read is listed.
+  std::string body =
+      "<div class=\"unfit\"><p id=\"unfit\">" + why + "</p><p>" + Say(lang, "unfit.again") + "</p></div>\n";
+  std::vector<std::pair<std::string, std::string>> facts;
+  if (!p.call.empty())
+    facts.push_back({Say(lang, "field.call"), "<span id=\"call\">" + Html(p.call) + "</span>"});
+  facts.push_back({Say(lang, "field.file"), Html(p.label)});
+  if (!p.format.empty()) facts.push_back({Say(lang, "field.format"), Html(p.format)});
+  facts.push_back({Say(lang, "field.sha"), "<code>" + Html(p.sha256) + "</code>"});
+  body += Facts(facts);
+  if (!p.problems.empty()) {
+    body += "<h2>" + Say(lang, "preview.problems", {Num(static_cast<long long>(p.problems.size()))}) +
+            "</h2>\n<table id=\"problems\">\n" +
+            Row({Say(lang, "field.line"), Say(lang, "field.problem"), Say(lang, "field.text")}, "th");
+    for (std::size_t i = 0; i < p.problems.size() && i < kShownRows; ++i) {
+      const LineProblem& problem = p.problems[i];
+      body += Row({problem.line ? Num(problem.line) : "—", Html(problem.message),
+                   "<code>" + Html(problem.lineText) + "</code>"});
+    }
+    body += "</table>\n" + More(lang, p.problems.size());
+  }
+  body += "<h2>" + Say(lang, "upload.again") + "</h2>\n" + FormHtml(page, contest, form);
+  return Layout(page, Text(lang, "unfit.title"), body);
 }
 
 std::string PreviewPage(const PageContext& page, const ContestFacts& contest, const Preview& p,
                         const std::string& token, const std::string& code, Claim claim) {
   const Lang lang = page.lang;
-  std::string body;
-  if (p.unfit != Unfit::kNo) {
-    std::string why;
-    switch (p.unfit) {
-      case Unfit::kNeitherFormat: why = Say(lang, "unfit.neither"); break;
-      case Unfit::kNoCall: why = Say(lang, "unfit.nocall"); break;
-      case Unfit::kBadCall: why = Say(lang, "unfit.badcall", {p.call}); break;
-      case Unfit::kUnreadable: why = Say(lang, "unfit.unreadable", {p.why}); break;
-      case Unfit::kNoContacts: why = Say(lang, "unfit.empty"); break;
-      case Unfit::kNo: break;
-    }
-    body += "<div class=\"unfit\"><h2>" + Say(lang, "unfit.title") + "</h2><p id=\"unfit\">" + why +
-            "</p><p>" + Say(lang, "unfit.again") + "</p></div>\n";
-  } else {
-    body += Note("notice", Say(lang, "preview.notyet"));
-  }
+  if (p.unfit != Unfit::kNo) return UnfitPage(page, contest, p, UploadForm{});
+  std::string body = Note("notice", Say(lang, "preview.notyet"));
 
   std::vector<std::pair<std::string, std::string>> facts = {
       {Say(lang, "field.call"), "<span id=\"call\">" + Html(p.call) + "</span>"},
@@ -201,7 +255,7 @@ std::string PreviewPage(const PageContext& page, const ContestFacts& contest, co
     facts.insert(
         facts.end(),
         {
-            {Say(lang, "field.categories"), Html(p.categories)},
+            {Say(lang, "field.categories"), "<span id=\"categories\">" + Html(p.categories) + "</span>"},
             {Say(lang, "field.contacts"),
              "<span id=\"contacts\">" + Num(static_cast<long long>(p.contacts)) + "</span>"},
             {Say(lang, "field.stored"), Num(static_cast<long long>(p.stored - p.dupes))},
@@ -481,12 +535,18 @@ std::string SponsorPage(const PageContext& page, const std::string& message,
 
 const std::string& StyleSheet() {
   static const std::string kStyle =
-      "body{font-family:sans-serif;margin:0;color:#222;background:#fff}"
-      "header{background:#23466e;color:#fff;padding:.5em 1em;display:flex;justify-content:space-between}"
+      "body{font-family:sans-serif;margin:0;color:#222;background:#fff;overflow-wrap:anywhere}"
+      "header{background:#23466e;color:#fff;padding:.5em 1em;display:flex;flex-wrap:wrap;"
+      "justify-content:space-between}"
       "header a{color:#fff;margin-right:1em}main{padding:0 1em 2em;max-width:72em}"
-      "table{border-collapse:collapse;margin:.5em 0}th,td{border:1px solid #bbb;padding:2px 8px;"
-      "text-align:left;vertical-align:top}table.facts th{background:#f0f3f7}"
-      "pre{background:#f6f6f6;padding:.5em;overflow-x:auto}code{white-space:pre-wrap}"
+      // A wide table scrolls inside its own box, so that a narrow screen never scrolls the whole page.
+      "table{display:block;overflow-x:auto;max-width:100%;border-collapse:collapse;margin:.5em 0}"
+      "th,td{border:1px solid #bbb;padding:2px 8px;text-align:left;vertical-align:top}"
+      "table.facts th{background:#f0f3f7}"
+      "pre{background:#f6f6f6;padding:.5em;overflow-x:auto;max-width:100%;box-sizing:border-box}"
+      "code{white-space:pre-wrap;overflow-wrap:anywhere}"
+      "input,textarea,select{max-width:100%;box-sizing:border-box}textarea{width:100%}"
+      "fieldset{border:1px solid #bbb;min-width:0}"
       ".error{color:#a00;font-weight:bold}.notice{background:#fff6d6;padding:.4em}.good{color:#060}"
       ".unfit{border:2px solid #a00;padding:0 1em;margin:1em 0}.small{font-size:90%;color:#555}"
       "#score,#receipt,#checked{font-size:130%}";

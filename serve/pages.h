@@ -46,6 +46,18 @@ enum class Claim {
 
 std::string UploadPage(const PageContext& page, const ContestFacts& contest, const std::string& message,
                        const std::string& email);
+
+// What the entrant typed into the upload form, given back with an answer that turns it away: a browser
+// keeps no file chosen, but pasted text, the e-mail, the code and the categories need not be typed again.
+struct UploadForm {
+  std::string text, email, receipt;
+  ChosenCategories categories;
+};
+std::string UploadPage(const PageContext& page, const ContestFacts& contest, const std::string& message,
+                       const UploadForm& form);
+// A log that cannot be taken: why, what little could be read of it, and the form again as it was sent.
+std::string UnfitPage(const PageContext& page, const ContestFacts& contest, const Preview& preview,
+                      const UploadForm& form);
 // `token`: the confirm form's hidden value; "" when the log cannot be taken. `code`: the receipt code the
 // upload came with, and `claim` what it says.
 std::string PreviewPage(const PageContext& page, const ContestFacts& contest, const Preview& preview,

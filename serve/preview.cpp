@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -193,6 +194,56 @@ void ReadBadQsoFile(const std::string& folder, Preview& out) {
   }
 }
 
+// A Cabrillo log's tags and category values checked against the standard's, and the form's choice laid
+// over the categories: what the log gives stands (a differing choice is told on its line), what it leaves
+// out the form fills. Unknown tags and values are warnings: the log is still taken.
+void PlaceCabrillo(const ChosenCategories& chosen, Preview& out) {
+  Lines lines(out.bytes);
+  std::map<std::string, std::string> given;
+  std::vector<LineProblem> found;
+  auto warn = [&](int line, const std::string& message) {
+    found.push_back({line, "line " + std::to_string(line) + ": " + message, lines.At(line)});
+  };
+  std::size_t pos = out.bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+  for (int line = 1; pos < out.bytes.size(); ++line) {
+    std::size_t end = out.bytes.find('\n', pos);
+    if (end == std::string::npos) end = out.bytes.size();
+    const std::string_view text = std::string_view(out.bytes).substr(pos, end - pos);
+    pos = end + 1;
+    // A tag is letters, digits and hyphens before the colon; anything else is the reader's to judge.
+    const std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos || colon == 0 || colon > 40) continue;
+    const std::string tag = Upper(std::string(text.substr(0, colon)));
+    if (!std::all_of(tag.begin(), tag.end(),
+                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '-'; }) ||
+        !std::isalpha(static_cast<unsigned char>(tag[0]))) {
+      continue;
+    }
+    if (tag == "QSO" || tag == "X-QSO") continue;
+    if (!KnownCabrilloTag(tag)) {
+      warn(line, tag + " is not a Cabrillo 3.0 tag");
+      continue;
+    }
+    const Category* category = CategoryOf(tag);
+    if (!category) continue;
+    const std::string value = Trimmed(text.substr(colon + 1)).substr(0, 200);
+    if (value.empty()) continue;
+    given[tag] = value;
+    if (!KnownValue(*category, value)) warn(line, "\"" + value + "\" is not a " + tag + " value");
+    for (const auto& [chosenTag, chosenValue] : chosen) {
+      if (chosenTag == tag && Upper(value) != chosenValue) {
+        warn(line, "the form chose " + tag + " " + chosenValue + "; the log's " + value + " stands");
+      }
+    }
+  }
+  for (const auto& [tag, value] : chosen) {
+    if (!given.count(tag)) out.categories += (out.categories.empty() ? "" : " ") + value;
+  }
+  out.problems.insert(out.problems.end(), found.begin(), found.end());
+  std::stable_sort(out.problems.begin(), out.problems.end(),
+                   [](const LineProblem& a, const LineProblem& b) { return a.line < b.line; });
+}
+
 }  // namespace
 
 namespace {
@@ -312,6 +363,14 @@ Preview ReadUpload(const std::string& fileName, std::string bytes, const Preview
   out.report = report.str();
   out.worked = watcher.Worked();
   ReadBadQsoFile(folder.path(), out);
+  // A log without contacts still hears of its header's faults, to mend them with the rest.
+  if (out.format == "Cabrillo") {
+    PlaceCabrillo(settings.chosen, out);
+  } else {
+    for (const auto& [tag, value] : settings.chosen) {
+      out.categories += (out.categories.empty() ? "" : " ") + value;
+    }
+  }
   if (out.contacts == 0) out.unfit = Unfit::kNoContacts;
   return out;
 }

@@ -14,6 +14,7 @@
 
 #include "logs/adif.h"
 #include "report/report.h"
+#include "serve/categories.h"
 
 namespace serve {
 
@@ -29,6 +30,8 @@ struct PreviewSettings {
   std::string startText;  // "YYYY-MM-DD HH:MM", as --start takes it
   std::string scratch;    // where each log gets a folder of its own while it is scored
   Period period;
+  // The upload form's categories: an ADIF log's own, and what a Cabrillo log's header leaves out.
+  ChosenCategories chosen;
 };
 
 // A problem the reader found, with the line it is about (0 when it names none) and that line's text.
@@ -72,7 +75,9 @@ struct Preview {
   std::string format;                                       // "ADIF", "Cabrillo"
   std::string call;                                         // the entrant
   std::vector<std::pair<std::string, std::string>> header;  // a Cabrillo log's header lines worth showing
-  std::string categories;  // the CATEGORY- values, one blank between them; "" for none
+  // The CATEGORY- values, one blank between them; "" for none. A Cabrillo log's own in its order, then
+  // those the form filled in.
+  std::string categories;
   std::size_t contacts = 0, stored = 0, dupes = 0;
   std::vector<LineProblem> problems;
   std::vector<Refusal> refusals;

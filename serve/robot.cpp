@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "check/entries.h"
+#include "serve/categories.h"
 #include "serve/secrets.h"
 #include "serve/zip.h"
 
@@ -118,6 +119,20 @@ httplib::ContentProviderWithoutLength Guarded(const std::string& what,
     }
     return false;
   };
+}
+
+// The upload form's categories into `chosen`, each in the standard's spelling; the words of the error when
+// one holds a value the form never offers.
+std::string ChooseCategories(const httplib::Request& req, Lang lang, ChosenCategories& chosen) {
+  for (const Category& category : Categories()) {
+    std::string name = category.tag;
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string value = Upper(Trimmed(Field(req, name)));
+    if (value.empty()) continue;
+    if (!KnownValue(category, value)) return Say(lang, "error.category", {category.tag, value.substr(0, 40)});
+    chosen.emplace_back(category.tag, value);
+  }
+  return "";
 }
 
 std::string RemoteOf(const httplib::Request& req) {
@@ -299,14 +314,21 @@ std::optional<std::string> Robot::Keep(std::shared_ptr<const Preview> preview, c
 void Robot::Upload(const httplib::Request& req, httplib::Response& res) {
   PageContext page = Context(req, res, "/");
   const Lang lang = page.lang;
-  if (!FormTokenGood(req))
-    return Send(res, 403, MessagePage(page, Text(lang, "error.title"), Say(lang, "error.csrf")));
   const ContestFacts facts = Facts();
   const std::string email = Trimmed(Field(req, "email"));
+  const std::string pasted = Field(req, "text");
+  // Every answer that turns the form away gives back what was typed into it; a form sent with a stale
+  // token comes back with the page's own, so pasting the log again is never the price of an old page.
+  UploadForm typed;
+  typed.text = pasted;
+  typed.email = email;
+  typed.receipt = ReceiptCode(Field(req, "receipt"));
+  const std::string badCategory = ChooseCategories(req, lang, typed.categories);
+  if (!FormTokenGood(req))
+    return Send(res, 403, UploadPage(page, facts, Say(lang, "error.csrfagain"), typed));
   if (facts.closed) return Send(res, 403, UploadPage(page, facts, "", email));
 
   const httplib::MultipartFormData file = req.get_file_value("log");
-  const std::string pasted = Field(req, "text");
   const bool hasFile = !file.content.empty(), hasText = !Trimmed(pasted).empty();
   std::string message;
   if (hasFile && hasText) {
@@ -315,12 +337,14 @@ void Robot::Upload(const httplib::Request& req, httplib::Response& res) {
     message = Say(lang, "error.nolog");
   } else if (!PlausibleEmail(email)) {
     message = Say(lang, "error.email");
+  } else {
+    message = badCategory;
   }
-  if (!message.empty()) return Send(res, 400, UploadPage(page, facts, message, email));
+  if (!message.empty()) return Send(res, 400, UploadPage(page, facts, message, typed));
   if ((hasFile ? file.content : pasted).size() > settings_.maxLogBytes) {
     return Send(
         res, 413,
-        UploadPage(page, facts, Say(lang, "error.toolarge", {std::to_string(facts.maxMegabytes)}), email));
+        UploadPage(page, facts, Say(lang, "error.toolarge", {std::to_string(facts.maxMegabytes)}), typed));
   }
 
   PreviewSettings how;
@@ -328,13 +352,14 @@ void Robot::Upload(const httplib::Request& req, httplib::Response& res) {
   how.startText = settings_.startText;
   how.period = ContestPeriod();
   how.scratch = settings_.scratch;
+  how.chosen = typed.categories;
   // A full robot says so before the work of reading: the answer would hold at least the log's bytes.
   {
     std::lock_guard<std::mutex> lock(mutex_);
     Expire();
     if (pendingBytes_ + (hasFile ? file.content : pasted).size() > settings_.answerBytes) {
       res.set_header("Retry-After", std::to_string(kBusySeconds));
-      return Send(res, 503, UploadPage(page, facts, Say(lang, "error.busy"), email));
+      return Send(res, 503, UploadPage(page, facts, Say(lang, "error.busy"), typed));
     }
   }
   // Reading is work for the processor: more at once than it has cores would only hold more memory.
@@ -361,7 +386,7 @@ void Robot::Upload(const httplib::Request& req, httplib::Response& res) {
   // Reading a large log leaves much freed memory behind, which the allocator would keep from the system.
   if (preview->bytes.size() > (1u << 20)) malloc_trim(0);
   const std::string code = ReceiptCode(Field(req, "receipt"));
-  if (preview->unfit != Unfit::kNo) return Send(res, 422, PreviewPage(page, facts, *preview, "", code, {}));
+  if (preview->unfit != Unfit::kNo) return Send(res, 422, UnfitPage(page, facts, *preview, typed));
   // Only the owner hears that the call has a log, or that it holds as many versions as are kept: anyone
   // else is answered alike whether it has or not, and the store sets the version aside if it has.
   const Claim claim = code.empty()                       ? Claim::kNoCode
@@ -377,7 +402,7 @@ void Robot::Upload(const httplib::Request& req, httplib::Response& res) {
   const std::optional<std::string> token = Keep(preview, email, RemoteOf(req), ClientAddress(req), code);
   if (!token) {
     res.set_header("Retry-After", std::to_string(kBusySeconds));
-    return Send(res, 503, UploadPage(page, facts, Say(lang, "error.busy"), email));
+    return Send(res, 503, UploadPage(page, facts, Say(lang, "error.busy"), typed));
   }
   Send(res, 200, PreviewPage(page, facts, *preview, *token, code, claim));
 }

@@ -279,6 +279,20 @@ const Entry kTexts[] = {
      "Версия {1} отчёта {2} теперь его текущий отчёт."},
     {"sponsor.notsetaside", "That version is not set aside (any more).",
      "Эта версия не отложена (уже не отложена)."},
+
+    // The upload form's categories and what it says when it turns a log away.
+    {"upload.categories",
+     "Categories: an ADIF log's are these; a Cabrillo log's own header lines stand, and these fill in what "
+     "it leaves out",
+     "Категории: для отчёта ADIF — эти; у отчёта Cabrillo действуют его собственные строки заголовка, а эти "
+     "дополняют то, чего в нём нет"},
+    {"upload.nocategory", "—", "—"},
+    {"upload.again", "Send the log again", "Отправить отчёт снова"},
+    {"error.csrfagain",
+     "This form has expired or did not come from this site. What you typed is below: send it again.",
+     "Форма устарела или пришла не с этого сайта. Введённое вами — ниже: отправьте ещё раз."},
+    {"error.category", "{1} has no value \"{2}\": choose one of the list.",
+     "У {1} нет значения «{2}»: выберите одно из списка."},
 };
 
 const std::unordered_map<std::string_view, const Entry*>& Index() {
