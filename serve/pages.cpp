@@ -24,8 +24,9 @@ std::string Layout(const PageContext& page, const std::string& title, const std:
       "</title><link rel=\"stylesheet\" href=\"/style.css\"></head>\n<body>\n<header><nav>"
       "<a href=\"/\">" +
       Say(lang, "nav.upload") + "</a> <a href=\"/status\">" + Say(lang, "nav.status") +
-      "</a> <a href=\"/results\">" + Say(lang, "nav.results") + "</a> <a href=\"/sponsor\">" +
-      Say(lang, "nav.sponsor") + "</a></nav><span class=\"lang\">";
+      "</a> <a href=\"/results\">" + Say(lang, "nav.results") + "</a> <a href=\"/received\">" +
+      Say(lang, "nav.received") + "</a> <a href=\"/sponsor\">" + Say(lang, "nav.sponsor") +
+      "</a></nav><span class=\"lang\">";
   html += lang == Lang::kRussian
               ? "<a href=\"" + Html(page.here) + "?lang=en\" hreflang=\"en\">English</a> | Русский"
               : "English | <a href=\"" + Html(page.here) + "?lang=ru\" hreflang=\"ru\">Русский</a>";
@@ -443,6 +444,70 @@ std::string NoResultsPage(const PageContext& page) {
   return Layout(page, Text(page.lang, "nav.results"), Note("notice", Say(page.lang, "results.none")));
 }
 
+namespace {
+
+// One ranking: its heading (HTML), and the logs by place; the places are counted afresh unless `overall`.
+std::string Ranking(Lang lang, const std::string& heading, const std::vector<const PublishedLog*>& logs,
+                    bool overall) {
+  std::string html = "<h2>" + heading + "</h2>\n<table class=\"ranking\">\n<tr><th rowspan=\"2\">" +
+                     Say(lang, "results.place") + "</th><th rowspan=\"2\">" + Say(lang, "results.call") +
+                     "</th><th colspan=\"4\">" + Say(lang, "results.claimed") + "</th><th colspan=\"4\">" +
+                     Say(lang, "results.checked") + "</th></tr>\n<tr>";
+  for (int side = 0; side < 2; ++side) {
+    for (const char* key : {"results.qsos", "results.points", "results.mults", "results.score"}) {
+      html += "<th>" + Say(lang, key) + "</th>";
+    }
+  }
+  html += "</tr>\n";
+  int place = 0;
+  for (const PublishedLog* log : logs) {
+    html += "<tr><td>" + Num(overall ? log->place : ++place) + "</td><td class=\"call\">" + Html(log->call) +
+            "</td>";
+    for (const zorvant::ReportTotals* t : {&log->claimed, &log->checked}) {
+      html += "<td>" + Num(t->qsos) + "</td><td>" + Num(t->points) + "</td><td>" + Num(t->multiplier) +
+              "</td><td>" + Num(t->score) + "</td>";
+    }
+    html += "</tr>\n";
+  }
+  return html + "</table>\n";
+}
+
+}  // namespace
+
+std::string ResultsPage(const PageContext& page, const std::string& published,
+                        const std::vector<PublishedLog>& logs) {
+  const Lang lang = page.lang;
+  std::vector<const PublishedLog*> ranked;
+  std::map<std::string, std::vector<const PublishedLog*>> byCategory;
+  for (const PublishedLog& log : logs) {
+    if (log.place == 0) continue;
+    ranked.push_back(&log);
+    byCategory[log.categories].push_back(&log);
+  }
+  std::string body = "<p id=\"published\">" + Say(lang, "results.published", {published}) + "</p>\n";
+  body += Ranking(lang, Say(lang, "results.overall"), ranked, true);
+  for (const auto& [categories, group] : byCategory) {
+    if (!categories.empty()) body += Ranking(lang, Html(categories), group, false);
+  }
+  const auto none = byCategory.find("");
+  if (none != byCategory.end()) body += Ranking(lang, Say(lang, "results.nocategory"), none->second, false);
+  return Layout(page, Text(lang, "results.title"), body);
+}
+
+std::string ReceivedPage(const PageContext& page, const std::vector<Arrival>& calls) {
+  const Lang lang = page.lang;
+  std::string body = Note("", Say(lang, "received.intro"));
+  if (calls.empty()) {
+    body += Note("notice", Say(lang, "received.none"));
+  } else {
+    body +=
+        "<table id=\"received\">\n" + Row({Say(lang, "received.call"), Say(lang, "received.first")}, "th");
+    for (const Arrival& a : calls) body += Row({Html(a.call), Html(a.first)});
+    body += "</table>\n";
+  }
+  return Layout(page, Text(lang, "received.title"), body);
+}
+
 std::string SponsorLogin(const PageContext& page, const std::string& message) {
   const Lang lang = page.lang;
   const std::string body =
@@ -549,7 +614,8 @@ const std::string& StyleSheet() {
       "fieldset{border:1px solid #bbb;min-width:0}"
       ".error{color:#a00;font-weight:bold}.notice{background:#fff6d6;padding:.4em}.good{color:#060}"
       ".unfit{border:2px solid #a00;padding:0 1em;margin:1em 0}.small{font-size:90%;color:#555}"
-      "#score,#receipt,#checked{font-size:130%}";
+      "#score,#receipt,#checked{font-size:130%}"
+      "table.ranking td{text-align:right}table.ranking td.call{text-align:left}";
   return kStyle;
 }
 

@@ -73,6 +73,13 @@ std::string StatusPage(const PageContext& page, const ContestFacts& contest, con
 std::string MessagePage(const PageContext& page, const std::string& title, const std::string& message);
 std::string NoResultsPage(const PageContext& page);
 std::string SponsorLogin(const PageContext& page, const std::string& message);
+// A publication's results for the public: the overall ranking, then one per category as the logs give them
+// (by name; the logs without one last, in a group of their own). `logs`: by place; those not checked (place
+// 0) are in no ranking. `published`: "YYYY-MM-DD HH:MM:SS", UTC.
+std::string ResultsPage(const PageContext& page, const std::string& published,
+                        const std::vector<PublishedLog>& logs);
+// The calls whose logs arrived, for entrants to see that theirs did: nothing of who sent them or of what.
+std::string ReceivedPage(const PageContext& page, const std::vector<Arrival>& calls);
 // `logs`: each call's current version; `setAside`: the versions waiting for the sponsor.
 std::string SponsorPage(const PageContext& page, const std::string& message,
                         const std::vector<Received>& logs, const std::vector<Received>& setAside,

@@ -6,6 +6,7 @@
 #include "check/entries.h"
 #include "check/reports.h"
 #include "engine/export_state.h"
+#include "serve/pages.h"
 
 namespace serve {
 
@@ -42,7 +43,6 @@ Publication CheckAndPublish(Store& store, const CheckSettings& settings, const s
   Publication p;
   p.published = now;
   p.window = settings.window;
-  p.resultsHtml = check::ResultsHtml(entries, report);
   p.resultsText = check::ResultsText(entries, report);
   p.summary = check::SummaryText(entries, report);
   std::vector<int> place(entries.logs.size(), 0);
@@ -56,6 +56,7 @@ Publication CheckAndPublish(Store& store, const CheckSettings& settings, const s
     out.place = place[i];
     out.claimed = log.claimed;
     out.checked = log.checked;
+    out.categories = latest[i].categories;
     const auto begin = entries.qsos.begin() + static_cast<std::ptrdiff_t>(log.first);
     out.removed =
         static_cast<int>(std::count_if(begin, begin + static_cast<std::ptrdiff_t>(log.count),
@@ -66,6 +67,8 @@ Publication CheckAndPublish(Store& store, const CheckSettings& settings, const s
   std::stable_sort(p.logs.begin(), p.logs.end(), [](const PublishedLog& a, const PublishedLog& b) {
     return (a.place == 0 ? 1 << 30 : a.place) < (b.place == 0 ? 1 << 30 : b.place);
   });
+  // The public page in English as published; the robot makes it in the other languages from the same logs.
+  p.resultsHtml = ResultsPage(PageContext{Lang::kEnglish, "", "/results"}, now, p.logs);
   for (const check::Qso& q : entries.qsos) {
     p.classes.push_back(
         {latest[q.log].id, q.line, std::string(entries.calls[q.call]), check::VerdictName(q.verdict)});

@@ -31,11 +31,10 @@ constexpr int kFreeGuesses = 3, kLockoutAfter = 10;
 constexpr std::int64_t kLockoutSeconds = 15 * 60, kGuessMemory = 3600;
 constexpr std::size_t kGuessAddresses = 10000;  // addresses remembered at once
 
-// The pages load nothing but their style sheet and post nowhere but here. The published results are the
-// check's own page, whose style sits inside it.
-std::string ContentPolicy(bool inlineStyle) {
-  return std::string("default-src 'none'; style-src ") + (inlineStyle ? "'unsafe-inline'" : "'self'") +
-         "; img-src 'self'; form-action 'self'; frame-ancestors 'none'; base-uri 'none'";
+// The pages load nothing but their style sheet and post nowhere but here.
+std::string ContentPolicy() {
+  return "default-src 'none'; style-src 'self'; img-src 'self'; form-action 'self'; frame-ancestors 'none'; "
+         "base-uri 'none'";
 }
 
 std::string Cookie(const httplib::Request& req, const std::string& name) {
@@ -701,12 +700,12 @@ void Robot::Mount(httplib::Server& server) {
     }
     return httplib::Server::HandlerResponse::Unhandled;
   });
-  server.set_post_routing_handler([](const Request& req, Response& res) {
+  server.set_post_routing_handler([](const Request&, Response& res) {
     res.set_header("X-Content-Type-Options", "nosniff");
     res.set_header("X-Frame-Options", "DENY");
     res.set_header("Referrer-Policy", "no-referrer");
     if (!res.has_header("Content-Security-Policy")) {
-      res.set_header("Content-Security-Policy", ContentPolicy(req.path == "/results"));
+      res.set_header("Content-Security-Policy", ContentPolicy());
     }
   });
   server.set_error_handler(httplib::Server::HandlerWithResponse([this](const Request& req, Response& res) {
@@ -740,12 +739,16 @@ void Robot::Mount(httplib::Server& server) {
   });
   server.Post("/status", [this](const Request& req, Response& res) { Status(req, res); });
   server.Get("/results", [this](const Request& req, Response& res) {
+    PageContext page = Context(req, res, "/results");
     const std::optional<Publication> last = store_.LastPublication();
-    if (!last) {
-      PageContext page = Context(req, res, "/results");
-      return Send(res, 200, NoResultsPage(page));
-    }
-    Send(res, 200, last->resultsHtml);
+    if (!last) return Send(res, 200, NoResultsPage(page));
+    // The page as published is English; another language is made from the same publication.
+    if (page.lang == Lang::kEnglish) return Send(res, 200, last->resultsHtml);
+    Send(res, 200, ResultsPage(page, last->published, store_.PublishedLogs()));
+  });
+  server.Get("/received", [this](const Request& req, Response& res) {
+    PageContext page = Context(req, res, "/received");
+    Send(res, 200, ReceivedPage(page, store_.Arrivals()));
   });
   server.Get("/style.css", [](const Request&, Response& res) {
     res.set_header("Cache-Control", "max-age=3600");

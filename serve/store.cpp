@@ -527,6 +527,18 @@ std::vector<Missing> Store::MissingCalls(int atLeast, int limit) {
   return all;
 }
 
+std::vector<Arrival> Store::Arrivals() {
+  Lease lease(*this);
+  // The counted versions by their index: `counted` sits past each log's bytes in its row, a public page
+  // should not read through every log to find it.
+  Statement q(*lease,
+              "SELECT call, MIN(received) FROM logs "
+              "WHERE id IN (SELECT id FROM logs WHERE counted IS NOT NULL) GROUP BY call ORDER BY call");
+  std::vector<Arrival> all;
+  while (q.Step()) all.push_back({q.Text(0), q.Text(1)});
+  return all;
+}
+
 std::int64_t Store::Publish(const Publication& p) {
   Lease lease(*this);
   Connection& db = *lease;
@@ -554,6 +566,11 @@ std::int64_t Store::Publish(const Publication& p) {
     result.Bind(14, log.ubn).Run();
     result.Reset();
   }
+  // A publication's classes are a row a contact, about a million for a large contest, and its UBN reports a
+  // page a log: kept for every publication they would grow the database by that much each time the sponsor
+  // publishes, while only the last one's are ever read.
+  Statement(db, "DELETE FROM classes WHERE publication <> ?").Bind(1, id).Run();
+  Statement(db, "UPDATE results SET ubn = '' WHERE publication <> ? AND ubn <> ''").Bind(1, id).Run();
   Statement cls(db, "INSERT INTO classes (publication, log, line, worked, class) VALUES (?, ?, ?, ?, ?)");
   for (const Publication::Class& c : p.classes) {
     cls.Bind(1, id).Bind(2, c.log).Bind(3, c.line).Bind(4, c.worked).Bind(5, c.name).Run();

@@ -1,7 +1,7 @@
 // The server's one database, DIR/zorvant.db: every version of every log received, with its receipt, the
-// calls each log worked, and every publication of the cross-check with its results and each entrant's UBN
-// report. Every change is one transaction; the schema carries its version and is brought up to date on
-// opening. Safe to use from many threads at once.
+// calls each log worked, and every publication of the cross-check with its results; the last publication
+// also with each entrant's UBN report and every contact's class. Every change is one transaction; the schema
+// carries its version and is brought up to date on opening. Safe to use from many threads at once.
 #ifndef ZORVANT_SERVE_STORE_H_
 #define ZORVANT_SERVE_STORE_H_
 
@@ -76,6 +76,12 @@ struct Received {
 struct Missing {
   std::string call;
   int logs = 0;
+};
+
+// A call whose log was received, as the public list shows it.
+struct Arrival {
+  std::string call;
+  std::string first;  // when its first counted version arrived, "YYYY-MM-DD HH:MM:SS", UTC
 };
 
 // A wrong sponsor's key, as the sponsor sees it.
@@ -163,10 +169,14 @@ class Store {
   std::optional<Received> ByReceipt(const std::string& call, const std::string& receipt);
   // A version's bytes as sent.
   std::string Bytes(std::int64_t id);
+  // The calls that have a counted log, by call, each with the time its first counted version arrived:
+  // versions set aside and never accepted do not show.
+  std::vector<Arrival> Arrivals();
   // Calls in at least `atLeast` of the current versions that sent no log, the most often worked first.
   std::vector<Missing> MissingCalls(int atLeast, int limit);
 
-  // Stores a publication whole, and returns its id.
+  // Stores a publication whole, and returns its id. It replaces the earlier publications' contacts' classes
+  // and UBN reports, which nothing shows any more; their results stay.
   std::int64_t Publish(const Publication& publication);
   // The last publication, without its logs and classes.
   std::optional<Publication> LastPublication();

@@ -293,6 +293,29 @@ const Entry kTexts[] = {
      "Форма устарела или пришла не с этого сайта. Введённое вами — ниже: отправьте ещё раз."},
     {"error.category", "{1} has no value \"{2}\": choose one of the list.",
      "У {1} нет значения «{2}»: выберите одно из списка."},
+    // The public results and the list of the logs received.
+    {"nav.received", "Logs received", "Полученные отчёты"},
+    {"results.title", "Results after the cross-check", "Результаты после перекрёстной проверки"},
+    {"results.published", "Published {1} UTC.", "Опубликовано {1} UTC."},
+    {"results.overall", "All entrants", "Все участники"},
+    {"results.nocategory", "No category given", "Без категории"},
+    {"results.place", "Place", "Место"},
+    {"results.call", "Call", "Позывной"},
+    {"results.claimed", "Claimed", "Заявлено"},
+    {"results.checked", "Checked", "После проверки"},
+    {"results.qsos", "QSOs", "Связи"},
+    {"results.points", "Points", "Очки"},
+    {"results.mults", "Mults", "Множители"},
+    {"results.score", "Score", "Результат"},
+    {"received.title", "Logs received", "Полученные отчёты"},
+    {"received.intro",
+     "The calls whose logs the robot has received, each with the time its log first arrived. Your own log's "
+     "state, and each version you sent, are on its status page, with your receipt code.",
+     "Позывные, отчёты которых получил робот, и время, когда отчёт пришёл впервые. Состояние вашего отчёта "
+     "и все отправленные вами версии — на странице его состояния, по коду квитанции."},
+    {"received.none", "No log has been received yet.", "Отчёты ещё не получены."},
+    {"received.call", "Call", "Позывной"},
+    {"received.first", "First received, UTC", "Впервые получен, UTC"},
 };
 
 const std::unordered_map<std::string_view, const Entry*>& Index() {
