@@ -606,10 +606,12 @@ const std::string& StyleSheet() {
       "header a{color:#fff;margin-right:1em}main{padding:0 1em 2em;max-width:72em}"
       // A wide table scrolls inside its own box, so that a narrow screen never scrolls the whole page.
       "table{display:block;overflow-x:auto;max-width:100%;border-collapse:collapse;margin:.5em 0}"
-      "th,td{border:1px solid #bbb;padding:2px 8px;text-align:left;vertical-align:top}"
+      // A cell keeps its words whole: breaking them anywhere squeezes a table to a letter a line where it
+      // should scroll in its box.
+      "th,td{border:1px solid #bbb;padding:2px 8px;text-align:left;vertical-align:top;overflow-wrap:normal}"
       "table.facts th{background:#f0f3f7}"
       "pre{background:#f6f6f6;padding:.5em;overflow-x:auto;max-width:100%;box-sizing:border-box}"
-      "code{white-space:pre-wrap;overflow-wrap:anywhere}"
+      "code{white-space:pre-wrap;overflow-wrap:anywhere}td code{overflow-wrap:normal}"
       "input,textarea,select{max-width:100%;box-sizing:border-box}textarea{width:100%}"
       "fieldset{border:1px solid #bbb;min-width:0}"
       ".error{color:#a00;font-weight:bold}.notice{background:#fff6d6;padding:.4em}.good{color:#060}"

@@ -3,14 +3,17 @@
 python3-selenium, over `zorvant serve` started on a free port of the loopback and stopped at the end.
 
 An entrant sends the bundled data/sample-contest.adi and sees the plug-in's 60858 as its claimed score,
-confirms and gets a receipt; a second entrant sends a Cabrillo log with problems and sees each by its line;
-the sponsor enters with the key, checks and publishes; the first entrant's status page then shows the
-checked score and the UBN report. Prints one line a step ("browser ok: ..." or "browser FAILED: ...") and
+with a category chosen on the form, confirms and gets a receipt; a second entrant sends a Cabrillo log with
+problems and sees each by its line; a stranger sends the first entrant's call without its receipt code and is
+told nothing of an earlier log, and the owner sends it again with the code; the public list shows the calls
+received; the sponsor sees the stranger's version set aside, checks and publishes; the results rank per
+category; the first entrant's status page then shows the checked score and the UBN report. Last, the pages
+at 400 px wide, which must not scroll sideways. Prints one line a step ("browser ok: ..." or "browser FAILED: ...") and
 ends with "N passed, M failed"; exits 1 when a step failed.
 
 usage: tests/serve/browser_test.py [--zorvant PATH] [--pictures FOLDER]
   --zorvant   the command to run (default: build/native/bin/zorvant of this repository)
-  --pictures  saves pictures of the pages there (upload-answer.png is the README's)
+  --pictures  saves pictures of the pages there, 1100 and 400 px wide (upload-answer.png is the README's)
 """
 import argparse
 import os
@@ -24,7 +27,7 @@ from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support import expected_conditions
-from selenium.webdriver.support.ui import WebDriverWait
+from selenium.webdriver.support.ui import Select, WebDriverWait
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 KEY = "browser-test-sponsor-key"
@@ -96,6 +99,18 @@ def wait_for(driver, element_id):
     WebDriverWait(driver, 20).until(expected_conditions.presence_of_element_located((By.ID, element_id)))
 
 
+def fits(driver):
+    """Whether the page shows whole across the window, with no sideways scrolling."""
+    return driver.execute_script(
+        "return document.documentElement.scrollWidth <= document.documentElement.clientWidth")
+
+
+def picture(driver, folder, name):
+    if folder:
+        os.makedirs(folder, exist_ok=True)
+        driver.save_screenshot(os.path.join(folder, name))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--zorvant", default=os.path.join(ROOT, "build", "native", "bin", "zorvant"))
@@ -114,17 +129,21 @@ def main():
         driver.get(url + "/")
         driver.find_element(By.NAME, "log").send_keys(sample)
         driver.find_element(By.NAME, "email").send_keys("ua3xyz@example.org")
+        # An ADIF log carries no category: the form gives it.
+        Select(driver.find_element(By.NAME, "category-operator")).select_by_value("SINGLE-OP")
+        Select(driver.find_element(By.NAME, "category-mode")).select_by_value("DIGI")
         submit(driver, "/upload")
         wait_for(driver, "score")
         steps.check("the bundled log's answer shows the claimed score 60858",
                     text_of(driver, "score") == "60858" and text_of(driver, "call") == "UA3XYZ",
                     text_of(driver, "score"))
+        steps.check("the categories chosen on the form are the ADIF log's",
+                    "SINGLE-OP" in text_of(driver, "categories") and "DIGI" in text_of(driver, "categories"),
+                    text_of(driver, "categories"))
         refused = text_of(driver, "refused")
         steps.check("the answer lists the contacts the contest refuses, by line and why",
                     "90 OK1NMX 30m RTTY band outside the contest" in refused, refused[:300])
-        if args.pictures:
-            os.makedirs(args.pictures, exist_ok=True)
-            driver.save_screenshot(os.path.join(args.pictures, "upload-answer.png"))
+        picture(driver, args.pictures, "upload-answer.png")
         submit(driver, "/confirm")
         wait_for(driver, "receipt")
         receipt = text_of(driver, "receipt")
@@ -149,6 +168,40 @@ def main():
         submit(driver, "/confirm")
         wait_for(driver, "receipt")
 
+        # A stranger sends the first entrant's call without its receipt code: the answer reads as for any call,
+        # and the version waits for the sponsor. The owner then sends it again with the code.
+        driver.delete_all_cookies()
+        driver.get(url + "/")
+        driver.find_element(By.NAME, "log").send_keys(sample)
+        driver.find_element(By.NAME, "email").send_keys("stranger@example.org")
+        submit(driver, "/upload")
+        wait_for(driver, "score")
+        steps.check("a stranger's answer does not tell that the call has sent a log",
+                    "has sent a log before" not in driver.page_source)
+        submit(driver, "/confirm")
+        wait_for(driver, "receipt")
+        driver.delete_all_cookies()
+        driver.get(url + "/")
+        driver.find_element(By.NAME, "log").send_keys(sample)
+        driver.find_element(By.NAME, "email").send_keys("ua3xyz@example.org")
+        driver.find_element(By.NAME, "receipt").send_keys(receipt)
+        submit(driver, "/upload")
+        wait_for(driver, "score")
+        steps.check("the owner's answer, with the receipt code, says the log replaces the earlier one",
+                    "has sent a log before" in driver.page_source)
+        submit(driver, "/confirm")
+        wait_for(driver, "receipt")
+        steps.check("the owner's receipt says which version it replaces",
+                    "It replaces version 1" in driver.page_source)
+
+        # The public list of the logs received: calls and times, nothing else.
+        driver.get(url + "/received")
+        wait_for(driver, "received")
+        received = text_of(driver, "received")
+        steps.check("the public list shows each call received once, and no e-mail",
+                    received.count("UA3XYZ") == 1 and "OK2ZA" in received and "@" not in driver.page_source,
+                    received)
+
         # Russian, by the link on every page.
         driver.get(url + "/")
         driver.find_element(By.LINK_TEXT, "Русский").click()
@@ -164,12 +217,20 @@ def main():
         wait_for(driver, "logs")
         logs = text_of(driver, "logs")
         steps.check("the sponsor lists both logs", "UA3XYZ" in logs and "OK2ZA" in logs, logs)
+        setaside = text_of(driver, "setaside")
+        steps.check("the sponsor sees the stranger's version set aside",
+                    "UA3XYZ" in setaside and "stranger@example.org" in setaside, setaside)
         submit(driver, "/sponsor/publish")
         wait_for(driver, "publish")
         steps.check("check and publish", "Checked and published" in driver.page_source)
         driver.get(url + "/results")
         steps.check("the results page ranks UA3XYZ first",
                     "UA3XYZ" in driver.find_element(By.CSS_SELECTOR, "table tr:nth-child(3)").text)
+        headings = [h.text for h in driver.find_elements(By.TAG_NAME, "h2")]
+        steps.check("the results rank per category too, and say when they were published",
+                    any("SINGLE-OP" in h and "DIGI" in h for h in headings) and
+                    text_of(driver, "published").startswith("Published "), repr(headings))
+        picture(driver, args.pictures, "results.png")
 
         # The first entrant's status page shows the checked score.
         driver.delete_all_cookies()
@@ -181,8 +242,26 @@ def main():
         steps.check("the first entrant's status shows the checked score",
                     text_of(driver, "checked") == "60858" and "UBN report of UA3XYZ" in text_of(driver, "ubn"),
                     text_of(driver, "checked"))
-        if args.pictures:
-            driver.save_screenshot(os.path.join(args.pictures, "status.png"))
+        picture(driver, args.pictures, "status.png")
+
+        # A telephone's width: no page scrolls sideways (a wide table scrolls in its own box).
+        driver.set_window_size(400, 1500)
+        wide = []
+        for name, path in (("upload", "/"), ("received", "/received"), ("results", "/results"),
+                           ("status", "/status"), ("sponsor", "/sponsor")):
+            driver.get(url + path)
+            if not fits(driver):
+                wide.append(name)
+            picture(driver, args.pictures, name + "-400.png")
+        driver.get(url + "/")
+        driver.find_element(By.NAME, "log").send_keys(sample)
+        driver.find_element(By.NAME, "email").send_keys("ua3xyz@example.org")
+        submit(driver, "/upload")
+        wait_for(driver, "score")
+        if not fits(driver):
+            wide.append("upload answer")
+        picture(driver, args.pictures, "upload-answer-400.png")
+        steps.check("at 400 px wide no page scrolls sideways", not wide, ", ".join(wide))
     except Exception as error:  # a step that could not even be tried is a failure too
         steps.check("the browser run", False, "%s: %s" % (type(error).__name__, error))
     finally:
