@@ -62,43 +62,47 @@ bool LockByte(HANDLE file) { return LockRange(file, kFileLockByte, 1); }
 constexpr DWORD kFirstSeat = kFileLockByte + 1;
 constexpr DWORD kSeats = 14;
 
+// Looks at one seat at a time, and shares it while looking: a waiter taking its seat meanwhile finds another
+// free, and two newcomers looking at once do not take each other for waiters.
 bool SomeoneWaits(HANDLE file) {
-  if (!LockRange(file, kFirstSeat, kSeats)) {
-    const DWORD error = GetLastError();
-    return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING;
+  for (DWORD seat = 0; seat < kSeats; ++seat) {
+    OVERLAPPED at = {};
+    at.Offset = kFirstSeat + seat;
+    if (!LockFileEx(file, LOCKFILE_FAIL_IMMEDIATELY, /*dwReserved=*/0, 1, 0, &at)) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) return true;
+      continue;
+    }
+    UnlockFileEx(file, /*dwReserved=*/0, 1, 0, &at);
   }
-  UnlockRange(file, kFirstSeat, kSeats);
   return false;
 }
 
 // A seat of the lock file `name`, on a handle of its own: the attempts at the lock open and close the file,
 // and closing a handle lets its locks go. Closed (and the seat let go) when the waiting ends, or by the
-// system when the waiter does. With every seat taken, the waiter waits without one.
+// system when the waiter does. With every seat taken for the moment, the waiter tries again at its next look.
 class Seat {
  public:
   ~Seat() {
     if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
   }
   // Has waited, seated or not: no newcomer any more.
-  bool waited() const { return tried_; }
+  bool waited() const { return waited_; }
   void Take(const std::wstring& name) {
-    if (tried_) return;
-    tried_ = true;
-    HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, kShareAll, /*lpSecurityAttributes=*/nullptr,
-                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, /*hTemplateFile=*/nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    for (DWORD seat = 0; seat < kSeats; ++seat) {
-      if (LockRange(file, kFirstSeat + seat, 1)) {
-        file_ = file;
-        return;
-      }
+    waited_ = true;
+    if (seated_) return;
+    if (file_ == INVALID_HANDLE_VALUE) {
+      file_ = CreateFileW(name.c_str(), GENERIC_READ, kShareAll, /*lpSecurityAttributes=*/nullptr, OPEN_EXISTING,
+                          FILE_FLAG_OPEN_REPARSE_POINT, /*hTemplateFile=*/nullptr);
+      if (file_ == INVALID_HANDLE_VALUE) return;
     }
-    CloseHandle(file);
+    for (DWORD seat = 0; seat < kSeats && !seated_; ++seat) seated_ = LockRange(file_, kFirstSeat + seat, 1);
   }
 
  private:
   HANDLE file_ = INVALID_HANDLE_VALUE;
-  bool tried_ = false;
+  bool waited_ = false;
+  bool seated_ = false;
 };
 
 class Win32FileLock : public Platform::Lock {

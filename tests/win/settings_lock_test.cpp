@@ -3,6 +3,7 @@
 // for, and the settings are saved.
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -119,17 +120,24 @@ TEST(SettingsLockAtWork, ALiveHolderPastTheWaitIsWaitedForAndTheSettingsAreSaved
 }
 
 // Whether any waiter sits on a seat of the lock file: the bytes past the lock byte are the waiters' seats,
-// which every version of the plug-in that waits its turn takes.
+// which every version of the plug-in that waits its turn takes. Looked at as the plug-in looks, a seat at a
+// time and shared, so that the look never keeps the waiter from its seat.
 bool SomeoneIsSeated(const std::string& lockFile) {
   HANDLE file = CreateFileA(lockFile.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  OVERLAPPED at = {};
-  at.Offset = 0x7FFFFFF1;
-  const bool free = LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 14, 0, &at);
-  if (free) UnlockFileEx(file, 0, 14, 0, &at);
+  bool seated = false;
+  for (DWORD seat = 0; seat < 14 && !seated; ++seat) {
+    OVERLAPPED at = {};
+    at.Offset = 0x7FFFFFF1 + seat;
+    if (LockFileEx(file, LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+      UnlockFileEx(file, 0, 1, 0, &at);
+    } else {
+      seated = true;
+    }
+  }
   CloseHandle(file);
-  return !free;
+  return seated;
 }
 
 // A writer that lets the lock go and comes straight back for it, as one export pass after another does, must
@@ -143,9 +151,14 @@ TEST(SettingsLockTurns, WhoComesBackForTheLockWaitsBehindWhoWasWaiting) {
   std::unique_ptr<zorvant::Platform::Lock> held = platform.TakeLock(lockFile, std::chrono::milliseconds(0), &why);
   ASSERT_NE(held, nullptr);
   bool waiterGotIt = false;
+  std::atomic<bool> tried{false};
   std::thread waiter([&] {
     zorvant::LockFailure waited;
-    waiterGotIt = platform.TakeLock(lockFile, std::chrono::milliseconds(host::Scaled(5000)), &waited) != nullptr;
+    const std::unique_ptr<zorvant::Platform::Lock> lock =
+        platform.TakeLock(lockFile, std::chrono::milliseconds(host::Scaled(5000)), &waited);
+    waiterGotIt = lock != nullptr;
+    // Held until the other has tried: let go at once, the lock would be free for it by right.
+    while (!tried) Sleep(1);
   });
   const auto until = Clock::now() + std::chrono::milliseconds(host::Scaled(5000));
   while (!SomeoneIsSeated(lockFile) && Clock::now() < until) Sleep(1);
@@ -155,6 +168,7 @@ TEST(SettingsLockTurns, WhoComesBackForTheLockWaitsBehindWhoWasWaiting) {
   const std::unique_ptr<zorvant::Platform::Lock> cameBack =
       platform.TakeLock(lockFile, std::chrono::milliseconds(0), &why);
   EXPECT_EQ(cameBack, nullptr) << "taken from under the waiter";
+  tried = true;
   waiter.join();
   EXPECT_TRUE(waiterGotIt);
 }
