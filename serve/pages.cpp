@@ -204,6 +204,18 @@ std::string UploadPage(const PageContext& page, const ContestFacts& contest, con
   return Layout(page, Text(lang, "upload.title"), body);
 }
 
+// The reader's problems by line, at most kShownRows of them; `noLine` stands where a problem has no line.
+std::string ProblemsTable(Lang lang, const std::vector<LineProblem>& problems, const char* noLine) {
+  std::string html = "<table id=\"problems\">\n" +
+                     Row({Say(lang, "field.line"), Say(lang, "field.problem"), Say(lang, "field.text")}, "th");
+  for (std::size_t i = 0; i < problems.size() && i < kShownRows; ++i) {
+    const LineProblem& problem = problems[i];
+    html += Row({problem.line ? Num(problem.line) : noLine, Html(problem.message),
+                 "<code>" + Html(problem.lineText) + "</code>"});
+  }
+  return html + "</table>\n" + More(lang, problems.size());
+}
+
 std::string UnfitPage(const PageContext& page, const ContestFacts& contest, const Preview& p,
                       const UploadForm& form) {
   const Lang lang = page.lang;
@@ -228,14 +240,7 @@ std::string UnfitPage(const PageContext& page, const ContestFacts& contest, cons
   body += Facts(facts);
   if (!p.problems.empty()) {
     body += "<h2>" + Say(lang, "preview.problems", {Num(static_cast<long long>(p.problems.size()))}) +
-            "</h2>\n<table id=\"problems\">\n" +
-            Row({Say(lang, "field.line"), Say(lang, "field.problem"), Say(lang, "field.text")}, "th");
-    for (std::size_t i = 0; i < p.problems.size() && i < kShownRows; ++i) {
-      const LineProblem& problem = p.problems[i];
-      body += Row({problem.line ? Num(problem.line) : "—", Html(problem.message),
-                   "<code>" + Html(problem.lineText) + "</code>"});
-    }
-    body += "</table>\n" + More(lang, p.problems.size());
+            "</h2>\n" + ProblemsTable(lang, p.problems, "—");
   }
   body += "<h2>" + Say(lang, "upload.again") + "</h2>\n" + FormHtml(page, contest, form);
   return Layout(page, Text(lang, "unfit.title"), body);
@@ -281,14 +286,7 @@ std::string PreviewPage(const PageContext& page, const ContestFacts& contest, co
   if (p.problems.empty()) {
     body += Note("good", Say(lang, "preview.noproblems"));
   } else {
-    body += "<table id=\"problems\">\n" +
-            Row({Say(lang, "field.line"), Say(lang, "field.problem"), Say(lang, "field.text")}, "th");
-    for (std::size_t i = 0; i < p.problems.size() && i < kShownRows; ++i) {
-      const LineProblem& problem = p.problems[i];
-      body += Row({problem.line ? Num(problem.line) : "", Html(problem.message),
-                   "<code>" + Html(problem.lineText) + "</code>"});
-    }
-    body += "</table>\n" + More(lang, p.problems.size());
+    body += ProblemsTable(lang, p.problems, "");
   }
 
   if (p.unfit == Unfit::kNo) {
